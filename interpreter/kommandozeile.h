@@ -1,0 +1,59 @@
+// The one parsed-command record of the run and its operations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace taktler::interpreter {
+
+inline constexpr const char* kModul = "TAKTLER 091200";
+
+constexpr std::size_t kKommandoLaenge = 80;
+constexpr std::size_t kParameterLaenge = 250;
+constexpr int kMaxStufen = 80;  // levels 0..79
+
+struct Kommandozeile {
+    std::array<char, kKommandoLaenge> Kommando{};
+    std::int32_t Zeilennummer = 0;
+    std::array<char, kParameterLaenge> Parameter1{};
+    std::array<char, kParameterLaenge> Parameter2{};
+    std::array<char, kParameterLaenge> Parameter3{};
+    std::array<char, kParameterLaenge> Parameter4{};
+    std::array<char, kParameterLaenge> Protokolldateiname{};
+    std::int32_t Stufe = 0;
+    std::array<std::uint8_t, kMaxStufen> Ausfuehren{};
+};
+
+// Command codes as GibKommando gives them.
+enum Kommandocode : std::int32_t {
+    kBis = 0,
+    kEndeBis = 1,
+    kNothalt = 2,
+    kEinschalten = 3,
+    kAusschalten = 4,
+    kRufe = 5,
+    kUnterprogramm = 6,
+    kTracelevel = 7,
+    kEndeUnterprogramm = 8,
+    kElse = 9,
+    kEnde = 10,
+    kExit = 11,
+    kReboot = 12,
+    kTransfer = 13,
+    kKommentar = 14,
+    kPause = 15,
+    kMeldung = 16,
+    kInfo = 17,
+    kSound = 18,
+    kUnbekannt = 19,
+};
+
+Kommandozeile* KommandozeileCreate();
+Kommandozeile* KommandozeileDispose(Kommandozeile* zeile);
+// Upper-cases the line in place and ends each field with a NUL.
+bool ParseKommandozeile(char* zeile, Kommandozeile* kz);
+std::int32_t GibKommando(const Kommandozeile* kz);
+std::int32_t GibBedingung(const Kommandozeile* kz);
+bool KommandozeileSetzeProtokolldatei(Kommandozeile* kz, const char* name);
+
+}  // namespace taktler::interpreter

@@ -1,0 +1,48 @@
+#include "services/fehler.h"
+
+#include <string>
+
+namespace taktler::services {
+
+std::string ZeileZusammensetzen(std::string_view art, std::string_view modul,
+                                std::string_view funktion, std::string_view text,
+                                std::size_t puffer) {
+    std::string zeile;
+    zeile.reserve(puffer);
+    zeile.append("Modul: ").append(modul).append(", Funktion: ").append(funktion);
+    zeile.append(", ").append(art).append(": ").append(text);
+    // A text may hold a NUL byte only where a caller's buffer did; the
+    // original composed C strings, so it ends there.
+    std::size_t nul = zeile.find('\0');
+    if (nul != std::string::npos) {
+        zeile.resize(nul);
+    }
+    if (puffer > 0 && zeile.size() > puffer - 1) {
+        zeile.resize(puffer - 1);
+    }
+    return zeile;
+}
+
+void Fehlerabbruch(std::string_view modul, std::string_view funktion, std::string_view text) {
+    std::string zeile = ZeileZusammensetzen("Programmabbruch", modul, funktion, text, kAbbruchPuffer);
+    DasFenster().Zeige("ABBRUCH", zeile, false);
+    ProgrammBeenden(12);
+}
+
+void Warnung(std::string_view modul, std::string_view funktion, std::string_view text) {
+    std::string zeile = ZeileZusammensetzen("Warnung", modul, funktion, text, kWarnungPuffer);
+    if (DasFenster().Zeige("WARNUNG", zeile, true) != Antwort::OK) {
+        ProgrammBeenden(12);
+    }
+}
+
+Antwort Meldung(std::string_view modul, std::string_view funktion, std::string_view text) {
+    std::string zeile = ZeileZusammensetzen("Meldung", modul, funktion, text, kWarnungPuffer);
+    return DasFenster().Zeige("Meldung", zeile, false);
+}
+
+void OutOfStore() {
+    Fehlerabbruch("OutOfStore", "OutOfStore", "OutOfStore");
+}
+
+}  // namespace taktler::services

@@ -1,0 +1,29 @@
+// String tools on NUL-terminated byte strings.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace taktler::services {
+
+inline constexpr const char* kStrtoolsModul = "STRTOOLS 210100";
+
+// Static buffers of the module (one copy, see interpreter/zustand.h).
+struct StrtoolsZustand {
+    std::array<char, 251> EingabeFeld{};  // result of ParseEingabezeile
+    std::array<char, 256> Vorher{};       // strErsetze: part before the match
+    std::array<char, 256> Nachher{};      // strErsetze: part after the match
+};
+
+// Cuts trailing blanks, CR and LF in place; the first character always stays.
+void strTrimEnde(char* text);
+std::int32_t strTrenneFelder(const char* text, char trenner, char* ergebnis,
+                             std::uint32_t kapazitaet);
+const char* ParseEingabezeile(const char* zeile, std::int32_t n, char trenner);
+std::int32_t strfnd(const char* text, const char* muster);
+bool strErsetze(char* text, std::uint32_t kapazitaet, const char* ersatz, const char* suche);
+bool strTrim(char* text);
+bool IsoliereString(const char* text, std::uint32_t start, std::uint32_t laenge, char* ergebnis,
+                    std::uint32_t kapazitaet);
+
+}  // namespace taktler::services

@@ -1,0 +1,113 @@
+// The platform seams of the program: console, clock, message box and the
+// process end. main() installs the real ones; tests install their own so
+// that every module runs in-process without a terminal or a real clock.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace taktler::services {
+
+// Everything the program prints and reads at the console goes through here,
+// so a test or the live panel can capture it.
+class Konsole {
+public:
+    virtual ~Konsole() = default;
+    virtual void Aus(std::string_view text) = 0;     // standard output
+    virtual void Fehler(std::string_view text) = 0;  // standard error
+    // PAUSE: reads one whitespace-delimited word; false at end of input
+    // (or when the run is being interrupted).
+    virtual bool LiesWort() = 0;
+};
+
+// Wall clock in the form the timer object needs (seconds since 1970 and
+// milliseconds), local calendar time for the clock texts, and a monotonic
+// millisecond count for the simulated interface's time events.
+struct Zeitpunkt {
+    std::int32_t Sekunden = 0;
+    std::uint16_t Millisekunden = 0;
+};
+
+class Uhr {
+public:
+    virtual ~Uhr() = default;
+    virtual Zeitpunkt Jetzt() = 0;
+    virtual std::tm LokaleZeit() = 0;
+    virtual std::uint64_t MonotonMs() = 0;
+};
+
+enum class Antwort { OK, Abbrechen };
+
+// Shows one composed report line. titel is "ABBRUCH", "WARNUNG" or "Meldung".
+class Nachrichtenfenster {
+public:
+    virtual ~Nachrichtenfenster() = default;
+    virtual Antwort Zeige(std::string_view titel, std::string_view zeile, bool mitAbbrechen) = 0;
+};
+
+// Thrown by the test seam instead of ending the process.
+struct Programmende {
+    int code;
+};
+
+struct Umgebung {
+    Konsole* konsole = nullptr;
+    Uhr* uhr = nullptr;
+    Nachrichtenfenster* fenster = nullptr;
+    // Ends the program; must not return. Empty: flush stdio and std::exit.
+    std::function<void(int)> ende;
+};
+
+// The seams in force. Never null: unset members fall back to the real ones.
+Umgebung& Umwelt();
+Konsole& DieKonsole();
+Uhr& DieUhr();
+Nachrichtenfenster& DasFenster();
+
+// Restores the real console, clock, message box and exit.
+void UmweltZuruecksetzen();
+
+// The one way the program ends with an exit code (0, 12, 99).
+[[noreturn]] void ProgrammBeenden(int code);
+
+// Formats like printf into a std::string (no fixed buffer, nothing cut).
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// printf-style output to the console seam.
+void Ausgabe(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void FehlerAusgabe(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// The real implementations, also usable as a base by other front ends.
+class StandardKonsole : public Konsole {
+public:
+    void Aus(std::string_view text) override;
+    void Fehler(std::string_view text) override;
+    bool LiesWort() override;
+};
+
+class SystemUhr : public Uhr {
+public:
+    SystemUhr();
+    Zeitpunkt Jetzt() override;
+    std::tm LokaleZeit() override;
+    std::uint64_t MonotonMs() override;
+
+private:
+    std::uint64_t start_;
+};
+
+// Shows reports on standard error as "[TITEL] zeile"; asks OK/Abbrechen on
+// the controlling terminal unless a fixed answer was given.
+class KonsolenFenster : public Nachrichtenfenster {
+public:
+    Antwort Zeige(std::string_view titel, std::string_view zeile, bool mitAbbrechen) override;
+    std::optional<Antwort> festeAntwort;  // --antwort
+};
+
+KonsolenFenster& StandardFenster();
+
+}  // namespace taktler::services

@@ -1,0 +1,103 @@
+// Shared test seams: a console that records, a clock the test sets, a
+// message box that records and answers as told, and an exit that throws.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "interpreter/zustand.h"
+#include "services/fehler.h"
+#include "services/umgebung.h"
+
+namespace taktler::test {
+
+class TestKonsole : public services::Konsole {
+public:
+    void Aus(std::string_view text) override { aus.append(text); }
+    void Fehler(std::string_view text) override { fehler.append(text); }
+    bool LiesWort() override {
+        if (eingaben.empty()) {
+            return false;
+        }
+        eingaben.pop_front();
+        return true;
+    }
+    std::string aus;
+    std::string fehler;
+    std::deque<std::string> eingaben;  // words PAUSE may read
+};
+
+class TestUhr : public services::Uhr {
+public:
+    services::Zeitpunkt Jetzt() override {
+        services::Zeitpunkt z;
+        z.Sekunden = static_cast<std::int32_t>(ms / 1000);
+        z.Millisekunden = static_cast<std::uint16_t>(ms % 1000);
+        ms += schritt;
+        return z;
+    }
+    std::tm LokaleZeit() override { return lokal; }
+    std::uint64_t MonotonMs() override { return ms - startMs; }
+    std::int64_t ms = 1'000'000'000'000;  // wall clock in ms since 1970
+    std::int64_t startMs = 1'000'000'000'000;
+    std::int64_t schritt = 0;  // added after every Jetzt()
+    std::tm lokal{};
+};
+
+struct Bericht {
+    std::string titel;
+    std::string zeile;
+};
+
+class TestFenster : public services::Nachrichtenfenster {
+public:
+    services::Antwort Zeige(std::string_view titel, std::string_view zeile,
+                            bool mitAbbrechen) override {
+        berichte.push_back({std::string(titel), std::string(zeile)});
+        return mitAbbrechen ? antwort : services::Antwort::OK;
+    }
+    std::vector<Bericht> berichte;
+    services::Antwort antwort = services::Antwort::OK;
+};
+
+// Installs the seams and resets the program-wide state around each test.
+// An abort or exit inside the code under test throws services::Programmende.
+class TaktlerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZustandZuruecksetzen();
+        services::Umwelt().konsole = &konsole;
+        services::Umwelt().uhr = &uhr;
+        services::Umwelt().fenster = &fenster;
+        services::Umwelt().ende = [](int code) { throw services::Programmende{code}; };
+    }
+    void TearDown() override {
+        ZustandZuruecksetzen();
+        services::UmweltZuruecksetzen();
+    }
+
+    // Runs f and gives the exit code it ended with, or -1 if it returned.
+    template <typename F>
+    int EndeCode(F&& f) {
+        try {
+            f();
+        } catch (const services::Programmende& e) {
+            return e.code;
+        }
+        return -1;
+    }
+
+    // The last report's line, or "" when none was shown.
+    std::string LetzterBericht() const {
+        return fenster.berichte.empty() ? std::string() : fenster.berichte.back().zeile;
+    }
+
+    TestKonsole konsole;
+    TestUhr uhr;
+    TestFenster fenster;
+};
+
+}  // namespace taktler::test
