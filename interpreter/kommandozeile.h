@@ -48,6 +48,22 @@ enum Kommandocode : std::int32_t {
     kUnbekannt = 19,
 };
 
+// Copies a C string into a fixed field, cut to what the field holds: a
+// keyword longer than 79 or a field longer than 249 characters is cut.
+template <std::size_t N>
+void Kopiere(std::array<char, N>& ziel, const char* quelle) {
+    std::size_t i = 0;
+    for (; i + 1 < N && quelle[i] != '\0'; ++i) {
+        ziel[i] = quelle[i];
+    }
+    ziel[i] = '\0';
+}
+
+// The standard text-to-integer reading of a number in a command line:
+// leading white space, optional sign, digits up to the first other
+// character, 0 without digits. Values beyond 32 bits saturate.
+std::int32_t ZahlAusText(const char* text);
+
 Kommandozeile* KommandozeileCreate();
 Kommandozeile* KommandozeileDispose(Kommandozeile* zeile);
 // Upper-cases the line in place and ends each field with a NUL.

@@ -1,11 +1,29 @@
 // Program entry and script loop.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "datei/datei.h"
+#include "interpreter/kommandozeile.h"
 
 namespace taktler::interpreter {
 
 // The whole program: options, port, start-up, script loop, end.
 int Hauptprogramm(int argc, char** argv);
+
+// Start-up from the interface reset on, the script loop and the end, on the
+// port installed now. dateien are the file arguments (without options).
+// Gives 0 at the normal end; fatal errors leave through the exit seam.
+int Programmlauf(const std::vector<std::string>& dateien);
+
+// The interpreter's fatal-error path: protocol banner, then the abort report.
+[[noreturn]] void Programmabbruch(std::string_view modul, std::string_view funktion,
+                                  std::string_view text);
+
+// One pass of the script loop's body for an already read line: trim, count,
+// parse, dispatch. Gives false when the loop is to be left.
+bool VerarbeiteZeile(char* zeile);
 
 }  // namespace taktler::interpreter

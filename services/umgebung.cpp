@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -282,6 +283,24 @@ void ProgrammBeenden(int code) {
     }
     std::fflush(nullptr);
     std::exit(code);
+}
+
+}  // namespace taktler::services
+
+namespace taktler::services {
+
+void ProgrammBeendenDurchSignal(int signal) {
+    if (Umwelt().ende) {
+        Umwelt().ende(128 + signal);
+    }
+    std::fflush(nullptr);
+    std::signal(signal, SIG_DFL);
+    sigset_t menge;
+    sigemptyset(&menge);
+    sigaddset(&menge, signal);
+    sigprocmask(SIG_UNBLOCK, &menge, nullptr);
+    std::raise(signal);
+    _exit(128 + signal);
 }
 
 }  // namespace taktler::services

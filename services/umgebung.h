@@ -74,6 +74,10 @@ void UmweltZuruecksetzen();
 // The one way the program ends with an exit code (0, 12, 99).
 [[noreturn]] void ProgrammBeenden(int code);
 
+// Ends the program by the signal's default action, so that a shell sees an
+// interrupted program. Through the test seam it ends with 128 + signal.
+[[noreturn]] void ProgrammBeendenDurchSignal(int signal);
+
 // Formats like printf into a std::string (no fixed buffer, nothing cut).
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 

@@ -1,0 +1,48 @@
+// The command handlers the script loop dispatches to.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "datei/datei.h"
+#include "interpreter/kommandozeile.h"
+
+namespace taktler::interpreter {
+
+// Loops and wait conditions.
+std::uint8_t Bis(Kommandozeile& kz);
+std::uint8_t Bis_Bedingung(Kommandozeile& kz);
+void Ende_Bis(Kommandozeile& kz);
+std::int32_t GeheZuSatz(datei::DateiADO* datei, std::int32_t n);
+
+// Subroutines.
+bool Rufe(Kommandozeile& kz);
+bool Unterprogramm(Kommandozeile& kz);
+bool Ende_Unterprogramm(Kommandozeile& kz);
+std::int32_t FindeUnterprogramm(datei::DateiADO* datei, const char* name);
+
+// Console, protocol and trace commands.
+bool Meldung(Kommandozeile& kz);
+bool Pause(Kommandozeile& kz);
+bool Info(Kommandozeile& kz);
+const char* Systemzeit();
+// Writes the date text of the end line into text (capacity bytes, >= 26).
+void datum_undZeit(char* text, std::size_t kapazitaet);
+
+// Motor, emergency-stop, sound and trace-level commands.
+void Einschalten(Kommandozeile& kz);
+void Ausschalten(Kommandozeile& kz);
+void Nothalt(Kommandozeile& kz);
+void Sound(Kommandozeile& kz);
+void Tracelevel(Kommandozeile& kz);
+void MotorAus();
+
+// Switch and analog sensing.
+void Schalter(Kommandozeile& kz);
+std::int32_t Analog(Kommandozeile& kz);
+std::uint8_t AnalogMax(Kommandozeile& kz, std::int32_t wert);
+void SchalterInit(Kommandozeile& kz);
+void Setze(Kommandozeile& kz);
+std::int16_t GibSchalterIndex(Kommandozeile& kz);
+
+}  // namespace taktler::interpreter

@@ -1,0 +1,167 @@
+#include "interpreter/kommandozeile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "interpreter/taktler.h"
+#include "services/trace.h"
+
+namespace taktler::interpreter {
+
+namespace {
+
+struct Schluesselwort {
+    const char* wort;
+    std::int32_t code;
+};
+
+// Tried in this order; the first equal keyword decides.
+constexpr Schluesselwort kSchluesselwoerter[] = {
+    {"EINSCHALTEN", kEinschalten},
+    {"SOUND", kSound},
+    {"NOTHALT", kNothalt},
+    {"AUSSCHALTEN", kAusschalten},
+    {"TRACELEVEL", kTracelevel},
+    {"BIS", kBis},
+    {"ENDE_BIS", kEndeBis},
+    {"RUFE", kRufe},
+    {"UNTERPROGRAMM", kUnterprogramm},
+    {"ENDE_UNTERPROGRAMM", kEndeUnterprogramm},
+    {"REBOOT", kReboot},
+    {"MELDUNG", kMeldung},
+    {"PAUSE", kPause},
+    {"INFO", kInfo},
+    {"TRANSFER", kTransfer},
+    {";", kKommentar},
+    {"ENDE", kEnde},
+    {"ELSE", kElse},
+    {"EXIT", kExit},
+};
+
+constexpr Schluesselwort kBedingungen[] = {
+    {"WAHR", 0}, {"FALSCH", 1}, {"WENNNEU", 2}, {"WENNVORHANDEN", 3}, {"IMMER", 4},
+};
+
+}  // namespace
+
+std::int32_t ZahlAusText(const char* text) {
+    errno = 0;
+    long wert = std::strtol(text, nullptr, 10);
+    // Out-of-range numbers saturate instead of wrapping.
+    if (wert > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (wert < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<std::int32_t>(wert);
+}
+
+Kommandozeile* KommandozeileCreate() {
+    services::TraceKlammer trace(kModul, "KommandozeileCreate");
+    auto* kz = new (std::nothrow) Kommandozeile;
+    if (kz == nullptr) {
+        Programmabbruch(kModul, "Kommandozeile_Create", "malloc");
+    }
+    kz->Kommando[0] = '\0';
+    kz->Parameter1[0] = '\0';
+    kz->Parameter2[0] = '\0';
+    kz->Parameter3[0] = '\0';
+    kz->Parameter4[0] = '\0';
+    kz->Protokolldateiname[0] = '\0';
+    kz->Stufe = 0;
+    kz->Ausfuehren[0] = 1;
+    return kz;
+}
+
+Kommandozeile* KommandozeileDispose(Kommandozeile* kz) {
+    services::TraceKlammer trace(kModul, "KommandozeileDispose");
+    delete kz;
+    return nullptr;
+}
+
+bool ParseKommandozeile(char* zeile, Kommandozeile* kz) {
+    services::TraceKlammer trace(kModul, "ParseKommandzeile");
+    char* cursor = zeile;
+    while (*cursor == ' ') {
+        ++cursor;
+    }
+    for (char* p = zeile; *p != '\0'; ++p) {
+        if (*p >= 'a' && *p <= 'z') {
+            *p = static_cast<char>(*p - 'a' + 'A');
+        }
+    }
+    if (*cursor == ';' || *cursor == '\0') {
+        Kopiere(kz->Kommando, ";");
+        return true;
+    }
+
+    // Start of the keyword and of up to three parameters; later fields are
+    // split off but not stored.
+    char* felder[4] = {cursor, nullptr, nullptr, nullptr};
+    int anzahl = 1;
+    char* p = cursor;
+    while (*p != '\0') {
+        if (*p == ' ' || *p == ',') {
+            *p = '\0';
+            ++p;
+            while (*p == ' ') {
+                ++p;
+            }
+            if (anzahl < 4) {
+                felder[anzahl] = p;
+            }
+            ++anzahl;
+        } else {
+            ++p;
+        }
+    }
+    Kopiere(kz->Kommando, felder[0]);
+    if (felder[1] != nullptr) {
+        Kopiere(kz->Parameter1, felder[1]);
+    }
+    if (felder[2] != nullptr) {
+        Kopiere(kz->Parameter2, felder[2]);
+    }
+    if (felder[3] != nullptr) {
+        Kopiere(kz->Parameter3, felder[3]);
+    }
+    return true;
+}
+
+std::int32_t GibKommando(const Kommandozeile* kz) {
+    services::TraceKlammer trace(kModul, "GibKommando");
+    for (const auto& s : kSchluesselwoerter) {
+        if (std::strcmp(kz->Kommando.data(), s.wort) == 0) {
+            return s.code;
+        }
+    }
+    return kUnbekannt;
+}
+
+std::int32_t GibBedingung(const Kommandozeile* kz) {
+    services::TraceKlammer trace(kModul, "GibBedingung");
+    for (const auto& b : kBedingungen) {
+        if (std::strcmp(kz->Parameter3.data(), b.wort) == 0) {
+            return b.code;
+        }
+    }
+    Programmabbruch(kModul, "GibBedingung", kz->Parameter3.data());
+}
+
+bool KommandozeileSetzeProtokolldatei(Kommandozeile* kz, const char* name) {
+    services::TraceKlammer trace(kModul, "KommandozeileSetzeProtokolldatei");
+    if (kz == nullptr) {
+        Programmabbruch(kModul, "Kommandozeile_SetzeProtokolldatei", "ADO n. vorhanden");
+    }
+    if (std::strlen(name) >= kParameterLaenge) {
+        Programmabbruch(kModul, "Kommandozeile_SetzeProtokolldatei", "inString zu lang");
+    }
+    Kopiere(kz->Protokolldateiname, name);
+    return true;
+}
+
+}  // namespace taktler::interpreter

@@ -1,0 +1,107 @@
+#include "interpreter/optionen.h"
+
+namespace taktler::interpreter {
+
+namespace {
+
+// Splits "--name=wert"; hatWert tells whether a '=' was there.
+void Zerlege(const std::string& arg, std::string& name, std::string& wert, bool& hatWert) {
+    std::size_t gleich = arg.find('=');
+    hatWert = gleich != std::string::npos;
+    name = arg.substr(0, gleich);
+    wert = hatWert ? arg.substr(gleich + 1) : std::string();
+}
+
+}  // namespace
+
+Optionen ParseOptionen(int argc, char** argv) {
+    std::vector<std::string> argumente;
+    for (int i = 1; i < argc; ++i) {
+        argumente.emplace_back(argv[i]);
+    }
+    return ParseOptionen(argumente);
+}
+
+Optionen ParseOptionen(const std::vector<std::string>& argumente) {
+    Optionen o;
+    bool nurDateien = false;
+    for (const std::string& arg : argumente) {
+        if (nurDateien || arg.rfind("--", 0) != 0) {
+            o.dateien.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            nurDateien = true;
+            continue;
+        }
+        std::string name;
+        std::string wert;
+        bool hatWert = false;
+        Zerlege(arg, name, wert, hatWert);
+        auto ohneWert = [&](bool& ziel) {
+            if (hatWert) {
+                o.fehler = "Option " + name + " nimmt keinen Wert";
+            } else {
+                ziel = true;
+            }
+        };
+        auto mitWert = [&](std::string& ziel) {
+            if (!hatWert || wert.empty()) {
+                o.fehler = "Option " + name + " braucht einen Wert: " + name + "=...";
+            } else {
+                ziel = wert;
+            }
+        };
+        if (name == "--port") {
+            mitWert(o.port.name);
+        } else if (name == "--sim") {
+            mitWert(o.port.simDatei);
+        } else if (name == "--port-log") {
+            mitWert(o.port.logDatei);
+        } else if (name == "--antwort") {
+            if (hatWert && wert == "ok") {
+                o.antwort = services::Antwort::OK;
+            } else if (hatWert && wert == "abbrechen") {
+                o.antwort = services::Antwort::Abbrechen;
+            } else {
+                o.fehler = "Option --antwort nimmt ok oder abbrechen";
+            }
+        } else if (name == "--ports") {
+            ohneWert(o.ports);
+        } else if (name == "--help") {
+            ohneWert(o.hilfe);
+        } else if (name == "--version") {
+            ohneWert(o.version);
+        } else if (name == "--pruefen") {
+            ohneWert(o.pruefen);
+        } else if (name == "--panel") {
+            ohneWert(o.panel);
+        } else {
+            o.fehler = "unbekannte Option " + name;
+        }
+        if (!o.fehler.empty()) {
+            return o;
+        }
+    }
+    return o;
+}
+
+std::string Hilfetext() {
+    return "Aufruf: taktler [OPTION...] <Kommandodatei> <Protokolldatei> [ARG...]\n"
+           "\n"
+           "Fuehrt eine Kommandodatei gegen das Interface am Parallelport aus.\n"
+           "\n"
+           "  --port=NAME         auto (Vorgabe), sim oder ein Parallelport (siehe --ports)\n"
+           "  --ports             die Parallelports des Rechners auflisten\n"
+           "  --sim=DATEI         Szenario fuer das simulierte Interface (setzt --port=sim)\n"
+           "  --port-log=DATEI    jeden Portzugriff in DATEI protokollieren\n"
+           "  --antwort=ok|abbrechen\n"
+           "                      Antwort auf jede WARNUNG, ohne zu fragen\n"
+           "  --pruefen           die Kommandodatei nur pruefen, nichts ausfuehren\n"
+           "  --panel             mit Live-Panel auf dem simulierten Interface laufen\n"
+           "  --help, --version   Hilfe oder Version ausgeben\n"
+           "\n"
+           "Exit-Codes: 0 normales Ende, 12 Fehler, 99 interner Portfehler.\n";
+}
+
+}  // namespace taktler::interpreter

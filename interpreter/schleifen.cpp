@@ -1,0 +1,115 @@
+#include <array>
+#include <cstring>
+
+#include "interpreter/handler.h"
+#include "interpreter/zustand.h"
+#include "services/kxzeit.h"
+#include "services/trace.h"
+#include "services/umgebung.h"
+
+namespace taktler::interpreter {
+
+std::uint8_t Bis(Kommandozeile& kz) {
+    services::TraceKlammer trace(kModul, "Bis");
+    Programmzustand& z = Zustand();
+    auto stufe = static_cast<std::size_t>(kz.Stufe);
+    std::uint8_t r = Bis_Bedingung(kz);
+    z.Bedingung[stufe] = r;
+    kz.Ausfuehren[stufe] = z.Bedingung[stufe] == 1 ? 1 : 0;
+    z.Startzeile[stufe] = kz.Zeilennummer;
+    ++z.Durchlauf[stufe];
+    return r;
+}
+
+std::uint8_t Bis_Bedingung(Kommandozeile& kz) {
+    services::TraceKlammer trace(kModul, "Bis_Bedingung");
+    Programmzustand& z = Zustand();
+    auto stufe = static_cast<std::size_t>(kz.Stufe);
+    std::uint8_t ergebnis = 1;
+
+    if (std::strcmp(kz.Parameter1.data(), "ZEIT") == 0) {
+        std::int32_t grenze = ZahlAusText(kz.Parameter3.data());
+        auto& zeit = z.Zeitbausteine[stufe];
+        if (zeit == nullptr) {
+            zeit = services::ZeitCreate();
+            if (z.Tracelevel > 1) {
+                services::Ausgabe("Stufe %d; Zeitbaustein gesetzt: %d\n", kz.Stufe, grenze);
+            }
+            ergebnis = 1;
+        } else if (services::ZeitVergangen(zeit) > static_cast<std::uint32_t>(grenze)) {
+            zeit = services::ZeitDispose(zeit);
+            ergebnis = 0;
+        } else {
+            ergebnis = 1;
+        }
+    } else if (std::strcmp(kz.Parameter1.data(), "ANALOG1") == 0) {
+        if (std::strcmp(kz.Parameter3.data(), "MAX") == 0) {
+            std::int32_t wert = Analog(kz);
+            ergebnis = AnalogMax(kz, wert) == 1 ? 0 : 1;
+        } else {
+            std::int32_t grenze = ZahlAusText(kz.Parameter3.data());
+            std::int32_t wert = Analog(kz);
+            const char* vergleich = kz.Parameter2.data();
+            if (std::strcmp(vergleich, ">") == 0 || std::strcmp(vergleich, "=") == 0) {
+                if (wert < grenze) {
+                    ergebnis = 1;
+                } else {
+                    if (z.Tracelevel > 3) {
+                        services::Ausgabe("Analogwert ueberschritten %d\n", wert);
+                    }
+                    ergebnis = 0;
+                }
+            } else {
+                if (wert >= grenze) {
+                    ergebnis = 1;
+                } else {
+                    if (z.Tracelevel > 3) {
+                        services::Ausgabe("Analogwert unterschritten %d\n", wert);
+                    }
+                    ergebnis = 0;
+                }
+            }
+        }
+    } else {
+        std::int32_t grenze = ZahlAusText(kz.Parameter3.data());
+        if (z.Durchlauf[stufe] == 0) {
+            SchalterInit(kz);
+        }
+        auto index = static_cast<std::size_t>(GibSchalterIndex(kz));
+        Schalter(kz);
+        if (z.Klickzaehler[stufe][index] < grenze) {
+            ergebnis = 1;
+        } else {
+            if (z.Tracelevel > 3) {
+                services::Ausgabe("Stufe %d; Klicks erreicht\n", kz.Stufe);
+            }
+            ergebnis = 0;
+        }
+    }
+    return ergebnis;
+}
+
+void Ende_Bis(Kommandozeile& kz) {
+    services::TraceKlammer trace(kModul, "Ende_Bis");
+    Programmzustand& z = Zustand();
+    auto stufe = static_cast<std::size_t>(kz.Stufe);
+    if (z.Bedingung[stufe] != 0) {
+        kz.Zeilennummer = GeheZuSatz(z.Kommandodatei, z.Startzeile[stufe] - 1);
+    } else {
+        z.Durchlauf[stufe] = 0;
+    }
+}
+
+std::int32_t GeheZuSatz(datei::DateiADO* datei, std::int32_t n) {
+    services::TraceKlammer trace(kModul, "GeheZuSatz");
+    std::uint8_t ok = datei::GeheZumErstenSatz(datei);
+    std::int32_t anzahl = 0;
+    std::array<char, 100> puffer{};
+    while (anzahl < n && ok == 1) {
+        ok = datei::LiesSatz(datei, puffer.data(), puffer.size());
+        ++anzahl;
+    }
+    return anzahl;
+}
+
+}  // namespace taktler::interpreter

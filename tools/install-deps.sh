@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds and tests with.
+# Only missing packages are installed; needs root (or sudo) for that.
+set -euo pipefail
+
+pakete=(
+  g++ cmake make pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libieee1284-3-dev libsdl2-dev libncurses-dev
+  clang libclang-rt-14-dev valgrind tmux
+)
+
+fehlend=()
+for p in "${pakete[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    fehlend+=("$p")
+  fi
+done
+
+if [ ${#fehlend[@]} -eq 0 ]; then
+  exit 0
+fi
+
+als_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  als_root=(sudo)
+fi
+echo "Installiere: ${fehlend[*]}"
+"${als_root[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${als_root[@]}" apt-get install -y -qq --no-install-recommends "${fehlend[@]}"
