@@ -20,12 +20,9 @@
 namespace taktler::test {
 namespace {
 
-using services::SetzeDateiPfad;
-using services::SoundCreate;
-using services::SoundDispose;
-using services::SpielAb;
+using namespace services;
 
-class MerkGeraet : public services::Soundgeraet {
+class MerkGeraet : public Soundgeraet {
   public:
     void Spiele(const std::string& pfad) override { pfade.push_back(pfad); }
     std::vector<std::string> pfade;
@@ -35,14 +32,14 @@ class KxsoundTest : public TaktlerTest {
   protected:
     void SetUp() override {
         TaktlerTest::SetUp();
-        services::SetzeSoundgeraet(&geraet);
+        SetzeSoundgeraet(&geraet);
     }
     void TearDown() override {
-        services::SetzeSoundgeraet(nullptr);
+        SetzeSoundgeraet(nullptr);
         TaktlerTest::TearDown();
     }
     // Kept in the level table so that an abort leaks nothing.
-    services::Soundbaustein* Neu() { return Zustand().Soundbausteine[1] = SoundCreate(); }
+    Soundbaustein* Neu() { return Zustand().Soundbausteine[1] = SoundCreate(); }
 
     MerkGeraet geraet;
 };
@@ -52,15 +49,15 @@ TEST_F(KxsoundTest, ChecksAndPlayingWithoutPath) {
     EXPECT_EQ(EndeCode([] { SpielAb(nullptr); }), 12);
     EXPECT_EQ(LetzterBericht(),
               kopf + "KXSOUND_check, Programmabbruch: inSound n. initialisisiert");
-    services::Soundbaustein falsch;
-    falsch.MagicByte = services::kZeitMagic;
+    Soundbaustein falsch;
+    falsch.MagicByte = kZeitMagic;
     EXPECT_EQ(EndeCode([&] { SetzeDateiPfad(&falsch, "x"); }), 12);
     EXPECT_EQ(LetzterBericht(),
               kopf + "KXSOUND_check, Programmabbruch: MagicByte n. initialisisiert");
     EXPECT_EQ(EndeCode([&] { SoundDispose(&falsch); }), 12);
 
     auto* sound = Neu();
-    EXPECT_EQ(sound->MagicByte, services::kSoundMagic);
+    EXPECT_EQ(sound->MagicByte, kSoundMagic);
     EXPECT_EQ(EndeCode([&] { SpielAb(sound); }), 12);
     EXPECT_EQ(LetzterBericht(), kopf + "SpielAb, Programmabbruch: Keine Datei gesetzt");
     EXPECT_TRUE(geraet.pfade.empty());
@@ -93,33 +90,17 @@ TEST_F(KxsoundTest, TheDeviceGetsTheResolvedPath) {
     EXPECT_EQ(geraet.pfade, std::vector<std::string>{datei});
 }
 
-// 16-bit mono PCM wave of a 440 Hz sine.
+// 16-bit mono PCM wave of a 440 Hz sine, 8000 frames a second.
 std::string SinusWav(double sekunden) {
-    const std::uint32_t rate = 8000;
-    const auto frames = static_cast<std::uint32_t>(rate * sekunden);
-    std::string d;
-    auto u32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) d += static_cast<char>((v >> (8 * i)) & 0xFF);
-    };
-    auto u16 = [&](std::uint16_t v) {
-        d += static_cast<char>(v & 0xFF);
-        d += static_cast<char>(v >> 8);
-    };
-    d += "RIFF";
-    u32(36 + frames * 2);
-    d += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(rate);
-    u32(rate * 2);
-    u16(2);
-    u16(16);
-    d += "data";
-    u32(frames * 2);
+    const auto frames = static_cast<std::uint32_t>(8000 * sekunden);
+    // RIFF, fmt and data chunk headers, little-endian.
+    const std::uint32_t kopf[] = {0x46464952, 36 + frames * 2, 0x45564157, 0x20746d66,
+                                  16,         0x00010001,      8000,       16000,
+                                  0x00100002, 0x61746164,      frames * 2};
+    std::string d(reinterpret_cast<const char*>(kopf), sizeof kopf);
     for (std::uint32_t i = 0; i < frames; ++i) {
-        u16(static_cast<std::uint16_t>(
-            static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * 440 * i / rate))));
+        auto wert = static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * 440 * i / 8000));
+        d.append(reinterpret_cast<const char*>(&wert), 2);
     }
     return d;
 }
@@ -164,11 +145,11 @@ class SdlSoundTest : public TaktlerTest {
   protected:
     void SetUp() override {
         TaktlerTest::SetUp();
-        services::SetzeSoundgeraet(nullptr);
-        services::SoundgeraetSchliessen();
+        SetzeSoundgeraet(nullptr);
+        SoundgeraetSchliessen();
     }
     void TearDown() override {
-        services::SoundgeraetSchliessen();
+        SoundgeraetSchliessen();
         ::unsetenv("SDL_AUDIODRIVER");
         ::unsetenv("SDL_DISKAUDIOFILE");
         ::unsetenv("AUDIODEV");

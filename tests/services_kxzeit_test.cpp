@@ -6,9 +6,7 @@
 namespace taktler::test {
 namespace {
 
-using services::ZeitCreate;
-using services::ZeitDispose;
-using services::ZeitVergangen;
+using namespace services;
 
 using KxzeitTest = TaktlerTest;
 
@@ -28,7 +26,7 @@ TEST_F(KxzeitTest, ElapsedMillisecondsCountFromCreation) {
         uhr.ms = f.start;
         auto* zeit = ZeitCreate();
         Zustand().Zeitbausteine[1] = zeit;
-        EXPECT_EQ(zeit->MagicByte, services::kZeitMagic);
+        EXPECT_EQ(zeit->MagicByte, kZeitMagic);
         uhr.ms = f.jetzt;
         EXPECT_EQ(ZeitVergangen(zeit), f.ms) << f.start << " -> " << f.jetzt;
         Zustand().Zeitbausteine[1] = ZeitDispose(zeit);
@@ -52,10 +50,10 @@ TEST_F(KxzeitTest, CheckRejectsNullAndWrongMark) {
     const std::string kopf = "Modul: KXZEIT 101200, Funktion: KXZEIT_check, Programmabbruch: ";
     EXPECT_EQ(EndeCode([] { ZeitVergangen(nullptr); }), 12);
     EXPECT_EQ(LetzterBericht(), kopf + "inZeit n. initialisisiert");
-    services::Zeitbaustein falsch;  // MagicByte 0, as after a dispose
+    Zeitbaustein falsch;  // MagicByte 0, as after a dispose
     EXPECT_EQ(EndeCode([&] { ZeitVergangen(&falsch); }), 12);
     EXPECT_EQ(LetzterBericht(), kopf + "MagicByte n. initialisisiert");
-    falsch.MagicByte = services::kSoundMagic;
+    falsch.MagicByte = kSoundMagic;
     EXPECT_EQ(EndeCode([&] { ZeitDispose(&falsch); }), 12);
     EXPECT_EQ(LetzterBericht(), kopf + "MagicByte n. initialisisiert");
 }

@@ -10,13 +10,7 @@
 namespace taktler::test {
 namespace {
 
-using services::IsoliereString;
-using services::ParseEingabezeile;
-using services::strErsetze;
-using services::strfnd;
-using services::strTrenneFelder;
-using services::strTrim;
-using services::strTrimEnde;
+using namespace services;
 
 using StrtoolsTest = TaktlerTest;
 
