@@ -16,7 +16,7 @@ struct Soundbaustein {
 
 // What plays a file: starts at once, never waits, never reports a failure.
 class Soundgeraet {
-public:
+  public:
     virtual ~Soundgeraet() = default;
     virtual void Spiele(const std::string& pfad) = 0;
 };
@@ -24,6 +24,8 @@ public:
 // The device in force; the SDL2 one unless a test installed another.
 Soundgeraet& DasSoundgeraet();
 void SetzeSoundgeraet(Soundgeraet* geraet);
+// Closes the SDL2 device and audio subsystem; the next sound opens them anew.
+void SoundgeraetSchliessen();
 
 Soundbaustein* SoundCreate();
 bool SetzeDateiPfad(Soundbaustein* sound, const char* pfad);

@@ -11,8 +11,6 @@ inline constexpr const char* kStrtoolsModul = "STRTOOLS 210100";
 // Static buffers of the module (one copy, see interpreter/zustand.h).
 struct StrtoolsZustand {
     std::array<char, 251> EingabeFeld{};  // result of ParseEingabezeile
-    std::array<char, 256> Vorher{};       // strErsetze: part before the match
-    std::array<char, 256> Nachher{};      // strErsetze: part after the match
 };
 
 // Cuts trailing blanks, CR and LF in place; the first character always stays.

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "services/kxzeit.h"
+#include "testumgebung.h"
+
+namespace taktler::test {
+namespace {
+
+using namespace services;
+
+using KxzeitTest = TaktlerTest;
+
+TEST_F(KxzeitTest, ElapsedMillisecondsCountFromCreation) {
+    struct Fall {
+        std::int64_t start;
+        std::int64_t jetzt;
+        std::uint32_t ms;
+    };
+    const Fall faelle[] = {
+        {1'950, 2'010, 60},  // millisecond part negative on its own
+        {5'000, 5'000, 0},
+        {1'000'000'000'123, 1'000'000'003'456, 3'333},
+        {10'000, 9'000, 0xFFFFFFFFu - 999u},  // clock set back: huge, not negative
+    };
+    for (const Fall& f : faelle) {
+        uhr.ms = f.start;
+        auto* zeit = ZeitCreate();
+        Zustand().Zeitbausteine[1] = zeit;
+        EXPECT_EQ(zeit->MagicByte, kZeitMagic);
+        uhr.ms = f.jetzt;
+        EXPECT_EQ(ZeitVergangen(zeit), f.ms) << f.start << " -> " << f.jetzt;
+        Zustand().Zeitbausteine[1] = ZeitDispose(zeit);
+        EXPECT_EQ(Zustand().Zeitbausteine[1], nullptr);
+    }
+}
+
+TEST_F(KxzeitTest, LaterQueriesStillCountFromCreation) {
+    uhr.ms = 1'000;
+    auto* zeit = ZeitCreate();
+    Zustand().Zeitbausteine[1] = zeit;
+    uhr.ms = 1'500;
+    EXPECT_EQ(ZeitVergangen(zeit), 500u);
+    uhr.ms = 2'700;
+    EXPECT_EQ(ZeitVergangen(zeit), 1'700u);
+    EXPECT_EQ(zeit->Messzeit.Sekunden, 2);
+    EXPECT_EQ(zeit->Messzeit.Millisekunden, 700);
+}
+
+TEST_F(KxzeitTest, CheckRejectsNullAndWrongMark) {
+    const std::string kopf = "Modul: KXZEIT 101200, Funktion: KXZEIT_check, Programmabbruch: ";
+    EXPECT_EQ(EndeCode([] { ZeitVergangen(nullptr); }), 12);
+    EXPECT_EQ(LetzterBericht(), kopf + "inZeit n. initialisisiert");
+    Zeitbaustein falsch;  // MagicByte 0, as after a dispose
+    EXPECT_EQ(EndeCode([&] { ZeitVergangen(&falsch); }), 12);
+    EXPECT_EQ(LetzterBericht(), kopf + "MagicByte n. initialisisiert");
+    falsch.MagicByte = kSoundMagic;
+    EXPECT_EQ(EndeCode([&] { ZeitDispose(&falsch); }), 12);
+    EXPECT_EQ(LetzterBericht(), kopf + "MagicByte n. initialisisiert");
+}
+
+}  // namespace
+}  // namespace taktler::test
