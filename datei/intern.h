@@ -37,8 +37,4 @@ std::string Systemtext(int fehler);
 // Stream offset as the 32-bit value the object keeps.
 std::int32_t Offset(std::FILE* strom);
 
-// Reopens the object for reading and writing and puts the new stream at the
-// offset the old one had. Returns false when no stream is left afterwards.
-bool NachLesenSchreiben(DateiADO* datei);
-
 }  // namespace taktler::datei::intern

@@ -26,8 +26,14 @@ bool HatStrom(const DateiADO* datei) {
     return datei->Modus != kGeschlossen && datei->FilePtr != nullptr;
 }
 
-void SpurMarke(const char* format, std::int32_t a, std::int32_t b = 0) {
-    services::TraceText(kModul, services::Format(format, a, b));
+// Reopens for reading and writing and puts the new stream at the offset
+// the old one had.
+void NachLesenSchreiben(DateiADO* datei) {
+    long alt = std::ftell(datei->FilePtr);
+    if (OeffneReadWrite(datei) == 0) {
+        return;
+    }
+    std::fseek(datei->FilePtr, alt < 0 ? 0 : alt, SEEK_SET);
 }
 
 // Brings the object into mode 2 the way GeheZuFilePtrPos and
@@ -37,25 +43,12 @@ bool InLesenSchreiben(DateiADO* datei) {
         OeffneReadWrite(datei);
     }
     if (datei->Modus != kLesenSchreiben && datei->FilePtr != nullptr) {
-        intern::NachLesenSchreiben(datei);
+        NachLesenSchreiben(datei);
     }
     return datei->FilePtr != nullptr;
 }
 
 }  // namespace
-
-namespace intern {
-
-bool NachLesenSchreiben(DateiADO* datei) {
-    long alt = std::ftell(datei->FilePtr);
-    if (OeffneReadWrite(datei) == 0) {
-        return false;
-    }
-    std::fseek(datei->FilePtr, alt < 0 ? 0 : alt, SEEK_SET);
-    return true;
-}
-
-}  // namespace intern
 
 std::uint8_t SetzeMarke(DateiADO* datei) {
     services::TraceKlammer k(kModul, "SetzeMarke");
@@ -67,7 +60,7 @@ std::uint8_t SetzeMarke(DateiADO* datei) {
     } else {
         datei->Marke = 0;
     }
-    SpurMarke("Marke: %" PRId32, datei->Marke);
+    services::TraceText(kModul, services::Format("Marke: %" PRId32, datei->Marke));
     return ergebnis;
 }
 
@@ -93,7 +86,8 @@ std::uint8_t IstMarkeErreicht(DateiADO* datei) {
     if (HatStrom(datei)) {
         ergebnis = datei->Marke < intern::Offset(datei->FilePtr) ? 1 : 0;
     }
-    SpurMarke("Pos %" PRId32 ",Marke: %" PRId32, datei->Pos, datei->Marke);
+    services::TraceText(
+        kModul, services::Format("Pos %" PRId32 ",Marke: %" PRId32, datei->Pos, datei->Marke));
     return ergebnis;
 }
 

@@ -225,21 +225,5 @@ TEST_F(DateiTest, BauePfadAufAbortsWhenMkdirFails) {
                     "mkdir Verzeichnis " + Pfad("f") + ", File exists\n"));
 }
 
-TEST_F(DateiTest, PathOperationsCheckTheObject) {
-    DateiADO falsch;
-    std::vector<std::pair<std::string, std::function<void()>>> faelle = {
-        {"ParsePfad", [&] { ParsePfad(&falsch); }},
-        {"BauePfadAuf", [&] { BauePfadAuf(nullptr); }},
-        {"LegePfadAn", [&] { LegePfadAn(&falsch); }},
-        {"GibExtension", [&] { GibExtension(&falsch); }},
-        {"GibDateinamenOhnePfad", [&] { GibDateinamenOhnePfad(nullptr); }},
-        {"GibVerzeichnis", [&] { GibVerzeichnis(&falsch); }},
-    };
-    for (auto& [funktion, f] : faelle) {
-        EXPECT_EQ(EndeCode(f), 12) << funktion;
-        EXPECT_EQ(LetzterBericht(), Zeile(funktion, "Programmabbruch", "DateiADO n.vorhanden"));
-    }
-}
-
 }  // namespace
 }  // namespace taktler::test

@@ -197,24 +197,5 @@ TEST_F(DateiTest, OperationsAfterAFailedOpen) {
     EXPECT_EQ(Zustand().Aufruftiefe, 0);
 }
 
-TEST_F(DateiTest, PositionOperationsCheckTheObject) {
-    DateiADO falsch;
-    char puffer[4];
-    std::vector<std::pair<std::string, std::function<void()>>> faelle = {
-        {"SetzeMarke", [&] { SetzeMarke(&falsch); }},
-        {"GeheZuMarke", [&] { GeheZuMarke(nullptr); }},
-        {"IstMarkeErreicht", [&] { IstMarkeErreicht(&falsch); }},
-        {"AktualisiereSatz", [&] { AktualisiereSatz(&falsch, "x"); }},
-        {"SchreibDaten", [&] { SchreibDaten(&falsch, "x", 1); }},
-        {"GibFilePtrPos", [&] { GibFilePtrPos(nullptr); }},
-        {"GeheZuFilePtrPos", [&] { GeheZuFilePtrPos(&falsch, 0); }},
-        {"LiesBlock", [&] { LiesBlock(&falsch, puffer, 1, 0); }},
-    };
-    for (auto& [funktion, f] : faelle) {
-        EXPECT_EQ(EndeCode(f), 12) << funktion;
-        EXPECT_EQ(LetzterBericht(), Zeile(funktion, "Programmabbruch", "DateiADO n.vorhanden"));
-    }
-}
-
 }  // namespace
 }  // namespace taktler::test

@@ -1,6 +1,7 @@
 // The file object: records read line by line, lines appended, open modes,
 // path and validity checks.
 #include <cstring>
+#include <functional>
 
 #include "datei_hilfe.h"
 
@@ -218,17 +219,48 @@ TEST_F(DateiTest, CreateAndDisposeKeepTheCountAndTheLiveSet) {
     EXPECT_EQ(Zustand().Aufruftiefe, 0);
 }
 
-TEST_F(DateiTest, InvalidObjectsAbort) {
+// Every operation but Status checks its object first.
+TEST_F(DateiTest, EveryOperationChecksTheObject) {
     DateiADO falsch;  // Vorhanden 0
-    char puffer[4];
+    DateiADO* gut = Neu("g.txt");
+    char p[4];
     std::vector<std::pair<std::string, std::function<void()>>> faelle = {
-        {"LiesSatz", [&] { LiesSatz(&falsch, puffer, 4); }},
-        {"SchreibSatz", [&] { SchreibSatz(nullptr, "x"); }},
-        {"Schliessen", [&] { Schliessen(&falsch); }},
         {"Dispose", [&] { Dispose(&falsch); }},
+        {"SetzePfad", [&] { SetzePfad(&falsch, "x"); }},
         {"Oeffnen", [&] { Oeffnen(nullptr, "r"); }},
-        {"GeheZumErstenSatz", [&] { GeheZumErstenSatz(&falsch); }},
+        {"OeffnenRead", [&] { OeffnenRead(&falsch); }},
+        {"OeffnenWrite", [&] { OeffnenWrite(nullptr); }},
+        {"OeffneAppend", [&] { OeffneAppend(&falsch); }},
+        {"OeffneReadWrite", [&] { OeffneReadWrite(&falsch); }},
+        {"Schliessen", [&] { Schliessen(&falsch); }},
         {"ExistiertDatei", [&] { ExistiertDatei(nullptr); }},
+        {"GeheZumErstenSatz", [&] { GeheZumErstenSatz(&falsch); }},
+        {"LiesSatz", [&] { LiesSatz(&falsch, p, 4); }},
+        {"SchreibSatz", [&] { SchreibSatz(nullptr, "x"); }},
+        {"SetzeMarke", [&] { SetzeMarke(&falsch); }},
+        {"GeheZuMarke", [&] { GeheZuMarke(nullptr); }},
+        {"IstMarkeErreicht", [&] { IstMarkeErreicht(&falsch); }},
+        {"AktualisiereSatz", [&] { AktualisiereSatz(&falsch, "x"); }},
+        {"SchreibDaten", [&] { SchreibDaten(&falsch, "x", 1); }},
+        {"GibFilePtrPos", [&] { GibFilePtrPos(nullptr); }},
+        {"GeheZuFilePtrPos", [&] { GeheZuFilePtrPos(&falsch, 0); }},
+        {"LiesBlock", [&] { LiesBlock(&falsch, p, 1, 0); }},
+        {"ParsePfad", [&] { ParsePfad(&falsch); }},
+        {"BauePfadAuf", [&] { BauePfadAuf(nullptr); }},
+        {"LegePfadAn", [&] { LegePfadAn(&falsch); }},
+        {"GibExtension", [&] { GibExtension(&falsch); }},
+        {"GibDateinamenOhnePfad", [&] { GibDateinamenOhnePfad(nullptr); }},
+        {"GibVerzeichnis", [&] { GibVerzeichnis(&falsch); }},
+        {"KopiereDaten", [&] { KopiereDaten(gut, &falsch); }},
+        {"ErgaenzeDaten", [&] { ErgaenzeDaten(nullptr, gut); }},
+        {"Rename", [&] { Rename(&falsch, "x"); }},
+        {"Destroy", [&] { Destroy(nullptr); }},
+        {"GibGroesse", [&] { GibGroesse(&falsch); }},
+        {"NichtGeaendertSeitXSekunden", [&] { NichtGeaendertSeitXSekunden(&falsch); }},
+        {"NichtGeaendertSeitXMinuten", [&] { NichtGeaendertSeitXMinuten(&falsch); }},
+        {"DatumLetzterLesezugriff", [&] { DatumLetzterLesezugriff(&falsch); }},
+        {"DatumLetzteAenderung", [&] { DatumLetzteAenderung(nullptr); }},
+        {"DatumAnlage", [&] { DatumAnlage(&falsch); }},
     };
     for (auto& [funktion, f] : faelle) {
         EXPECT_EQ(EndeCode(f), 12) << funktion;
