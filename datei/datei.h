@@ -57,6 +57,8 @@ struct DateiModulzustand {
     std::array<char, 32> DatumLesezugriff{};
     std::array<char, 32> DatumAenderung{};
     std::array<char, 32> DatumAnlage{};
+    std::array<char, 256> Kopierpuffer{};  // KopiereBlockweise, blocks of 255
+    std::string Text;                      // trace lines of LiesSatz, reused
 };
 
 // Closes and frees every object still alive (for tests that run many

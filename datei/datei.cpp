@@ -1,0 +1,300 @@
+// The file object: path, open modes, records read line by line and lines
+// appended with CR LF.
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <new>
+
+#include "datei/intern.h"
+
+namespace taktler::datei {
+
+using intern::Abbruch;
+using intern::Modul;
+using intern::Pruefe;
+using intern::Warne;
+
+namespace intern {
+
+std::string Systemtext(int fehler) {
+    const char* text = std::strerror(fehler);
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+std::int32_t Offset(std::FILE* strom) {
+    return static_cast<std::int32_t>(std::ftell(strom));
+}
+
+}  // namespace intern
+
+namespace {
+
+constexpr int kCR = 13;
+constexpr int kLF = 10;
+constexpr int kCtrlZ = 26;
+
+// Trace line of LiesSatz ("Pos %ld,Marke: %ld, %s", after "Letzter Satz! "
+// for the last record), composed in the module's reused text buffer with
+// to_chars: this runs for every record the interpreter reads, and once the
+// buffer has grown nothing is allocated.
+void SpurSatz(bool letzter, std::int32_t pos, std::int32_t marke, const char* text) {
+    static constexpr std::string_view kLetzter = "Letzter Satz! ";
+    static constexpr std::size_t kZahl = 11;  // "-2147483648"
+    std::string& zeile = Modul().Text;
+    const std::size_t laenge = std::strlen(text);
+    const std::size_t hoechstens = kLetzter.size() + 4 + kZahl + 8 + kZahl + 2 + laenge;
+    if (zeile.size() < hoechstens) {
+        zeile.resize(std::max(hoechstens, 2 * zeile.size()));
+    }
+    char* p = zeile.data();
+    auto anhaengen = [&p](std::string_view teil) {
+        std::memcpy(p, teil.data(), teil.size());
+        p += teil.size();
+    };
+    if (letzter) {
+        anhaengen(kLetzter);
+    }
+    anhaengen("Pos ");
+    p = std::to_chars(p, p + kZahl, pos).ptr;
+    anhaengen(",Marke: ");
+    p = std::to_chars(p, p + kZahl, marke).ptr;
+    anhaengen(", ");
+    anhaengen(std::string_view(text, laenge));
+    services::TraceText(kModul,
+                        std::string_view(zeile.data(), static_cast<std::size_t>(p - zeile.data())));
+}
+
+std::uint8_t OeffneMit(DateiADO* datei, const char* funktion, const char* modus,
+                       std::int32_t code) {
+    Pruefe(datei, funktion);
+    std::uint8_t ok = Oeffnen(datei, modus);
+    datei->Modus = code;
+    return ok;
+}
+
+}  // namespace
+
+DateiADO* Create() {
+    services::TraceKlammer k(kModul, "Create");
+    auto* datei = new (std::nothrow) DateiADO;
+    if (datei == nullptr) {
+        Abbruch("Create", "malloc");
+    }
+    datei->Vorhanden = 1;
+    Modul().Lebende.insert(datei);
+    ++Modul().Anzahl;
+    return datei;
+}
+
+DateiADO* Dispose(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "Dispose");
+    if (datei != nullptr) {
+        Pruefe(datei, "Dispose");
+        if (datei->FilePtr != nullptr) {
+            Schliessen(datei);
+        }
+        delete datei->Verzeichnisse;
+        datei->Verzeichnisse = nullptr;
+        datei->Vorhanden = 0;
+        Modul().Lebende.erase(datei);
+        delete datei;
+    }
+    --Modul().Anzahl;
+    services::TraceText(kModul, services::Format("%d", Modul().Anzahl));
+    return nullptr;
+}
+
+void SetzePfad(DateiADO* datei, const char* pfad) {
+    services::TraceKlammer k(kModul, "SetzePfad");
+    Pruefe(datei, "SetzePfad");
+    if (pfad == nullptr) {
+        pfad = "";
+    }
+    std::size_t laenge = std::strlen(pfad);
+    if (laenge >= kPfadLaenge) {
+        services::TraceText(kModul, pfad);
+        Abbruch("SetzePfad", "Pfad zu lang");
+    }
+    if (laenge == 0) {
+        Warne("SetzePfad", "Pfad nicht vorhanden");
+        return;
+    }
+    std::memcpy(datei->Pfad.data(), pfad, laenge + 1);
+}
+
+std::uint8_t Oeffnen(DateiADO* datei, const char* modus) {
+    services::TraceKlammer k(kModul, "Oeffnen");
+    if (datei == nullptr) {
+        Abbruch("Oeffnen", "DateiADO n.vorhanden");
+    }
+    std::string modustext = modus != nullptr ? modus : "";
+    modustext += 'b';
+    if (datei->Pfad[0] == '\0') {
+        Abbruch("Oeffnen", "Kein Pfad angegeben");
+    }
+    if (datei->FilePtr != nullptr) {
+        Schliessen(datei);
+    }
+    datei->FilePtr = std::fopen(datei->Pfad.data(), modustext.c_str());
+    if (datei->FilePtr == nullptr) {
+        int fehler = errno;
+        Warne("Oeffnen", services::Format("Eingabedatei %s: %s\n", datei->Pfad.data(),
+                                          intern::Systemtext(fehler).c_str()));
+        datei->Pos = 0;
+        return 0;
+    }
+    return 1;
+}
+
+std::uint8_t OeffnenRead(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "OeffnenRead");
+    return OeffneMit(datei, "OeffnenRead", "r", kLesen);
+}
+
+std::uint8_t OeffnenWrite(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "OeffnenWrite");
+    return OeffneMit(datei, "OeffnenWrite", "w", kSchreiben);
+}
+
+std::uint8_t OeffneAppend(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "OeffneAppend");
+    return OeffneMit(datei, "OeffneAppend", "a", kAnhaengen);
+}
+
+std::uint8_t OeffneReadWrite(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "OeffneReadWrite");
+    return OeffneMit(datei, "OeffneReadWrite", "r+", kLesenSchreiben);
+}
+
+std::uint8_t Schliessen(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "Schliessen");
+    Pruefe(datei, "Schliessen");
+    // Closes whatever stream is present: a bare Oeffnen leaves Modus 0 with
+    // an open stream, which must not leak.
+    if (datei->FilePtr != nullptr) {
+        std::fclose(datei->FilePtr);
+        datei->FilePtr = nullptr;
+    }
+    datei->Modus = kGeschlossen;
+    return 1;
+}
+
+const struct stat* Status(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "Status");
+    if (datei == nullptr) {
+        return nullptr;
+    }
+    struct stat& status = Modul().Dateistatus;
+    if (::stat(datei->Pfad.data(), &status) != 0) {
+        return nullptr;
+    }
+    return &status;
+}
+
+std::uint8_t ExistiertDatei(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "ExistiertDatei");
+    Pruefe(datei, "ExistiertDatei");
+    if (datei->Pfad[0] == '\0') {
+        Abbruch("ExistiertDatei", "Pfadname n. gesetzt");
+    }
+    return Status(datei) != nullptr ? 1 : 0;
+}
+
+std::uint8_t GeheZumErstenSatz(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "GeheZumErstenSatz");
+    Pruefe(datei, "GeheZumErstenSatz");
+    datei->WeitereSaetze = 1;
+    // After a failed open there is no stream to rewind; the next LiesSatz
+    // opens the file and starts at its first byte anyway.
+    if (datei->Modus != kGeschlossen && datei->FilePtr != nullptr) {
+        if (std::fseek(datei->FilePtr, 0, SEEK_SET) != 0) {
+            int fehler = errno;
+            Abbruch("GeheZumErstenSatz", services::Format("Fehler bei Zieldatei fseek %s",
+                                                          intern::Systemtext(fehler).c_str()));
+        }
+    }
+    return 1;
+}
+
+std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
+    services::TraceKlammer k(kModul, "LiesSatz");
+    Pruefe(datei, "LiesSatz");
+    if (datei->WeitereSaetze == 0) {
+        return 0;
+    }
+    if (datei->FilePtr == nullptr && OeffnenRead(datei) == 0) {
+        return 0;
+    }
+    if (datei->Modus != kLesen && datei->Modus != kLesenSchreiben && OeffnenRead(datei) == 0) {
+        return 0;
+    }
+    // A buffer without room for the terminating NUL can hold no record.
+    if (kapazitaet == 0) {
+        Abbruch("LiesSatz", "max. Zeilenlaenge zu gross");
+    }
+    std::FILE* strom = datei->FilePtr;
+    datei->Pos = intern::Offset(strom);
+    datei->Satzlaenge = 0;
+
+    const std::uint32_t grenze = kapazitaet - 1;
+    std::uint32_t n = 0;
+    int c;
+    for (;;) {
+        c = getc_unlocked(strom);
+        if (c == EOF || c == kCR || c == kLF || c == kCtrlZ) {
+            break;
+        }
+        puffer[n++] = static_cast<char>(c);
+        if (n >= grenze) {
+            Abbruch("LiesSatz", "max. Zeilenlaenge zu gross");
+        }
+    }
+    puffer[n] = '\0';
+    datei->Satzlaenge = static_cast<std::int32_t>(n) + 1;
+
+    c = getc_unlocked(strom);
+    while (c == kLF || c == 0) {
+        ++datei->Satzlaenge;
+        c = getc_unlocked(strom);
+    }
+    if (c == EOF || c == kCtrlZ) {
+        datei->WeitereSaetze = 0;
+        SpurSatz(true, datei->Pos, datei->Marke, puffer);
+    } else {
+        std::ungetc(c, strom);
+        datei->WeitereSaetze = 1;
+        SpurSatz(false, datei->Pos, datei->Marke, puffer);
+    }
+    return 1;
+}
+
+std::uint8_t SchreibSatz(DateiADO* datei, const char* text) {
+    services::TraceKlammer k(kModul, "SchreibSatz");
+    Pruefe(datei, "SchreibSatz");
+    if (text == nullptr) {
+        text = "";
+    }
+    std::uint8_t ok = 1;
+    if (datei->FilePtr == nullptr) {
+        ok = OeffneAppend(datei);
+    }
+    if (datei->Modus != kAnhaengen && ok == 1) {
+        ok = OeffneAppend(datei);
+    }
+    if (ok == 1) {
+        std::size_t laenge = std::strlen(text);
+        if (std::fwrite(text, 1, laenge, datei->FilePtr) != laenge) {
+            Abbruch("SchreibSatz", "fwrite");
+        }
+        if (std::fputs("\r\n", datei->FilePtr) == EOF) {
+            Abbruch("SchreibSatz", "fprintf");
+        }
+    }
+    if (ok == 0) {
+        Abbruch("SchreibSatz", "allg. Fehler");
+    }
+    return 1;
+}
+
+}  // namespace taktler::datei

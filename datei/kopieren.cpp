@@ -1,0 +1,279 @@
+// Whole-file services: copy and append, rename and delete, size and dates.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+#include "datei/intern.h"
+
+namespace taktler::datei {
+
+using intern::Abbruch;
+using intern::Modul;
+using intern::Pruefe;
+using intern::Warne;
+
+namespace {
+
+constexpr std::size_t kBlock = 255;
+
+std::uint8_t Kopiere(DateiADO* ziel, DateiADO* quelle, bool anhaengen, const char* funktion) {
+    Pruefe(ziel, funktion);
+    Pruefe(quelle, funktion);
+    if (ziel->Pfad[0] == '\0') {
+        Warne(funktion, "Zieldatei, Pfadangabe n.vorhanden");
+        return 0;
+    }
+    if (quelle->Pfad[0] == '\0') {
+        Warne(funktion, "Quelldatei, Pfadangabe n.vorhanden");
+        return 0;
+    }
+    if (ExistiertDatei(quelle) == 0) {
+        Warne(funktion, services::Format("Quelldatei %s n. vorhanden", quelle->Pfad.data()));
+        return 0;
+    }
+    struct stat q {};
+    ::stat(quelle->Pfad.data(), &q);
+    if (ExistiertDatei(ziel) != 0) {
+        // Opening a file over itself would empty it, appending it to itself
+        // would never end: refused before anything is opened.
+        struct stat z {};
+        if (::stat(ziel->Pfad.data(), &z) == 0 && z.st_dev == q.st_dev && z.st_ino == q.st_ino) {
+            Warne(funktion, services::Format("Quelldatei und Zieldatei sind dieselbe Datei: %s",
+                                             ziel->Pfad.data()));
+            return 0;
+        }
+        Warne(funktion, services::Format(anhaengen ? "Zieldatei %s wird ergaenzt"
+                                                   : "Zieldatei %s wird ueberschrieben",
+                                         ziel->Pfad.data()));
+    }
+    if (OeffnenRead(quelle) == 0) {
+        Warne(funktion,
+              services::Format("Quelldatei %s kann nicht geoeffnet werden.", quelle->Pfad.data()));
+        return 0;
+    }
+    auto oeffneZiel = [ziel, anhaengen] {
+        return anhaengen ? OeffneAppend(ziel) : OeffnenWrite(ziel);
+    };
+    if (oeffneZiel() == 0) {
+        // Taken to mean that the target's directory is missing.
+        if (ParsePfad(ziel) == 0) {
+            Warne(funktion, "Pfad der Zieldatei nicht aufgeloest");
+            return 0;
+        }
+        if (BauePfadAuf(ziel) == 0) {
+            Warne(funktion, "Pfad der Zieldatei nicht angelegt");
+            return 0;
+        }
+        if (oeffneZiel() == 0) {
+            Abbruch(funktion, services::Format("Zieldatei %s kann nicht geoeffnet werden.",
+                                               ziel->Pfad.data()));
+        }
+    }
+    KopiereBlockweise(ziel, quelle);
+    Schliessen(quelle);
+    Schliessen(ziel);
+    return 1;
+}
+
+[[noreturn]] void Systemabbruch(const char* text, int fehler) {
+    Abbruch("KopiereBlockweise", services::Format(text, intern::Systemtext(fehler).c_str()));
+}
+
+void AnsAnfang(DateiADO* datei, const char* text) {
+    if (datei == nullptr || datei->FilePtr == nullptr) {
+        Systemabbruch(text, EBADF);
+    }
+    if (std::fseek(datei->FilePtr, 0, SEEK_SET) != 0) {
+        Systemabbruch(text, errno);
+    }
+}
+
+enum class Zeit { Zugriff, Aenderung, Anlage };
+
+const char* Datum(DateiADO* datei, std::array<char, 32>& ergebnis, Zeit welche) {
+    ergebnis[0] = '\0';
+    const struct stat* status = Status(datei);
+    if (status == nullptr) {
+        return ergebnis.data();
+    }
+    time_t t = welche == Zeit::Zugriff     ? status->st_atime
+               : welche == Zeit::Aenderung ? status->st_mtime
+                                           : status->st_ctime;
+    std::tm lokal{};
+    if (::localtime_r(&t, &lokal) == nullptr) {
+        return ergebnis.data();
+    }
+    // The ctime layout with the day in two digits, "Mon Jan 01 12:00:00 2001":
+    // fixed English names whatever the locale, no line end.
+    static const char* const kTage[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonate[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::snprintf(ergebnis.data(), ergebnis.size(), "%s %s %02d %02d:%02d:%02d %d",
+                  kTage[lokal.tm_wday % 7], kMonate[lokal.tm_mon % 12], lokal.tm_mday,
+                  lokal.tm_hour, lokal.tm_min, lokal.tm_sec, lokal.tm_year + 1900);
+    return ergebnis.data();
+}
+
+}  // namespace
+
+std::uint8_t KopiereDaten(DateiADO* ziel, DateiADO* quelle) {
+    services::TraceKlammer k(kModul, "KopiereDaten");
+    return Kopiere(ziel, quelle, false, "KopiereDaten");
+}
+
+std::uint8_t ErgaenzeDaten(DateiADO* ziel, DateiADO* quelle) {
+    services::TraceKlammer k(kModul, "ErgaenzeDaten");
+    return Kopiere(ziel, quelle, true, "ErgaenzeDaten");
+}
+
+std::uint8_t KopiereBlockweise(DateiADO* ziel, DateiADO* quelle) {
+    services::TraceKlammer k(kModul, "KopiereBlockweise");
+    AnsAnfang(ziel, "Fehler bei Zieldatei fseek %s");
+    AnsAnfang(quelle, "Fehler bei Quelldatei fseek %s");
+    const int fdZiel = fileno(ziel->FilePtr);
+    const int fdQuelle = fileno(quelle->FilePtr);
+    // Offsets are kept here and the descriptors read and written at them,
+    // so the streams never see their descriptors move under them. A target
+    // open for appending takes every block at its end.
+    const bool amEnde = (::fcntl(fdZiel, F_GETFL) & O_APPEND) != 0;
+    off_t lesen = 0;
+    off_t schreiben = 0;
+    char* puffer = Modul().Kopierpuffer.data();
+    for (;;) {
+        ssize_t n = ::pread(fdQuelle, puffer, kBlock, lesen);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            Systemabbruch("Fehler bei Quelldatei fread %s", errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        lesen += n;
+        // A short write is not an error yet; the rest follows until done.
+        for (ssize_t fertig = 0; fertig < n;) {
+            ssize_t w = amEnde ? ::write(fdZiel, puffer + fertig, n - fertig)
+                               : ::pwrite(fdZiel, puffer + fertig, n - fertig, schreiben);
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w <= 0) {
+                Systemabbruch("Fehler bei Zieldatei fwrite %s", w < 0 ? errno : EIO);
+            }
+            fertig += w;
+            schreiben += w;
+        }
+    }
+    // Leave both streams behind the bytes copied, as sequential reads and
+    // writes on the descriptors would.
+    std::fseek(quelle->FilePtr, lesen, SEEK_SET);
+    if (amEnde) {
+        std::fseek(ziel->FilePtr, 0, SEEK_END);
+    } else {
+        std::fseek(ziel->FilePtr, schreiben, SEEK_SET);
+    }
+    return 1;
+}
+
+std::uint8_t Rename(DateiADO* datei, const char* neuerPfad) {
+    services::TraceKlammer k(kModul, "Rename");
+    Pruefe(datei, "Rename");
+    if (neuerPfad == nullptr) {
+        neuerPfad = "";
+    }
+    if (ExistiertDatei(datei) == 0) {
+        Warne("Rename", services::Format("Datei %s existiert nicht", datei->Pfad.data()));
+        return 0;
+    }
+    // A new path the object can't hold is refused before the file moves.
+    if (std::strlen(neuerPfad) >= kPfadLaenge) {
+        SetzePfad(datei, neuerPfad);
+    }
+    Schliessen(datei);
+    if (std::rename(datei->Pfad.data(), neuerPfad) != 0) {
+        int fehler = errno;
+        Warne("Rename", services::Format("Eingabedatei %s: %s\n", datei->Pfad.data(),
+                                         intern::Systemtext(fehler).c_str()));
+        return 0;
+    }
+    SetzePfad(datei, neuerPfad);
+    return 1;
+}
+
+std::uint8_t Destroy(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "Destroy");
+    Pruefe(datei, "Destroy");
+    if (ExistiertDatei(datei) == 0) {
+        return 0;
+    }
+    Schliessen(datei);
+    if (std::remove(datei->Pfad.data()) != 0) {
+        int fehler = errno;
+        Warne("Destroy", services::Format("Eingabedatei %s: %s\n", datei->Pfad.data(),
+                                          intern::Systemtext(fehler).c_str()));
+        return 0;
+    }
+    return 1;
+}
+
+std::int32_t GibGroesse(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "GibGroesse");
+    Pruefe(datei, "GibGroesse");
+    if (ExistiertDatei(datei) == 0) {
+        return -1;
+    }
+    const struct stat* status = Status(datei);
+    return status != nullptr ? static_cast<std::int32_t>(status->st_size) : -1;
+}
+
+std::int32_t NichtGeaendertSeitXSekunden(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "NichtGeaendertSeitXSekunden");
+    Pruefe(datei, "NichtGeaendertSeitXSekunden");
+    if (ExistiertDatei(datei) == 0) {
+        return -1;
+    }
+    std::int32_t jetzt = services::DieUhr().Jetzt().Sekunden;
+    const struct stat* status = Status(datei);
+    if (status == nullptr) {
+        return -1;
+    }
+    return static_cast<std::int32_t>(jetzt - status->st_mtime);
+}
+
+std::int32_t NichtGeaendertSeitXMinuten(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "NichtGeaendertSeitXMinuten");
+    Pruefe(datei, "NichtGeaendertSeitXMinuten");
+    if (ExistiertDatei(datei) == 0) {
+        return -1;
+    }
+    std::int32_t jetzt = services::DieUhr().Jetzt().Sekunden;
+    const struct stat* status = Status(datei);
+    if (status == nullptr) {
+        return -1;
+    }
+    return static_cast<std::int32_t>((jetzt - status->st_mtime) / 60);
+}
+
+const char* DatumLetzterLesezugriff(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "DatumLetzterLesezugriff");
+    Pruefe(datei, "DatumLetzterLesezugriff");
+    return Datum(datei, Modul().DatumLesezugriff, Zeit::Zugriff);
+}
+
+const char* DatumLetzteAenderung(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "DatumLetzteAenderung");
+    Pruefe(datei, "DatumLetzteAenderung");
+    return Datum(datei, Modul().DatumAenderung, Zeit::Aenderung);
+}
+
+const char* DatumAnlage(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "DatumAnlage");
+    Pruefe(datei, "DatumAnlage");
+    return Datum(datei, Modul().DatumAnlage, Zeit::Anlage);
+}
+
+}  // namespace taktler::datei
