@@ -311,13 +311,13 @@ int Hauptprogramm(int argc, char** argv) {
         services::StandardFenster().festeAntwort = optionen.antwort;
     }
 
-    interface::PortWahl wahl = interface::OeffnePort(optionen.port);
+    interface::GewaehlterPort wahl = interface::OeffnePort(optionen.port);
     if (!wahl.fehler.empty()) {
         services::FehlerAusgabe("taktler: %s\n", wahl.fehler.c_str());
         return 12;
     }
-    if (!wahl.hinweis.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", wahl.hinweis.c_str());
+    if (!wahl.info.empty()) {
+        services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
     }
     interface::SetzePort(wahl.port.get());
     SignaleAbfangen();

@@ -1,0 +1,197 @@
+// Whole-program tests: the built taktler on the simulated interface.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "testdateien.h"
+
+namespace taktler::test {
+namespace {
+
+// The "# Motoren ..." states of a port log, in order.
+std::vector<std::string> Motorzustaende(const std::string& log) {
+    std::vector<std::string> zustaende;
+    std::istringstream s(log);
+    std::string zeile;
+    while (std::getline(s, zeile)) {
+        if (zeile.rfind("# Motoren ", 0) == 0) {
+            zustaende.push_back(zeile.substr(10));
+        }
+    }
+    return zustaende;
+}
+
+std::vector<std::string> Zeilen(const std::string& text) {
+    std::vector<std::string> zeilen;
+    std::istringstream s(text);
+    std::string zeile;
+    while (std::getline(s, zeile)) {
+        zeilen.push_back(zeile);
+    }
+    return zeilen;
+}
+
+// The 24 writes of one frame with all motors off.
+std::vector<std::string> AusRahmen() {
+    std::vector<std::string> w;
+    for (int k = 1; k <= 8; ++k) {
+        w.push_back("W 378 F2");
+        w.push_back("W 378 FA");
+        w.push_back(k < 8 ? "W 378 F2" : "W 378 FB");
+    }
+    return w;
+}
+
+class ProgrammTest : public ::testing::Test {
+protected:
+    Aufruf Starte(const std::string& kommandos, const std::string& szenario = "",
+                  std::vector<std::string> extra = {}, const std::string& eingabe = "") {
+        SchreibeDatei(dir / "k.txt", kommandos);
+        std::vector<std::string> args = {"--port-log=" + log};
+        if (!szenario.empty()) {
+            SchreibeDatei(dir / "s.txt", szenario);
+            args.push_back("--sim=" + (dir / "s.txt"));
+        } else {
+            args.push_back("--port=sim");
+        }
+        for (auto& e : extra) {
+            args.push_back(e);
+        }
+        args.push_back("k.txt");
+        args.push_back("p.txt");
+        return StarteTaktler(args, dir.pfad(), eingabe);
+    }
+
+    TempVerzeichnis dir;
+    std::string log = dir / "port.log";
+};
+
+TEST_F(ProgrammTest, EveryRunStartsWithFourSwitchOffFramesEvenWithWrongArguments) {
+    auto a = StarteTaktler({"--port=sim", "--port-log=" + log, "nur-eine-datei"}, dir.pfad());
+    EXPECT_EQ(a.code, 12);
+    EXPECT_EQ(a.fehler, "TAKTLER 091200\nAnzahl der Argumente fehlerhaft.\n"
+                        "Aufruf:  TAKTLER <Kommandodatei> <Protokolldatei>\n\n");
+    std::vector<std::string> erwartet;
+    for (int i = 0; i < 4; ++i) {
+        erwartet.insert(erwartet.end(), AusRahmen().begin(), AusRahmen().end());
+        erwartet.push_back("# Motoren NNNN");
+    }
+    EXPECT_EQ(Zeilen(LiesDatei(log)), erwartet);
+}
+
+TEST_F(ProgrammTest, BadOptionsEndBeforeAnythingIsWritten) {
+    for (const std::string opt : {"--gibtsnicht", "--port=", "--antwort=vielleicht", "--ports=1"}) {
+        auto a = StarteTaktler({opt, "--port-log=" + log, "k.txt", "p.txt"}, dir.pfad());
+        EXPECT_EQ(a.code, 12) << opt;
+        EXPECT_NE(a.fehler.find(opt.substr(0, opt.find('='))), std::string::npos) << a.fehler;
+        EXPECT_EQ(Zeilen(a.fehler).size(), 1u) << a.fehler;
+        EXPECT_FALSE(DateiExistiert(log));
+    }
+}
+
+TEST_F(ProgrammTest, MalformedScenarioNamesFileAndLine) {
+    auto a = Starte("MELDUNG A\n", "start schalter 3 an\nabfrage x schalter 1 an\n");
+    EXPECT_EQ(a.code, 12);
+    EXPECT_NE(a.fehler.find("s.txt:2:"), std::string::npos) << a.fehler;
+    EXPECT_FALSE(DateiExistiert(log));
+}
+
+TEST_F(ProgrammTest, MotorCommandsLatchTheExpectedStates) {
+    auto a = Starte("EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR2 RECHTS\nEINSCHALTEN MOTOR4\n"
+                    "AUSSCHALTEN MOTOR1\nEINSCHALTEN MOTOR3 LINKS\n");
+    EXPECT_EQ(a.code, 0) << a.fehler;
+    // LINKS gives 'R'; any other word, and RECHTS left over as Parameter2, gives 'L'.
+    EXPECT_EQ(Motorzustaende(LiesDatei(log)),
+              (std::vector<std::string>{"NNNN", "NNNN", "NNNN", "NNNN", "RNNN", "RLNN", "RLNL",
+                                        "NLNL", "NLRL"}));
+    EXPECT_NE(a.aus.find("TAKTLER 091200 ENDE : am "), std::string::npos);
+}
+
+TEST_F(ProgrammTest, UnknownMotorAbortsWithItsFunctionText) {
+    auto a = Starte("AUSSCHALTEN MOTOR5\n");
+    EXPECT_EQ(a.code, 12);
+    EXPECT_NE(a.fehler.find("[ABBRUCH] Modul: TAKTLER 091200, Funktion: Ausschalten, "
+                            "Programmabbruch: Motor n. definiert\n"),
+              std::string::npos);
+    EXPECT_FALSE(DateiExistiert(dir / "p.txt"));
+}
+
+TEST_F(ProgrammTest, EmergencyStopStopsAllMotorsAtTheNamedCheck) {
+    // Input reads: 1 after NOTHALT, 2 and 3 around MELDUNG A, 4 before MELDUNG B.
+    auto a = Starte("EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR4 RECHTS\nNOTHALT SCHALTER3\n"
+                    "MELDUNG A\nMELDUNG B\n",
+                    "abfrage 4 schalter 3 an\n");
+    EXPECT_EQ(a.code, 12);
+    EXPECT_NE(a.aus.find(";A;"), std::string::npos);
+    EXPECT_EQ(a.aus.find(";B;"), std::string::npos);
+    EXPECT_NE(a.fehler.find("Funktion: MELDUNG, Programmabbruch: NOTAUS betaetigt!"),
+              std::string::npos)
+        << a.fehler;
+    auto z = Motorzustaende(LiesDatei(log));
+    ASSERT_GE(z.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(z.end() - 4, z.end()),
+              (std::vector<std::string>{"NNNL", "NNNN", "NNNN", "NNNN"}));
+}
+
+TEST_F(ProgrammTest, EmergencyStopIsCheckedRightAfterArming) {
+    auto a = Starte("EINSCHALTEN MOTOR2 LINKS\nNOTHALT SCHALTER3\nMELDUNG A\n",
+                    "start schalter 3 an\n");
+    EXPECT_EQ(a.code, 12);
+    EXPECT_NE(a.fehler.find("Funktion: NOTHALT, Programmabbruch: NOTAUS betaetigt!"),
+              std::string::npos);
+}
+
+TEST_F(ProgrammTest, SwitchLoopEndsAfterTheThirdClickAndForgetsEarlierPresses) {
+    // The first loop takes the click of read 1. The second loop resets the count on its
+    // first evaluation (read 2, switch still held: no new click) and then needs three
+    // fresh presses, at reads 4, 6 and 8.
+    auto a = Starte("BIS SCHALTER2 = 1\nENDE_BIS\nBIS SCHALTER2 = 3\nENDE_BIS\nMELDUNG FERTIG\n",
+                    "start schalter 2 an\n"
+                    "abfrage 3 schalter 2 aus\nabfrage 4 schalter 2 an\n"
+                    "abfrage 5 schalter 2 aus\nabfrage 6 schalter 2 an\n"
+                    "abfrage 7 schalter 2 aus\nabfrage 8 schalter 2 an\n"
+                    "abfrage 9 schalter 2 aus\n");
+    EXPECT_EQ(a.code, 0) << a.fehler;
+    EXPECT_NE(a.aus.find("Schalter 2 gedrueckt, 3 Klicks!\nStufe 1; Klicks erreicht\n"),
+              std::string::npos)
+        << a.aus;
+    std::size_t lesungen = 0;
+    for (const auto& z : Zeilen(LiesDatei(log))) {
+        lesungen += z.rfind("R 379", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(lesungen, 8u * 8u);
+}
+
+TEST_F(ProgrammTest, TimeLoopWithEmptyBodyLastsAtLeastItsLimit) {
+    auto start = std::chrono::steady_clock::now();
+    auto a = Starte("TRACELEVEL 1\nBIS ZEIT = 300\nENDE_BIS\n");
+    auto dauer = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(a.code, 0) << a.fehler;
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(dauer).count(), 300);
+}
+
+TEST_F(ProgrammTest, SoundOfAMissingFileGoesOnSilently) {
+    auto a = Starte("SOUND C:\\GIBTS\\NICHT.WAV\nMELDUNG WEITER\n");
+    EXPECT_EQ(a.code, 0);
+    EXPECT_NE(a.aus.find("Stufe 0; Soundbaustein gesetzt: C:\\GIBTS\\NICHT.WAV\n"),
+              std::string::npos);
+    EXPECT_NE(a.aus.find(";WEITER;"), std::string::npos);
+    EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
+}
+
+TEST_F(ProgrammTest, ExamplesRunToTheirEnd) {
+    for (const std::string name : {"ampel", "foerderband"}) {
+        std::string quelle = std::string(TAKTLER_QUELLEN) + "/examples/" + name;
+        auto a = StarteTaktler({"--sim=" + quelle + ".szenario", "--port-log=" + log,
+                                quelle + ".txt", dir / (name + ".prot")},
+                               dir.pfad());
+        EXPECT_EQ(a.code, 0) << name << "\n" << a.aus << a.fehler;
+        EXPECT_NE(a.aus.find("ENDE : am"), std::string::npos) << name;
+    }
+}
+
+}  // namespace
+}  // namespace taktler::test
