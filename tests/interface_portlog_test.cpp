@@ -86,21 +86,6 @@ TEST_F(PortLogTest, OneLinePerAccessWithTheNoteAfterTheLatchingWrite) {
     EXPECT_EQ(weitergereicht, std::vector<std::string>{"# Motoren LNNR"});
 }
 
-TEST_F(PortLogTest, StatusValuesAndWordsInUpperCaseHex) {
-    AufnahmePort* innen = nullptr;
-    {
-        auto aufnahme = std::make_unique<AufnahmePort>();
-        aufnahme->status = [](int) { return std::uint8_t{0xAB}; };
-        innen = aufnahme.get();
-        auto log = Oeffne(std::move(aufnahme));
-        log->SchreibeWort(0x12CD);
-        EXPECT_EQ(log->LiesStatus(), 0xAB);
-        log->SchreibeByte(0x0F);
-        EXPECT_EQ(innen->zugriffe.size(), 3u);  // everything reaches the port behind
-    }
-    EXPECT_EQ(Zeilen(pfad), (std::vector<std::string>{"W16 378 12CD", "R 379 AB", "W 378 0F"}));
-}
-
 // main() keeps its port to the end; exit() alone must leave the log complete.
 TEST_F(PortLogTest, CompleteAfterAnAbort) {
     EXPECT_EXIT(

@@ -126,14 +126,6 @@ TEST_F(SimulatorTest, ExchangesDoNotDisturbEachOther) {
     EXPECT_EQ(notizen.size(), folge.size());
 }
 
-TEST_F(SimulatorTest, LevelVariantSeesTheSameSignal) {
-    Starte("start analog 1 100\n");
-    MesseAnalogPegel(ds, 1);
-    EXPECT_EQ(ds.Analog1, 999 - 100);  // 100 high samples among the first 200
-    EXPECT_EQ(sim->Messungen(), 1u);
-    EXPECT_EQ(sim->Rahmen(), 0u);
-}
-
 TEST_F(SimulatorTest, EventsApplyJustBeforeTheirExchange) {
     Starte(
         "abfrage 2 schalter 1 an\n"
@@ -166,18 +158,6 @@ TEST_F(SimulatorTest, TimeEventsApplyAtTheFirstAccessAfterTheirTime) {
     EXPECT_FALSE(sim->Schalter()[2]);  // nothing happens without an access
     LiesEingaenge(ds);
     EXPECT_EQ(Eingaenge(), "00110000");
-}
-
-TEST_F(SimulatorTest, PanelSettersKeepWithinRange) {
-    Starte();
-    sim->SetzeSchalter(0, true);
-    sim->SetzeSchalter(9, true);
-    sim->SetzeAnalog(1, 5000);
-    sim->SetzeAnalog(2, -3);
-    sim->SetzeAnalog(3, 10);
-    EXPECT_EQ(sim->Schalter(), (std::array<bool, 8>{}));
-    EXPECT_EQ(sim->AnalogWert(1), kAnalogMaximum);
-    EXPECT_EQ(sim->AnalogWert(2), 0);
 }
 
 // The motor runs until switch 3 goes from open to closed: closed at the

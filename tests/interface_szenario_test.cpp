@@ -14,6 +14,9 @@ struct Gut {
     const char* zeile;
     Ereignis ereignis;
 };
+void PrintTo(const Gut& g, std::ostream* os) {
+    *os << g.zeile;
+}
 
 class SzenarioGutTest : public ::testing::TestWithParam<Gut> {};
 
@@ -42,6 +45,9 @@ struct Schlecht {
     const char* zeile;
     const char* fehler;
 };
+void PrintTo(const Schlecht& s, std::ostream* os) {
+    *os << s.zeile;
+}
 
 class SzenarioSchlechtTest : public ::testing::TestWithParam<Schlecht> {};
 
