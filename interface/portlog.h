@@ -32,8 +32,6 @@ class PortLog : public Port {
     // Notes go to the log and then on to this target.
     void SetzeNotizZiel(std::function<void(const std::string&)> ziel) override;
 
-    Port& Innen() { return *innen_; }
-
   private:
     PortLog(std::unique_ptr<Port> innen, std::FILE* datei);
     void Zeile(const char* text, std::size_t laenge);

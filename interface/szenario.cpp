@@ -197,6 +197,10 @@ SzenarioErgebnis ParseSzenario(std::string_view text, std::string_view dateiname
     SzenarioErgebnis ergebnis;
     int nummer = 0;
     std::size_t pos = 0;
+    // Editors on other systems like to start a file with a UTF-8 mark.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+        pos = 3;
+    }
     while (pos < text.size()) {
         std::size_t ende = text.find('\n', pos);
         if (ende == std::string_view::npos) {

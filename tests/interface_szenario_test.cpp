@@ -103,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SzenarioTest, KeepsFileOrderAndSkipsBlankAndCommentLines) {
     SzenarioErgebnis e = ParseSzenario(
-        "# Vorspann\r\n\r\n   \nzeit 20 schalter 1 an\r\n  # eingerueckt\nstart analog 2 7",
+        "\xEF\xBB\xBF# Vorspann\r\n\r\n   \nzeit 20 schalter 1 an\r\n  # eingerueckt\nstart analog "
+        "2 7",
         "s.sim");
     ASSERT_TRUE(e.Ok()) << e.fehler;
     ASSERT_EQ(e.ereignisse.size(), 2u);
