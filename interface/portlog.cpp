@@ -1,0 +1,111 @@
+#include "interface/portlog.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace taktler::interface {
+
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// Hand-made hex: a measurement logs 5000 reads, printf would slow it down.
+char* Hex(char* ziel, unsigned wert, int stellen) {
+    for (int i = stellen - 1; i >= 0; --i) {
+        ziel[i] = kHex[wert & 0xF];
+        wert >>= 4;
+    }
+    return ziel + stellen;
+}
+
+char* Text(char* ziel, const char* text) {
+    while (*text != '\0') {
+        *ziel++ = *text++;
+    }
+    return ziel;
+}
+
+}  // namespace
+
+std::unique_ptr<PortLog> PortLog::Oeffne(std::unique_ptr<Port> innen, const std::string& datei,
+                                         std::string& fehler) {
+    std::FILE* f = std::fopen(datei.c_str(), "w");
+    if (f == nullptr) {
+        fehler = datei + ": Port-Protokoll kann nicht angelegt werden: " + std::strerror(errno);
+        return nullptr;
+    }
+    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
+    return std::unique_ptr<PortLog>(new PortLog(std::move(innen), f));
+}
+
+PortLog::PortLog(std::unique_ptr<Port> innen, std::FILE* datei)
+    : innen_(std::move(innen)), datei_(datei) {
+    innen_->SetzeNotizZiel([this](const std::string& text) { Notiz(text); });
+}
+
+PortLog::~PortLog() {
+    innen_->SetzeNotizZiel(nullptr);
+    std::fclose(datei_);
+}
+
+void PortLog::Zeile(const char* text, std::size_t laenge) {
+    std::fwrite(text, 1, laenge, datei_);
+}
+
+void PortLog::Notiz(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), datei_);
+    std::fputc('\n', datei_);
+    if (weiter_) {
+        weiter_(text);
+    }
+}
+
+void PortLog::SchreibeByte(std::uint8_t wert) {
+    char zeile[16];
+    char* p = Text(zeile, "W ");
+    p = Hex(p, kDatenregister, 3);
+    *p++ = ' ';
+    p = Hex(p, wert, 2);
+    *p++ = '\n';
+    Zeile(zeile, static_cast<std::size_t>(p - zeile));
+    innen_->SchreibeByte(wert);
+}
+
+void PortLog::SchreibeWort(std::uint16_t wert) {
+    char zeile[16];
+    char* p = Text(zeile, "W16 ");
+    p = Hex(p, kDatenregister, 3);
+    *p++ = ' ';
+    p = Hex(p, wert, 4);
+    *p++ = '\n';
+    Zeile(zeile, static_cast<std::size_t>(p - zeile));
+    innen_->SchreibeWort(wert);
+}
+
+std::uint8_t PortLog::LiesStatus() {
+    const std::uint8_t wert = innen_->LiesStatus();
+    char zeile[16];
+    char* p = Text(zeile, "R ");
+    p = Hex(p, kStatusregister, 3);
+    *p++ = ' ';
+    p = Hex(p, wert, 2);
+    *p++ = '\n';
+    Zeile(zeile, static_cast<std::size_t>(p - zeile));
+    return wert;
+}
+
+void PortLog::Sperren() {
+    Zeile("CLI\n", 4);
+    innen_->Sperren();
+}
+
+void PortLog::Freigeben() {
+    innen_->Freigeben();
+    Zeile("STI\n", 4);
+}
+
+void PortLog::SetzeNotizZiel(std::function<void(const std::string&)> ziel) {
+    weiter_ = std::move(ziel);
+}
+
+}  // namespace taktler::interface

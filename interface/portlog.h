@@ -1,0 +1,46 @@
+// Writes every access to a port into a file, one line each:
+//   W 378 F2      byte to the data register
+//   W16 378 00FB  16-bit word at the data register's address
+//   R 379 3F      byte read from the status register
+//   CLI / STI     interruptions held off / allowed again
+// plus the "# ..." notes of the port behind it, right after the write that
+// caused them.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "interface/port.h"
+
+namespace taktler::interface {
+
+class PortLog : public Port {
+  public:
+    // Creates the log file; on failure gives null and the reason in fehler.
+    static std::unique_ptr<PortLog> Oeffne(std::unique_ptr<Port> innen, const std::string& datei,
+                                           std::string& fehler);
+    ~PortLog() override;
+    PortLog(const PortLog&) = delete;
+    PortLog& operator=(const PortLog&) = delete;
+
+    void SchreibeByte(std::uint8_t wert) override;
+    void SchreibeWort(std::uint16_t wert) override;
+    std::uint8_t LiesStatus() override;
+    void Sperren() override;
+    void Freigeben() override;
+    // Notes go to the log and then on to this target.
+    void SetzeNotizZiel(std::function<void(const std::string&)> ziel) override;
+
+  private:
+    PortLog(std::unique_ptr<Port> innen, std::FILE* datei);
+    void Zeile(const char* text, std::size_t laenge);
+    void Notiz(const std::string& text);
+
+    std::unique_ptr<Port> innen_;
+    // A plain stdio stream: exit() flushes it on every way the program ends.
+    std::FILE* datei_;
+    std::function<void(const std::string&)> weiter_;
+};
+
+}  // namespace taktler::interface

@@ -1,0 +1,128 @@
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "interface/interface.h"
+#include "interface/portlog.h"
+#include "interface/simulator.h"
+#include "interface_testport.h"
+
+namespace taktler::test {
+namespace {
+
+using namespace interface;
+
+std::vector<std::string> Zeilen(const std::string& pfad) {
+    std::ifstream datei(pfad);
+    std::vector<std::string> zeilen;
+    for (std::string zeile; std::getline(datei, zeile);) {
+        zeilen.push_back(zeile);
+    }
+    return zeilen;
+}
+
+class PortLogTest : public PortTest {
+  protected:
+    std::unique_ptr<PortLog> Oeffne(std::unique_ptr<Port> innen) {
+        std::string fehler;
+        auto log = PortLog::Oeffne(std::move(innen), pfad, fehler);
+        EXPECT_TRUE(log) << fehler;
+        return log;
+    }
+    void TearDown() override {
+        PortTest::TearDown();
+        std::remove(pfad.c_str());
+    }
+    std::string pfad = ::testing::TempDir() + "taktler_portlog_" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
+};
+
+std::vector<std::string> RahmenZeilen(unsigned motorbyte, const std::string& notiz) {
+    std::vector<std::string> zeilen;
+    for (int k = 7; k >= 0; --k) {
+        bool eins = ((motorbyte >> k) & 1) != 0;
+        zeilen.push_back(eins ? "W 378 F6" : "W 378 F2");
+        zeilen.push_back(eins ? "W 378 FE" : "W 378 FA");
+        if (k > 0) {
+            zeilen.push_back(eins ? "W 378 F6" : "W 378 F2");
+        } else {
+            zeilen.push_back(eins ? "W 378 FF" : "W 378 FB");
+            zeilen.push_back(notiz);
+        }
+    }
+    return zeilen;
+}
+
+TEST_F(PortLogTest, OneLinePerAccessWithTheNoteAfterTheLatchingWrite) {
+    auto sim = std::make_unique<Simulator>();
+    sim->SetzeSchalter(8, true);
+    sim->SetzeAnalog(2, 1);
+    auto log = Oeffne(std::move(sim));
+    std::vector<std::string> weitergereicht;
+    log->SetzeNotizZiel([&](const std::string& n) { weitergereicht.push_back(n); });
+    Installiere(*log);
+
+    InterfaceDS ds;
+    ds.Motoren = {'L', 'N', 'N', 'R'};
+    SendeMotoren(ds);
+    LiesEingaenge(ds);
+    EXPECT_EQ(MesseAnalog(0xFB, 0xD1), 1);
+    SetzePort(nullptr);
+    log.reset();
+
+    std::vector<std::string> erwartet = RahmenZeilen(0x81, "# Motoren LNNR");
+    erwartet.insert(erwartet.end(), {"W 378 02", "W 378 0A", "W 378 00", "R 379 20"});
+    for (int i = 0; i < 7; ++i) {
+        erwartet.insert(erwartet.end(), {"W 378 08", "W 378 00", "R 379 00"});
+    }
+    erwartet.insert(erwartet.end(), {"CLI", "W16 378 00FB", "W16 378 00D1", "W16 378 00FB",
+                                     "R 379 00", "R 379 10"});
+    for (int i = 2; i < 4999; ++i) {
+        erwartet.push_back("R 379 00");
+    }
+    erwartet.push_back("STI");
+    EXPECT_EQ(Zeilen(pfad), erwartet);
+    EXPECT_EQ(weitergereicht, std::vector<std::string>{"# Motoren LNNR"});
+}
+
+// main() keeps its port to the end; exit() alone must leave the log complete.
+TEST_F(PortLogTest, CompleteAfterAnAbort) {
+    EXPECT_EXIT(
+        {
+            services::UmweltZuruecksetzen();
+            auto* log = Oeffne(std::make_unique<Simulator>()).release();
+            SetzePort(log);
+            InterfaceDS ds;
+            MotorLinks(ds, 2);
+            SetzeBit(0, 9);
+        },
+        ::testing::ExitedWithCode(99), "");
+    EXPECT_EQ(Zeilen(pfad), RahmenZeilen(0x04, "# Motoren NLNN"));
+
+    // Through the test seam: the abort unwinds and destroying the port closes the log.
+    {
+        auto log = Oeffne(std::make_unique<Simulator>());
+        Installiere(*log);
+        EXPECT_EQ(EndeCode([] {
+                      InterfaceDS ds;
+                      MotorRechts(ds, 1);
+                      LoescheBit(0, 0);
+                  }),
+                  99);
+        SetzePort(nullptr);
+    }
+    EXPECT_EQ(Zeilen(pfad), RahmenZeilen(0x02, "# Motoren RNNN"));
+}
+
+TEST_F(PortLogTest, FileThatCannotBeCreatedIsNamedWithTheReason) {
+    std::string fehler;
+    auto log = PortLog::Oeffne(std::make_unique<Simulator>(), "/nicht/vorhanden/p.log", fehler);
+    EXPECT_FALSE(log);
+    EXPECT_EQ(fehler,
+              "/nicht/vorhanden/p.log: Port-Protokoll kann nicht angelegt werden: No such file or "
+              "directory");
+}
+
+}  // namespace
+}  // namespace taktler::test

@@ -1,0 +1,58 @@
+// A port that records every access and answers status reads from a
+// function of the read's index; and a fixture that installs a port.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "interface/port.h"
+#include "testumgebung.h"
+
+namespace taktler::test {
+
+struct Zugriff {
+    enum Art { Byte, Wort, Lesen, Cli, Sti } art;
+    unsigned wert;
+    bool operator==(const Zugriff& o) const { return art == o.art && wert == o.wert; }
+};
+
+class AufnahmePort : public interface::Port {
+  public:
+    void SchreibeByte(std::uint8_t wert) override { zugriffe.push_back({Zugriff::Byte, wert}); }
+    void SchreibeWort(std::uint16_t wert) override { zugriffe.push_back({Zugriff::Wort, wert}); }
+    std::uint8_t LiesStatus() override {
+        std::uint8_t wert = status ? status(lesungen) : 0;
+        ++lesungen;
+        zugriffe.push_back({Zugriff::Lesen, wert});
+        return wert;
+    }
+    void Sperren() override { zugriffe.push_back({Zugriff::Cli, 0}); }
+    void Freigeben() override { zugriffe.push_back({Zugriff::Sti, 0}); }
+
+    // The bytes written with byte writes, in order.
+    std::vector<unsigned> Bytes() const {
+        std::vector<unsigned> bytes;
+        for (const auto& z : zugriffe) {
+            if (z.art == Zugriff::Byte) {
+                bytes.push_back(z.wert);
+            }
+        }
+        return bytes;
+    }
+
+    std::vector<Zugriff> zugriffe;
+    std::function<std::uint8_t(int)> status;  // by read index, from 0
+    int lesungen = 0;
+};
+
+// Installs a port for the test and removes it afterwards.
+class PortTest : public TaktlerTest {
+  protected:
+    void Installiere(interface::Port& port) { interface::SetzePort(&port); }
+    void TearDown() override {
+        interface::SetzePort(nullptr);
+        TaktlerTest::TearDown();
+    }
+};
+
+}  // namespace taktler::test
