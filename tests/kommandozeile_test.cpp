@@ -11,6 +11,7 @@ namespace taktler::test {
 namespace {
 
 using interpreter::Kommandozeile;
+using KommandozeileTest = TaktlerTest;
 
 struct ParseFall {
     const char* zeile;
@@ -20,9 +21,9 @@ struct ParseFall {
     const char* p3;
 };
 
-class ParseTest : public TaktlerTest, public ::testing::WithParamInterface<ParseFall> {};
+class KommandozeileParseTest : public TaktlerTest, public ::testing::WithParamInterface<ParseFall> {};
 
-TEST_P(ParseTest, SplitsIntoKeywordAndParameters) {
+TEST_P(KommandozeileParseTest, SplitsIntoKeywordAndParameters) {
     const ParseFall& f = GetParam();
     Kommandozeile kz;
     std::string zeile = f.zeile;
@@ -34,7 +35,7 @@ TEST_P(ParseTest, SplitsIntoKeywordAndParameters) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Beispiele, ParseTest,
+    Beispiele, KommandozeileParseTest,
     ::testing::Values(ParseFall{"einschalten motor1 links", "EINSCHALTEN", "MOTOR1", "LINKS", ""},
                       ParseFall{"EINSCHALTEN MOTOR1,LINKS", "EINSCHALTEN", "MOTOR1", "LINKS", ""},
                       ParseFall{"AUSSCHALTEN , MOTOR1", "AUSSCHALTEN", "", "MOTOR1", ""},
@@ -50,14 +51,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseFall{"MELDUNG A B ;", "MELDUNG", "A", "B", ";"},
                       ParseFall{"meldung 50%s \xF6x", "MELDUNG", "50%S", "\xF6X", ""}));
 
-TEST_F(TaktlerTest, ParseChangesTheLineInPlaceAndKeepsLeadingBlanks) {
+TEST_F(KommandozeileTest, ParseChangesTheLineInPlaceAndKeepsLeadingBlanks) {
     Kommandozeile kz;
     std::string zeile = "  else weiter";
     interpreter::ParseKommandozeile(zeile.data(), &kz);
     EXPECT_STREQ(zeile.c_str(), "  ELSE");
 }
 
-TEST_F(TaktlerTest, ParametersWithoutFieldKeepTheirOldText) {
+TEST_F(KommandozeileTest, ParametersWithoutFieldKeepTheirOldText) {
     Kommandozeile kz;
     std::string a = "EINSCHALTEN MOTOR1 LINKS";
     std::string b = "AUSSCHALTEN";
@@ -71,7 +72,7 @@ TEST_F(TaktlerTest, ParametersWithoutFieldKeepTheirOldText) {
     EXPECT_STREQ(kz.Parameter1.data(), "MOTOR1");
 }
 
-TEST_F(TaktlerTest, OverlongKeywordAndFieldAreCutToTheirFields) {
+TEST_F(KommandozeileTest, OverlongKeywordAndFieldAreCutToTheirFields) {
     Kommandozeile kz;
     std::string zeile = std::string(100, 'K') + " " + std::string(300, 'p');
     interpreter::ParseKommandozeile(zeile.data(), &kz);
@@ -80,7 +81,7 @@ TEST_F(TaktlerTest, OverlongKeywordAndFieldAreCutToTheirFields) {
     EXPECT_EQ(kz.Parameter1[0], 'P');
 }
 
-TEST_F(TaktlerTest, GibKommandoGivesTheCodesInTableOrder) {
+TEST_F(KommandozeileTest, GibKommandoGivesTheCodesInTableOrder) {
     const std::pair<const char*, int> faelle[] = {
         {"BIS", 0},       {"ENDE_BIS", 1},  {"NOTHALT", 2},     {"EINSCHALTEN", 3},
         {"AUSSCHALTEN", 4}, {"RUFE", 5},    {"UNTERPROGRAMM", 6}, {"TRACELEVEL", 7},
@@ -95,7 +96,7 @@ TEST_F(TaktlerTest, GibKommandoGivesTheCodesInTableOrder) {
     }
 }
 
-TEST_F(TaktlerTest, GibBedingungKnowsFiveWordsAndAbortsOnOthers) {
+TEST_F(KommandozeileTest, GibBedingungKnowsFiveWordsAndAbortsOnOthers) {
     Kommandozeile kz;
     const char* woerter[] = {"WAHR", "FALSCH", "WENNNEU", "WENNVORHANDEN", "IMMER"};
     for (int i = 0; i < 5; ++i) {
@@ -108,7 +109,7 @@ TEST_F(TaktlerTest, GibBedingungKnowsFiveWordsAndAbortsOnOthers) {
               "Modul: TAKTLER 091200, Funktion: GibBedingung, Programmabbruch: immer");
 }
 
-TEST_F(TaktlerTest, SetzeProtokolldateiRefusesNamesOf250Characters) {
+TEST_F(KommandozeileTest, SetzeProtokolldateiRefusesNamesOf250Characters) {
     Kommandozeile kz;
     std::string ok(249, 'a');
     EXPECT_TRUE(interpreter::KommandozeileSetzeProtokolldatei(&kz, ok.c_str()));
@@ -120,7 +121,7 @@ TEST_F(TaktlerTest, SetzeProtokolldateiRefusesNamesOf250Characters) {
     EXPECT_EQ(EndeCode([&] { interpreter::KommandozeileSetzeProtokolldatei(nullptr, "x"); }), 12);
 }
 
-TEST_F(TaktlerTest, ZahlAusTextReadsLikeTheStandardConversion) {
+TEST_F(KommandozeileTest, ZahlAusTextReadsLikeTheStandardConversion) {
     EXPECT_EQ(interpreter::ZahlAusText("  -42abc"), -42);
     EXPECT_EQ(interpreter::ZahlAusText("ABC"), 0);
     EXPECT_EQ(interpreter::ZahlAusText("+7"), 7);

@@ -25,6 +25,8 @@ protected:
         uhr.lokal.tm_hour = 14;
         uhr.lokal.tm_min = 3;
         uhr.lokal.tm_sec = 7;
+        // Quiet progress messages unless a test asks for them.
+        Zustand().Tracelevel = 1;
     }
 
     int Lauf(const std::string& kommandos) {
@@ -102,35 +104,43 @@ TEST_F(SkriptTest, SkippedRufeKeepsTheLevelRaisedUntilTheNextEnd) {
     EXPECT_EQ(konsole.aus, "20001209.14:03:07;C;\n" + kEndzeile);
 }
 
-TEST_F(SkriptTest, EndeBelowLevelZeroAbortsWithoutProtocolBanner) {
-    for (const char* wort : {"ENDE", "ENDE_BIS", "ENDE_UNTERPROGRAMM"}) {
-        SetUp();
-        EXPECT_EQ(Lauf(std::string(wort) + "\n"), 12) << wort;
-        EXPECT_EQ(LetzterBericht(),
-                  "Modul: TAKTLER 091200, Funktion: Strukturstufe: ENDE ohne PRUEFE..., "
-                  "Programmabbruch: ");
-        EXPECT_FALSE(DateiExistiert(protokoll));
-        TearDown();
-    }
+class SkriptEndeTest : public SkriptTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SkriptEndeTest, BelowLevelZeroAbortsWithoutProtocolBanner) {
+    EXPECT_EQ(Lauf(std::string(GetParam()) + "\n"), 12);
+    EXPECT_EQ(LetzterBericht(),
+              "Modul: TAKTLER 091200, Funktion: Strukturstufe: ENDE ohne PRUEFE..., "
+              "Programmabbruch: ");
+    EXPECT_FALSE(DateiExistiert(protokoll));
 }
 
-TEST_F(SkriptTest, UnknownRebootAndTransferAbortWithBannerEvenWhenSkipped) {
-    for (const char* wort : {"REBOOT", "transfer", "FAHRE"}) {
-        SetUp();
-        std::string gross = wort;
-        for (auto& c : gross) {
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        }
-        EXPECT_EQ(Lauf(std::string("BIS SCHALTER1 = 0\n") + wort + " jetzt\nENDE\n"), 12);
-        EXPECT_EQ(konsole.aus, gross + "\n");
-        EXPECT_EQ(LetzterBericht(), "Modul: TAKTLER 091200, Funktion: Kommando erkennen: "
-                                    "unbekanntes Kommando, Programmabbruch: " + gross);
-        EXPECT_EQ(Protokoll(), "---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\n"
-                               "Kommando erkennen: unbekanntes Kommando\r\n" + gross +
-                                   "\r\n---------------------------\r\n");
-        TearDown();
-    }
+INSTANTIATE_TEST_SUITE_P(Woerter, SkriptEndeTest,
+                         ::testing::Values("ENDE", "ENDE_BIS", "ENDE_UNTERPROGRAMM"));
+
+struct UnbekanntFall {
+    const char* zeile;
+    const char* wort;
+};
+
+class SkriptUnbekanntTest : public SkriptTest,
+                            public ::testing::WithParamInterface<UnbekanntFall> {};
+
+TEST_P(SkriptUnbekanntTest, AbortsWithBannerEvenWhenSkipped) {
+    const std::string wort = GetParam().wort;
+    EXPECT_EQ(Lauf(std::string("BIS SCHALTER1 = 0\n") + GetParam().zeile + "\nENDE\n"), 12);
+    EXPECT_EQ(konsole.aus, wort + "\n");
+    EXPECT_EQ(LetzterBericht(), "Modul: TAKTLER 091200, Funktion: Kommando erkennen: "
+                                "unbekanntes Kommando, Programmabbruch: " + wort);
+    EXPECT_EQ(Protokoll(), "---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\n"
+                           "Kommando erkennen: unbekanntes Kommando\r\n" + wort +
+                               "\r\n---------------------------\r\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Woerter, SkriptUnbekanntTest,
+                         ::testing::Values(UnbekanntFall{"REBOOT", "REBOOT"},
+                                           UnbekanntFall{"transfer jetzt", "TRANSFER"},
+                                           UnbekanntFall{"FAHRE MOTOR1", "FAHRE"},
+                                           UnbekanntFall{"\tMELDUNG", "\tMELDUNG"}));
 
 TEST_F(SkriptTest, ProtocolKeepsEarlierLinesBeforeTheBanner) {
     EXPECT_EQ(Lauf("BIS ZEIT 10\nELSE\nENDE\nKAPUTT\n"), 12);
@@ -153,19 +163,19 @@ TEST_F(SkriptTest, NestingBeyondLevel79IsRefused) {
                                 "Stufen, Programmabbruch: BIS");
 }
 
-TEST_F(SkriptTest, StartUpFailuresComeInOrder) {
+TEST_F(SkriptTest, WrongArgumentCountPrintsTheUsageWithoutReport) {
     EXPECT_EQ(EndeCode([&] { interpreter::Programmlauf({kommandodatei}); }), 12);
     EXPECT_EQ(konsole.fehler, "TAKTLER 091200\nAnzahl der Argumente fehlerhaft.\n"
                               "Aufruf:  TAKTLER <Kommandodatei> <Protokolldatei>\n\n");
     EXPECT_TRUE(fenster.berichte.empty());
-    TearDown();
-    SetUp();
     EXPECT_EQ(EndeCode([&] {
                   interpreter::Programmlauf({"a", "b", "c", "d", "e", "f", "g"});
               }),
               12);
-    TearDown();
-    SetUp();
+    EXPECT_TRUE(fenster.berichte.empty());
+}
+
+TEST_F(SkriptTest, MissingCommandFileAbortsAndLeavesTheProtocolUntouched) {
     EXPECT_EQ(EndeCode([&] { interpreter::Programmlauf({dir / "fehlt.txt", protokoll}); }), 12);
     EXPECT_EQ(LetzterBericht(), "Modul: TAKTLER 091200, Funktion: Quelldatei nicht vorhanden: , "
                                 "Programmabbruch: " + (dir / "fehlt.txt"));
@@ -179,6 +189,7 @@ TEST_F(SkriptTest, InfoListsTheFileNamedInItsParameter) {
 }
 
 TEST_F(SkriptTest, TracelevelGatesTheProgressMessages) {
+    Zustand().Tracelevel = 4;
     Lauf("RUFE UP\nTRACELEVEL 0\nRUFE UP\nEXIT\nUNTERPROGRAMM UP\nENDE_UNTERPROGRAMM\n");
     EXPECT_EQ(konsole.aus, "Stufe: 1 UP gerufen: UP\n" + kEndzeile);
     EXPECT_EQ(Zustand().Tracelevel, 0);
