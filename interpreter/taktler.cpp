@@ -212,11 +212,28 @@ void Programmabbruch(std::string_view modul, std::string_view funktion, std::str
     services::Fehlerabbruch(modul, funktion, text);
 }
 
+namespace {
+ZeilenHaken& DerZeilenHaken() {
+    static ZeilenHaken haken;
+    return haken;
+}
+}  // namespace
+
+void SetzeZeilenHaken(ZeilenHaken haken) {
+    DerZeilenHaken() = std::move(haken);
+}
+
 bool VerarbeiteZeile(char* zeile) {
     Kommandozeile& kz = *Zustand().Zeile;
     services::strTrimEnde(zeile);
     ++kz.Zeilennummer;
-    ParseKommandozeile(zeile, &kz);
+    if (DerZeilenHaken()) {
+        std::string text = zeile;
+        ParseKommandozeile(zeile, &kz);
+        DerZeilenHaken()(kz, text);
+    } else {
+        ParseKommandozeile(zeile, &kz);
+    }
     std::int32_t code = GibKommando(&kz);
     NothaltPruefen(kz);
     if (!Verteile(code, zeile, kz)) {

@@ -1,6 +1,7 @@
 // Program entry and script loop.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,11 @@ int Programmlauf(const std::vector<std::string>& dateien);
 // The interpreter's fatal-error path: protocol banner, then the abort report.
 [[noreturn]] void Programmabbruch(std::string_view modul, std::string_view funktion,
                                   std::string_view text);
+
+// Called for every line the script loop reads, after it was parsed and
+// counted and before it is carried out (for a live view of the run).
+using ZeilenHaken = std::function<void(const Kommandozeile& kz, const std::string& zeile)>;
+void SetzeZeilenHaken(ZeilenHaken haken);
 
 // One pass of the script loop's body for an already read line: trim, count,
 // parse, dispatch. Gives false when the loop is to be left.
