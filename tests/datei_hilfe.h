@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "datei/datei.h"
+#include "testdateien.h"
 #include "testumgebung.h"
 
 namespace taktler::test {
@@ -24,18 +25,12 @@ class DateiTest : public TaktlerTest {
         char arbeit[4096];
         ASSERT_NE(::getcwd(arbeit, sizeof arbeit), nullptr);
         startverzeichnis_ = arbeit;
-        char muster[] = "/tmp/dtXXXXXX";
-        ASSERT_NE(::mkdtemp(muster), nullptr);
-        char echt[4096];
-        ASSERT_NE(::realpath(muster, echt), nullptr);  // as getcwd will show it
-        dir = echt;
+        dir = temp_.pfad();
     }
     void TearDown() override {
         // An abort inside BauePfadAuf leaves the working directory changed.
         EXPECT_EQ(::chdir(startverzeichnis_.c_str()), 0);
         TaktlerTest::TearDown();  // closes and frees objects left behind
-        std::error_code fehler;
-        std::filesystem::remove_all(dir, fehler);
     }
 
     std::string Pfad(const std::string& name) const { return dir + "/" + name; }
@@ -77,6 +72,7 @@ class DateiTest : public TaktlerTest {
         return ::getcwd(arbeit, sizeof arbeit) != nullptr ? arbeit : "";
     }
 
+    TempVerzeichnis temp_;
     std::string dir;
 
   private:

@@ -184,6 +184,21 @@ TEST_F(ProgrammTest, SoundOfAMissingFileGoesOnSilently) {
     EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
 }
 
+TEST_F(ProgrammTest, SoundOfAWaveFilePlaysThroughTheAudioDriver) {
+    dir.Datei("klaenge/gong.wav", SinusWav(0.5));
+    SchreibeDatei(dir / "k.txt", "SOUND KLAENGE\\GONG.WAV\nBIS ZEIT = 400\nENDE_BIS\nMELDUNG FERTIG\n");
+    auto a = StarteTaktler({"--port=sim", "k.txt", "p.txt"}, dir.pfad(), "",
+                           {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + (dir / "audio.raw"),
+                            "SDL_DISKAUDIODELAY=1"});
+    EXPECT_EQ(a.code, 0) << a.fehler;
+    EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
+    EXPECT_NE(a.aus.find(";FERTIG;"), std::string::npos);
+    // The driver wrote the played samples; a silent device would write zeros only.
+    std::string roh = LiesDatei(dir / "audio.raw");
+    EXPECT_GT(roh.size(), 1000u);
+    EXPECT_NE(roh.find_first_not_of(std::string(1, '\0')), std::string::npos);
+}
+
 TEST_F(ProgrammTest, ExamplesRunToTheirEnd) {
     for (const std::string name : {"ampel", "foerderband"}) {
         std::string quelle = std::string(TAKTLER_QUELLEN) + "/examples/" + name;
@@ -193,6 +208,94 @@ TEST_F(ProgrammTest, ExamplesRunToTheirEnd) {
         EXPECT_EQ(a.code, 0) << name << "\n" << a.aus << a.fehler;
         EXPECT_NE(a.aus.find("ENDE : am"), std::string::npos) << name;
     }
+}
+
+std::size_t Anzahl(const std::string& text, const std::string& teil) {
+    std::size_t n = 0;
+    for (auto pos = text.find(teil); pos != std::string::npos; pos = text.find(teil, pos + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// The smoothed value refreshes at every 201st evaluation; after that each
+// evaluation moves one of the ten history slots to the new reading.
+struct AnalogFall {
+    const char* bedingung;
+    const char* szenario;
+    const char* ende;        // last lines of the loop's output
+    std::size_t auswertungen;
+};
+
+class AnalogProgrammTest : public ProgrammTest, public ::testing::WithParamInterface<AnalogFall> {};
+
+TEST_P(AnalogProgrammTest, LoopEndsOnTheFirstFittingValue) {
+    const AnalogFall& f = GetParam();
+    auto a = Starte(std::string("BIS ANALOG1 ") + f.bedingung + "\nENDE_BIS\n", f.szenario);
+    EXPECT_EQ(a.code, 0) << a.fehler;
+    EXPECT_NE(a.aus.find(f.ende), std::string::npos) << a.aus.substr(a.aus.size() - 300);
+    EXPECT_EQ(Anzahl(a.aus, "X: "), f.auswertungen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Schwellen, AnalogProgrammTest,
+    ::testing::Values(
+        AnalogFall{"> 500", "start analog 1 100\nstart analog 2 40\nmessung 41 analog 1 800\n",
+                   "X: 0450 Y: 0040 Wert: 0490\nX: 0520 Y: 0040 Wert: 0560\n"
+                   "Analogwert ueberschritten 520\n",
+                   206},
+        AnalogFall{"= 500", "start analog 1 100\nstart analog 2 40\nmessung 41 analog 1 800\n",
+                   "X: 0520 Y: 0040 Wert: 0560\nAnalogwert ueberschritten 520\n", 206},
+        AnalogFall{"< 200", "start analog 1 600\nstart analog 2 40\nmessung 41 analog 1 50\n",
+                   "X: 0215 Y: 0040 Wert: 0255\nX: 0160 Y: 0040 Wert: 0200\n"
+                   "Analogwert unterschritten 160\n",
+                   208},
+        AnalogFall{"= MAX", "start analog 1 300\nstart analog 2 40\n", "X: 0300 Y: 0040 Wert: 0340\n",
+                   360}));
+
+TEST_F(ProgrammTest, MaximumNeverMetAgainEndsAtThe751stEvaluation) {
+    auto a = Starte("BIS ANALOG1 = MAX\nENDE_BIS\n",
+                    "start analog 1 900\nstart analog 2 40\nmessung 41 analog 1 100\n");
+    EXPECT_EQ(a.code, 12);
+    EXPECT_EQ(Anzahl(a.aus, "X: "), 751u);
+    EXPECT_NE(a.fehler.find("[ABBRUCH] Modul: TAKTLER 091200, Funktion: AnalogMax, "
+                            "Programmabbruch: Kein Maxwert gefunden!"),
+              std::string::npos);
+}
+
+TEST_F(ProgrammTest, SubroutineCalledThreeTimesFromALoop) {
+    // Evaluations: read 1 clicks (open), read 2 held (open), read 3 released
+    // (open), read 4 clicks the second time (met).
+    auto a = Starte("TRACELEVEL 1\nBIS SCHALTER1 = 2\nRUFE ZAEHLE\nENDE_BIS\nENDE\nMELDUNG ENDE\n"
+                    "EXIT\nUNTERPROGRAMM ZAEHLE\nMELDUNG UP\nENDE_UNTERPROGRAMM\n",
+                    "abfrage 1 schalter 1 an\nabfrage 3 schalter 1 aus\nabfrage 4 schalter 1 an\n");
+    EXPECT_EQ(a.code, 0) << a.fehler;
+    EXPECT_EQ(Anzahl(a.aus, ";UP;"), 3u);
+    EXPECT_EQ(Anzahl(a.aus, ";ENDE;"), 1u);
+}
+
+// A chain of subroutines, each calling the next, nests one level per call.
+std::string Kette(int tiefe) {
+    std::string datei = "TRACELEVEL 1\nRUFE UP1\nMELDUNG ZURUECK\nEXIT\n";
+    for (int i = 1; i <= tiefe; ++i) {
+        datei += "UNTERPROGRAMM UP" + std::to_string(i) + "\n";
+        datei += i < tiefe ? "RUFE UP" + std::to_string(i + 1) + "\n" : "MELDUNG UNTEN\n";
+        datei += "ENDE_UNTERPROGRAMM\n";
+    }
+    return datei;
+}
+
+TEST_F(ProgrammTest, CallsNestToLevel79AndOneMoreLevelAborts) {
+    auto a = Starte(Kette(79));
+    EXPECT_EQ(a.code, 0) << a.fehler;
+    EXPECT_NE(a.aus.find(";UNTEN;"), std::string::npos);
+    EXPECT_NE(a.aus.find(";ZURUECK;"), std::string::npos);
+    auto b = Starte(Kette(80));
+    EXPECT_EQ(b.code, 12);
+    EXPECT_EQ(b.aus.find(";UNTEN;"), std::string::npos);
+    EXPECT_NE(b.fehler.find("[ABBRUCH] Modul: TAKTLER 091200, Funktion: Strukturstufe: mehr als 79 "
+                            "Stufen, Programmabbruch: RUFE"),
+              std::string::npos);
 }
 
 }  // namespace

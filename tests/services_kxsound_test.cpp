@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "services/kxsound.h"
-#include "services_temp.h"
+#include "testdateien.h"
 #include "testumgebung.h"
 
 namespace taktler::test {
@@ -88,21 +88,6 @@ TEST_F(KxsoundTest, TheDeviceGetsTheResolvedPath) {
     EXPECT_STREQ(sound->DateiPfad, geschrieben.c_str());
     SpielAb(sound);
     EXPECT_EQ(geraet.pfade, std::vector<std::string>{datei});
-}
-
-// 16-bit mono PCM wave of a 440 Hz sine, 8000 frames a second.
-std::string SinusWav(double sekunden) {
-    const auto frames = static_cast<std::uint32_t>(8000 * sekunden);
-    // RIFF, fmt and data chunk headers, little-endian.
-    const std::uint32_t kopf[] = {0x46464952, 36 + frames * 2, 0x45564157, 0x20746d66,
-                                  16,         0x00010001,      8000,       16000,
-                                  0x00100002, 0x61746164,      frames * 2};
-    std::string d(reinterpret_cast<const char*>(kopf), sizeof kopf);
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        auto wert = static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * 440 * i / 8000));
-        d.append(reinterpret_cast<const char*>(&wert), 2);
-    }
-    return d;
 }
 
 // Sends file descriptors 1 and 2 to a file while alive; gives what arrived.

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "services/pfade.h"
-#include "services_temp.h"
+#include "testdateien.h"
 
 namespace taktler::test {
 namespace {

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "interface/simulator.h"
+#include "interface/szenario.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
 #include "testdateien.h"
@@ -35,6 +37,36 @@ protected:
     }
 
     std::string Protokoll() const { return LiesDatei(protokoll); }
+
+    void TearDown() override {
+        interpreter::SetzeZeilenHaken(nullptr);
+        interface::SetzePort(nullptr);
+        TaktlerTest::TearDown();
+    }
+
+    // Runs on the simulated interface with this scenario instead of the idle port.
+    void MitSzenario(const std::string& text) {
+        auto s = interface::ParseSzenario(text, "s.txt");
+        ASSERT_TRUE(s.Ok()) << s.fehler;
+        sim = std::make_unique<interface::Simulator>(s.ereignisse);
+        interface::SetzePort(sim.get());
+    }
+
+    // Records the line number and level of every line read.
+    void ZeilenMitschreiben() {
+        interpreter::SetzeZeilenHaken([this](const interpreter::Kommandozeile& kz,
+                                             const std::string& text) {
+            gelesen.push_back({kz.Zeilennummer, kz.Stufe, text});
+        });
+    }
+
+    struct Gelesen {
+        int zeile;
+        int stufe;
+        std::string text;
+    };
+    std::vector<Gelesen> gelesen;
+    std::unique_ptr<interface::Simulator> sim;
 
     TempVerzeichnis dir;
     std::string kommandodatei = dir / "k.txt";
@@ -194,6 +226,165 @@ TEST_F(SkriptTest, TracelevelGatesTheProgressMessages) {
     EXPECT_EQ(konsole.aus, "Stufe: 1 UP gerufen: UP\n" + kEndzeile);
     EXPECT_EQ(Zustand().Tracelevel, 0);
 }
+
+std::size_t Anzahl(const std::string& text, const std::string& teil) {
+    std::size_t n = 0;
+    for (auto pos = text.find(teil); pos != std::string::npos; pos = text.find(teil, pos + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST_F(SkriptTest, FirstEvaluationSeesDurchlaufZeroAndResetsTheCount) {
+    Zustand().Klickzaehler[1][0] = 5;
+    Lauf("BIS SCHALTER1 = 3\nMELDUNG DRIN\nENDE\n");
+    EXPECT_NE(konsole.aus.find(";DRIN;"), std::string::npos);
+    EXPECT_EQ(Zustand().Klickzaehler[1][0], 0);
+    EXPECT_EQ(Zustand().Durchlauf[1], 1);  // ENDE keeps the count; only ENDE_BIS resets it
+}
+
+TEST_F(SkriptTest, JumpBackToABisOnLineOneRereadsItAsLineOne) {
+    uhr.schritt = 10;
+    ZeilenMitschreiben();
+    Lauf("BIS ZEIT = 30\nENDE_BIS\n");
+    ASSERT_GE(gelesen.size(), 4u);
+    for (std::size_t i = 0; i < gelesen.size(); ++i) {
+        EXPECT_EQ(gelesen[i].zeile, i % 2 == 0 ? 1 : 2) << i;
+    }
+    EXPECT_EQ(gelesen.back().zeile, 2);
+    EXPECT_EQ(Zustand().Durchlauf[1], 0);
+}
+
+struct ZweiWortFall {
+    const char* vorher;
+    bool drin;
+};
+
+class SkriptZweiWortTest : public SkriptTest, public ::testing::WithParamInterface<ZweiWortFall> {
+};
+
+TEST_P(SkriptZweiWortTest, BisWithTwoWordsTakesTheOldThirdParameterAsLimit) {
+    Lauf(std::string(GetParam().vorher) + "\nBIS SCHALTER1 2\nMELDUNG DRIN\nENDE\n");
+    EXPECT_EQ(konsole.aus.find(";DRIN;") != std::string::npos, GetParam().drin);
+}
+
+INSTANTIATE_TEST_SUITE_P(Grenzen, SkriptZweiWortTest,
+                         ::testing::Values(ZweiWortFall{"MELDUNG X Y 0", false},
+                                           ZweiWortFall{"MELDUNG X Y 5", true},
+                                           ZweiWortFall{"MELDUNG X", false}));
+
+TEST_F(SkriptTest, NestedInnerLoopStartsAfreshOnEveryOuterPass) {
+    uhr.schritt = 10;
+    Lauf("TRACELEVEL 2\nBIS ZEIT = 100\nMELDUNG AUSSEN\nBIS ZEIT = 0\nENDE_BIS\nENDE_BIS\n");
+    std::size_t aussen = Anzahl(konsole.aus, ";AUSSEN;");
+    EXPECT_GE(aussen, 2u);
+    EXPECT_EQ(Anzahl(konsole.aus, "Stufe 2; Zeitbaustein gesetzt: 0\n"), aussen);
+    EXPECT_EQ(Zustand().Durchlauf[1], 0);
+    EXPECT_EQ(Zustand().Durchlauf[2], 0);
+}
+
+// While the loop runs, the call returns behind the RUFE line at the loop's
+// level. The last evaluation skips the body, and the skipped RUFE still opens
+// a level that ENDE_BIS then closes: the loop's own level stays open after it.
+TEST_F(SkriptTest, CallInsideALoopReturnsToTheLoopsLevel) {
+    uhr.schritt = 10;
+    ZeilenMitschreiben();
+    Lauf("BIS ZEIT = 50\nRUFE UP\nMELDUNG ZURUECK\nENDE_BIS\nMELDUNG DANACH\nEXIT\n"
+         "UNTERPROGRAMM UP\nMELDUNG IM_UP\nENDE_UNTERPROGRAMM\n");
+    std::vector<int> stufen;
+    for (const auto& g : gelesen) {
+        if (g.text == "MELDUNG ZURUECK") {
+            EXPECT_EQ(g.zeile, 3);
+            stufen.push_back(g.stufe);
+        }
+        if (g.text == "MELDUNG IM_UP") {
+            EXPECT_EQ(g.zeile, 8);
+            EXPECT_EQ(g.stufe, 2);
+        }
+    }
+    ASSERT_GE(stufen.size(), 3u);
+    EXPECT_EQ(stufen.back(), 2);
+    stufen.pop_back();
+    EXPECT_EQ(stufen, std::vector<int>(stufen.size(), 1));
+    EXPECT_EQ(Anzahl(konsole.aus, ";IM_UP;"), stufen.size());
+    EXPECT_EQ(Anzahl(konsole.aus, ";DANACH;"), 0u);
+    EXPECT_EQ(Zustand().Zeile->Stufe, 1);
+}
+
+struct LaengenFall {
+    int laenge;        // characters of the long comment line
+    const char* rest;  // the lines after it
+    bool abbruch;
+};
+
+class SkriptLaengenTest : public SkriptTest, public ::testing::WithParamInterface<LaengenFall> {};
+
+// The script loop takes 498 characters; a jump back reads with 100 bytes and a
+// header search with 200, so only those reveal shorter long lines.
+TEST_P(SkriptLaengenTest, LongLinesAbortOnlyWhenReReadWithASmallerBuffer) {
+    uhr.schritt = 10;
+    const LaengenFall& f = GetParam();
+    int code = Lauf(";" + std::string(static_cast<std::size_t>(f.laenge - 1), 'x') + "\n" + f.rest);
+    EXPECT_EQ(code, f.abbruch ? 12 : -1) << LetzterBericht();
+    if (f.abbruch) {
+        EXPECT_EQ(LetzterBericht(),
+                  "Modul: DATEI 151100, Funktion: LiesSatz, Programmabbruch: max. Zeilenlaenge zu gross");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Puffer, SkriptLaengenTest,
+    ::testing::Values(LaengenFall{98, "BIS ZEIT = 20\nENDE_BIS\n", false},
+                      LaengenFall{99, "BIS ZEIT = 20\nENDE_BIS\n", true},
+                      LaengenFall{99, "BIS ZEIT = 20\nENDE\n", false},
+                      LaengenFall{198, "RUFE UP\nEXIT\nUNTERPROGRAMM UP\nEXIT\n", false},
+                      LaengenFall{199, "RUFE UP\nEXIT\nUNTERPROGRAMM UP\nEXIT\n", true},
+                      LaengenFall{99, "RUFE UP\nEXIT\nUNTERPROGRAMM UP\nENDE_UNTERPROGRAMM\n", true},
+                      LaengenFall{498, "MELDUNG A\n", false},
+                      LaengenFall{499, "MELDUNG A\n", true}));
+
+struct SuchFall {
+    const char* datei;
+    int code;
+    const char* bericht;  // "" for none
+    const char* ausgabe;  // expected in the output
+};
+
+class SkriptSuchTest : public SkriptTest, public ::testing::WithParamInterface<SuchFall> {};
+
+TEST_P(SkriptSuchTest, HeaderSearchFollowsTheFieldRules) {
+    const SuchFall& f = GetParam();
+    EXPECT_EQ(Lauf(f.datei), f.code);
+    EXPECT_EQ(LetzterBericht(), f.bericht);
+    EXPECT_NE(konsole.aus.find(f.ausgabe), std::string::npos) << konsole.aus;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Koepfe, SkriptSuchTest,
+    ::testing::Values(
+        SuchFall{"rufe motor\nEXIT\nUNTERPROGRAMM MOTOR\nMELDUNG GEFUNDEN\nENDE_UNTERPROGRAMM\n",
+                 -1, "", ";GEFUNDEN;"},
+        SuchFall{"RUFE X\nEXIT\n UNTERPROGRAMM X\nENDE_UNTERPROGRAMM\n", 12,
+                 "Modul: TAKTLER 091200, Funktion: FindeUnterprogramm: N. gefunden, "
+                 "Programmabbruch: X",
+                 ""},
+        SuchFall{"RUFE X\nEXIT\nUNTERPROGRAMM X\nMELDUNG ERSTE\nENDE_UNTERPROGRAMM\n"
+                 "UNTERPROGRAMM X\nMELDUNG ZWEITE\nENDE_UNTERPROGRAMM\n",
+                 -1, "", ";ERSTE;"},
+        SuchFall{"RUFE X\nEXIT\nUNTERPROGRAMM X FUER DEN MOTOR\nENDE_UNTERPROGRAMM\n", 12,
+                 "Modul: TAKTLER 091200, Funktion: FindeUnterprogramm: Zu viele Felder, "
+                 "Programmabbruch: UNTERPROGRAMM X FUER DEN MOTOR",
+                 ""},
+        SuchFall{"RUFE X\nEXIT\nUNTERPROGRAMM X   \nMELDUNG DA\nENDE_UNTERPROGRAMM\n", -1, "",
+                 ";DA;"},
+        SuchFall{"RUFE X\nEXIT\n; hier steht ein unterprogramm fuer x\nUNTERPROGRAMM X\n"
+                 "ENDE_UNTERPROGRAMM\n",
+                 12,
+                 "Modul: TAKTLER 091200, Funktion: FindeUnterprogramm: Zu viele Felder, "
+                 "Programmabbruch: ; HIER STEHT EIN UNTERPROGRAMM FUER X",
+                 ""},
+        SuchFall{"RUFE X\nMELDUNG ZURUECK\nEXIT\nUNTERPROGRAMM X\nMELDUNG DRIN\n", -1, "",
+                 ";DRIN;"}));
 
 }  // namespace
 }  // namespace taktler::test

@@ -3,6 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,11 +17,33 @@ namespace taktler::test {
 namespace fs = std::filesystem;
 
 TempVerzeichnis::TempVerzeichnis() {
-    std::string muster = (fs::temp_directory_path() / "taktler-test-XXXXXX").string();
+    std::string muster = "/tmp/tkXXXXXX";
     if (mkdtemp(muster.data()) == nullptr) {
         throw std::runtime_error("mkdtemp");
     }
-    pfad_ = muster;
+    char echt[PATH_MAX];
+    pfad_ = realpath(muster.c_str(), echt) != nullptr ? echt : muster;
+}
+
+std::string TempVerzeichnis::Datei(const std::string& name, const std::string& inhalt) const {
+    fs::path ziel = fs::path(pfad_) / name;
+    fs::create_directories(ziel.parent_path());
+    SchreibeDatei(ziel.string(), inhalt);
+    return ziel.string();
+}
+
+std::string SinusWav(double sekunden) {
+    const auto frames = static_cast<std::uint32_t>(8000 * sekunden);
+    // RIFF, fmt and data chunk headers, little-endian.
+    const std::uint32_t kopf[] = {0x46464952, 36 + frames * 2, 0x45564157, 0x20746d66,
+                                  16,         0x00010001,      8000,       16000,
+                                  0x00100002, 0x61746164,      frames * 2};
+    std::string d(reinterpret_cast<const char*>(kopf), sizeof kopf);
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        auto wert = static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * 440 * i / 8000));
+        d.append(reinterpret_cast<const char*>(&wert), 2);
+    }
+    return d;
 }
 
 TempVerzeichnis::~TempVerzeichnis() {
@@ -58,12 +83,16 @@ std::string Quote(const std::string& s) {
 }  // namespace
 
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
-                     const std::string& eingabe) {
+                     const std::string& eingabe, const std::vector<std::string>& umgebung) {
     std::string ein = verzeichnis + "/.stdin";
     std::string aus = verzeichnis + "/.stdout";
     std::string err = verzeichnis + "/.stderr";
     SchreibeDatei(ein, eingabe);
-    std::string befehl = "cd " + Quote(verzeichnis) + " && exec " + Quote(TAKTLER_BINARY);
+    std::string befehl = "cd " + Quote(verzeichnis) + " && exec env";
+    for (const auto& u : umgebung) {
+        befehl += " " + Quote(u);
+    }
+    befehl += " " + Quote(TAKTLER_BINARY);
     for (const auto& a : argumente) {
         befehl += " " + Quote(a);
     }

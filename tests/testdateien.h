@@ -8,6 +8,8 @@
 namespace taktler::test {
 
 // A fresh directory below /tmp, removed with everything in it at the end.
+// Its name is short and resolved, so its components fit the file module's
+// 13-character slots and equal what getcwd shows.
 class TempVerzeichnis {
 public:
     TempVerzeichnis();
@@ -16,10 +18,15 @@ public:
     TempVerzeichnis& operator=(const TempVerzeichnis&) = delete;
     const std::string& pfad() const { return pfad_; }
     std::string operator/(const std::string& name) const { return pfad_ + "/" + name; }
+    // Writes a file below the directory, creating directories on the way.
+    std::string Datei(const std::string& name, const std::string& inhalt = "x") const;
 
 private:
     std::string pfad_;
 };
+
+// A 16-bit mono PCM wave of a 440 Hz sine, 8000 frames a second.
+std::string SinusWav(double sekunden);
 
 void SchreibeDatei(const std::string& pfad, const std::string& inhalt);
 std::string LiesDatei(const std::string& pfad);
@@ -31,8 +38,10 @@ struct Aufruf {
     std::string fehler;  // standard error
 };
 
-// Runs the built taktler with the arguments in dir; stdin from eingabe.
+// Runs the built taktler with the arguments in dir; stdin from eingabe;
+// umgebung holds extra NAME=WERT settings of the environment.
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
-                     const std::string& eingabe = "");
+                     const std::string& eingabe = "",
+                     const std::vector<std::string>& umgebung = {});
 
 }  // namespace taktler::test
