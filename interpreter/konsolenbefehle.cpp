@@ -52,10 +52,14 @@ bool Info(Kommandozeile& kz) {
 const char* Systemzeit() {
     services::TraceKlammer trace(kModul, "Systemzeit");
     std::tm t = services::DieUhr().LokaleZeit();
+    // Formatted wide first: the 17 characters of a real date always fit the
+    // static buffer, anything longer is cut there.
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), "%4.4d%2.2d%2.2d.%2.2d:%2.2d:%2.2d",
+                  t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
     auto& puffer = Zustand().SystemzeitPuffer;
     puffer.fill('\0');
-    std::snprintf(puffer.data(), puffer.size(), "%4.4d%2.2d%2.2d.%2.2d:%2.2d:%2.2d",
-                  t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(puffer.data(), puffer.size(), "%s", text.data());
     return puffer.data();
 }
 

@@ -1,0 +1,132 @@
+// Throughput of the script loop on the simulated interface without a port
+// log: straight lines, loop passes by the position of the BIS line, and
+// subroutine calls with the header far down the file.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "interface/port.h"
+#include "interface/simulator.h"
+#include "interpreter/taktler.h"
+#include "interpreter/zustand.h"
+#include "services/umgebung.h"
+
+namespace {
+
+using namespace taktler;
+
+class StilleKonsole : public services::Konsole {
+public:
+    void Aus(std::string_view) override {}
+    void Fehler(std::string_view) override {}
+    bool LiesWort() override { return false; }
+};
+
+// Every reading of the wall clock moves it on by one millisecond, so a
+// BIS ZEIT loop with limit N makes a fixed number of passes.
+class SchrittUhr : public services::Uhr {
+public:
+    services::Zeitpunkt Jetzt() override {
+        services::Zeitpunkt z;
+        z.Sekunden = static_cast<std::int32_t>(ms / 1000);
+        z.Millisekunden = static_cast<std::uint16_t>(ms % 1000);
+        ++ms;
+        return z;
+    }
+    std::tm LokaleZeit() override { return {}; }
+    std::uint64_t MonotonMs() override { return 0; }
+    std::int64_t ms = 1'000'000'000;
+};
+
+struct Lauf {
+    StilleKonsole konsole;
+    SchrittUhr uhr;
+    interface::Simulator sim;
+    std::string verzeichnis;
+
+    Lauf() {
+        char muster[] = "/tmp/tbXXXXXX";
+        verzeichnis = mkdtemp(muster);
+        services::Umwelt().konsole = &konsole;
+        services::Umwelt().uhr = &uhr;
+        interface::SetzePort(&sim);
+    }
+    ~Lauf() {
+        interface::SetzePort(nullptr);
+        services::UmweltZuruecksetzen();
+        std::remove((verzeichnis + "/k.txt").c_str());
+        std::remove((verzeichnis + "/p.txt").c_str());
+        rmdir(verzeichnis.c_str());
+    }
+    void Datei(const std::string& inhalt) {
+        std::ofstream(verzeichnis + "/k.txt", std::ios::binary) << inhalt;
+    }
+    void Einmal() {
+        ZustandZuruecksetzen();
+        Zustand().Tracelevel = 1;
+        interpreter::Programmlauf({verzeichnis + "/k.txt", verzeichnis + "/p.txt"});
+    }
+};
+
+std::string Fuellzeilen(int anzahl) {
+    std::string s;
+    for (int i = 0; i < anzahl; ++i) {
+        s += "; Kommentarzeile, die beim Zurueckspringen erneut gelesen wird\r\n";
+    }
+    return s;
+}
+
+void ZeilenGerade(benchmark::State& state) {
+    Lauf lauf;
+    std::string datei;
+    const int bloecke = 1000;
+    for (int i = 0; i < bloecke; ++i) {
+        datei += "EINSCHALTEN MOTOR1 LINKS\r\nMELDUNG SCHRITT\r\n; Kommentar\r\n"
+                 "AUSSCHALTEN MOTOR1\r\nTRACELEVEL 1\r\n";
+    }
+    lauf.Datei(datei);
+    for (auto _ : state) {
+        lauf.Einmal();
+    }
+    state.SetItemsProcessed(state.iterations() * bloecke * 5);
+    state.SetLabel("lines");
+}
+BENCHMARK(ZeilenGerade)->Unit(benchmark::kMillisecond);
+
+void LeereZeitschleife(benchmark::State& state) {
+    Lauf lauf;
+    const auto zeile = static_cast<int>(state.range(0));
+    const int durchlaeufe = 2000;
+    lauf.Datei(Fuellzeilen(zeile - 1) + "BIS ZEIT = " + std::to_string(durchlaeufe) +
+               "\r\nENDE_BIS\r\n");
+    for (auto _ : state) {
+        lauf.Einmal();
+    }
+    // Each pass reads the clock once; the first evaluation reads it twice.
+    state.SetItemsProcessed(state.iterations() * durchlaeufe);
+    state.SetLabel("loop passes, BIS at line " + std::to_string(zeile));
+}
+BENCHMARK(LeereZeitschleife)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+void Unterprogrammaufrufe(benchmark::State& state) {
+    Lauf lauf;
+    const int durchlaeufe = 300;
+    std::string kopf = "BIS ZEIT = " + std::to_string(durchlaeufe) +
+                       "\r\nRUFE UP\r\nENDE_BIS\r\nENDE\r\nEXIT\r\n";
+    // The header stands at line 1000.
+    lauf.Datei(kopf + Fuellzeilen(1000 - 6) + "UNTERPROGRAMM UP\r\nENDE_UNTERPROGRAMM\r\n");
+    for (auto _ : state) {
+        lauf.Einmal();
+    }
+    state.SetItemsProcessed(state.iterations() * durchlaeufe);
+    state.SetLabel("RUFE/ENDE_UNTERPROGRAMM pairs, header at line 1000");
+}
+BENCHMARK(Unterprogrammaufrufe)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
