@@ -59,7 +59,9 @@ const char* Systemzeit() {
                   t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
     auto& puffer = Zustand().SystemzeitPuffer;
     puffer.fill('\0');
-    std::snprintf(puffer.data(), puffer.size(), "%s", text.data());
+    for (std::size_t i = 0; i + 1 < puffer.size() && text[i] != '\0'; ++i) {
+        puffer[i] = text[i];
+    }
     return puffer.data();
 }
 
