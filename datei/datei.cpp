@@ -269,12 +269,9 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     return 1;
 }
 
-std::uint8_t SchreibSatz(DateiADO* datei, const char* text) {
-    services::TraceKlammer k(kModul, "SchreibSatz");
-    Pruefe(datei, "SchreibSatz");
-    if (text == nullptr) {
-        text = "";
-    }
+namespace intern {
+
+std::uint8_t ZumAnhaengen(DateiADO* datei) {
     std::uint8_t ok = 1;
     if (datei->FilePtr == nullptr) {
         ok = OeffneAppend(datei);
@@ -282,6 +279,18 @@ std::uint8_t SchreibSatz(DateiADO* datei, const char* text) {
     if (datei->Modus != kAnhaengen && ok == 1) {
         ok = OeffneAppend(datei);
     }
+    return ok;
+}
+
+}  // namespace intern
+
+std::uint8_t SchreibSatz(DateiADO* datei, const char* text) {
+    services::TraceKlammer k(kModul, "SchreibSatz");
+    Pruefe(datei, "SchreibSatz");
+    if (text == nullptr) {
+        text = "";
+    }
+    std::uint8_t ok = intern::ZumAnhaengen(datei);
     if (ok == 1) {
         std::size_t laenge = std::strlen(text);
         if (std::fwrite(text, 1, laenge, datei->FilePtr) != laenge) {

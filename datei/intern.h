@@ -34,6 +34,11 @@ inline void Pruefe(const DateiADO* datei, const char* funktion) {
 // the failing call, before anything else can change it.
 std::string Systemtext(int fehler);
 
+// Puts the object into append mode for SchreibSatz and SchreibDaten: opens
+// a missing stream, and reopens one open in another mode. Gives the open's
+// success byte.
+std::uint8_t ZumAnhaengen(DateiADO* datei);
+
 // Stream offset as the 32-bit value the object keeps.
 std::int32_t Offset(std::FILE* strom);
 

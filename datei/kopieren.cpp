@@ -230,9 +230,11 @@ std::int32_t GibGroesse(DateiADO* datei) {
     return status != nullptr ? static_cast<std::int32_t>(status->st_size) : -1;
 }
 
-std::int32_t NichtGeaendertSeitXSekunden(DateiADO* datei) {
-    services::TraceKlammer k(kModul, "NichtGeaendertSeitXSekunden");
-    Pruefe(datei, "NichtGeaendertSeitXSekunden");
+namespace {
+
+// Seconds since the file was last changed, or -1 when it does not exist.
+// A change in the future gives a negative age as well.
+std::int32_t AlterInSekunden(DateiADO* datei, std::int32_t& sekunden) {
     if (ExistiertDatei(datei) == 0) {
         return -1;
     }
@@ -241,21 +243,24 @@ std::int32_t NichtGeaendertSeitXSekunden(DateiADO* datei) {
     if (status == nullptr) {
         return -1;
     }
-    return static_cast<std::int32_t>(jetzt - status->st_mtime);
+    sekunden = static_cast<std::int32_t>(jetzt - status->st_mtime);
+    return 0;
+}
+
+}  // namespace
+
+std::int32_t NichtGeaendertSeitXSekunden(DateiADO* datei) {
+    services::TraceKlammer k(kModul, "NichtGeaendertSeitXSekunden");
+    Pruefe(datei, "NichtGeaendertSeitXSekunden");
+    std::int32_t sekunden = 0;
+    return AlterInSekunden(datei, sekunden) < 0 ? -1 : sekunden;
 }
 
 std::int32_t NichtGeaendertSeitXMinuten(DateiADO* datei) {
     services::TraceKlammer k(kModul, "NichtGeaendertSeitXMinuten");
     Pruefe(datei, "NichtGeaendertSeitXMinuten");
-    if (ExistiertDatei(datei) == 0) {
-        return -1;
-    }
-    std::int32_t jetzt = services::DieUhr().Jetzt().Sekunden;
-    const struct stat* status = Status(datei);
-    if (status == nullptr) {
-        return -1;
-    }
-    return static_cast<std::int32_t>((jetzt - status->st_mtime) / 60);
+    std::int32_t sekunden = 0;
+    return AlterInSekunden(datei, sekunden) < 0 ? -1 : sekunden / 60;
 }
 
 const char* DatumLetzterLesezugriff(DateiADO* datei) {

@@ -153,13 +153,7 @@ void AktualisiereSatz(DateiADO* datei, const char* text) {
 std::uint8_t SchreibDaten(DateiADO* datei, const void* daten, std::int32_t anzahl) {
     services::TraceKlammer k(kModul, "SchreibDaten");
     Pruefe(datei, "SchreibDaten");
-    std::uint8_t ok = 1;
-    if (datei->FilePtr == nullptr) {
-        ok = OeffneAppend(datei);
-    }
-    if (datei->Modus != kAnhaengen && ok == 1) {
-        ok = OeffneAppend(datei);
-    }
+    std::uint8_t ok = intern::ZumAnhaengen(datei);
     if (ok == 1) {
         // A negative count can't be written; it must not turn into a huge one.
         if (anzahl < 0) {
