@@ -18,8 +18,6 @@ namespace taktler::interpreter {
 
 namespace {
 
-constexpr std::uint32_t kZeilenpuffer = 500;
-
 // Ausfuehren has 80 entries: a command file may nest down to level 79.
 void StufeErhoehen(Kommandozeile& kz) {
     if (kz.Stufe + 1 >= kMaxStufen) {
@@ -268,14 +266,20 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     const char* quelle = dateien[0].c_str();
     z.Kommandodatei = datei::Create();
     if (z.Kommandodatei == nullptr) {
-        Programmabbruch(kModul, "Quelldatei \xF6" "ffnen: ", quelle);
+        Programmabbruch(kModul,
+                        "Quelldatei \xF6"
+                        "ffnen: ",
+                        quelle);
     }
     datei::SetzePfad(z.Kommandodatei, quelle);
     if (datei::ExistiertDatei(z.Kommandodatei) == 0) {
         Programmabbruch(kModul, "Quelldatei nicht vorhanden: ", quelle);
     }
     if (datei::OeffnenRead(z.Kommandodatei) == 0) {
-        Programmabbruch(kModul, "Quelldatei kann nicht ge\xF6" "ffnet werden:", quelle);
+        Programmabbruch(kModul,
+                        "Quelldatei kann nicht ge\xF6"
+                        "ffnet werden:",
+                        quelle);
     }
     z.Protokolldatei = datei::Create();
     datei::SetzePfad(z.Protokolldatei, dateien[1].c_str());
