@@ -12,17 +12,6 @@ namespace taktler::interpreter {
 
 namespace {
 
-// Motor number 1..4 for MOTOR1..MOTOR4, 0 for any other name.
-int MotorNummer(const Kommandozeile& kz) {
-    static constexpr const char* kNamen[] = {"MOTOR1", "MOTOR2", "MOTOR3", "MOTOR4"};
-    for (int i = 0; i < 4; ++i) {
-        if (std::strcmp(kz.Parameter1.data(), kNamen[i]) == 0) {
-            return i + 1;
-        }
-    }
-    return 0;
-}
-
 void EchoBeiTracelevel5(const Kommandozeile& kz) {
     if (Zustand().Tracelevel > 4) {
         services::Ausgabe("%s ", kz.Kommando.data());
@@ -38,10 +27,20 @@ interface::InterfaceDS& DasInterface() {
 
 }  // namespace
 
+int MotorNummerVon(const char* name) {
+    static constexpr const char* kNamen[] = {"MOTOR1", "MOTOR2", "MOTOR3", "MOTOR4"};
+    for (int i = 0; i < 4; ++i) {
+        if (std::strcmp(name, kNamen[i]) == 0) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
 void Einschalten(Kommandozeile& kz) {
     services::TraceKlammer trace(kModul, "Einschalten");
     EchoBeiTracelevel5(kz);
-    int motor = MotorNummer(kz);
+    int motor = MotorNummerVon(kz.Parameter1.data());
     if (motor == 0) {
         services::Fehlerabbruch(kModul, "Einschalten", "Motor n. definiert");
     }
@@ -56,7 +55,7 @@ void Einschalten(Kommandozeile& kz) {
 void Ausschalten(Kommandozeile& kz) {
     services::TraceKlammer trace(kModul, "Ausschalten");
     EchoBeiTracelevel5(kz);
-    int motor = MotorNummer(kz);
+    int motor = MotorNummerVon(kz.Parameter1.data());
     if (motor == 0) {
         services::Fehlerabbruch(kModul, "Ausschalten", "Motor n. definiert");
     }

@@ -35,8 +35,8 @@ void Schalter(Kommandozeile& kz) {
                 ++zaehler[i];
                 z.SchalterGedrueckt[i] = 1;
                 if (z.Tracelevel > 3) {
-                    services::Ausgabe("Schalter %d gedrueckt, %d Klicks!\n", static_cast<int>(i) + 1,
-                                      zaehler[i]);
+                    services::Ausgabe("Schalter %d gedrueckt, %d Klicks!\n",
+                                      static_cast<int>(i) + 1, zaehler[i]);
                 }
             }
         } else if (z.SchalterGedrueckt[i] == 1) {
@@ -113,14 +113,22 @@ std::uint8_t AnalogMax(Kommandozeile& kz, std::int32_t wert) {
     return wert == z.AnalogMaxWert ? 1 : 0;
 }
 
-std::int16_t GibSchalterIndex(Kommandozeile& kz) {
-    services::TraceKlammer trace(kModul, "GibSchalterIndex");
+std::int16_t SchalterIndexVon(const char* name) {
     static constexpr const char* kNamen[] = {"SCHALTER1", "SCHALTER2", "SCHALTER3", "SCHALTER4",
                                              "SCHALTER5", "SCHALTER6", "SCHALTER7", "SCHALTER8"};
     for (std::int16_t i = 0; i < 8; ++i) {
-        if (std::strcmp(kz.Parameter1.data(), kNamen[i]) == 0) {
+        if (std::strcmp(name, kNamen[i]) == 0) {
             return i;
         }
+    }
+    return -1;
+}
+
+std::int16_t GibSchalterIndex(Kommandozeile& kz) {
+    services::TraceKlammer trace(kModul, "GibSchalterIndex");
+    std::int16_t index = SchalterIndexVon(kz.Parameter1.data());
+    if (index >= 0) {
+        return index;
     }
     services::Ausgabe("%s ", kz.Kommando.data());
     services::Ausgabe("%s ", kz.Parameter1.data());

@@ -8,6 +8,7 @@
 #include "interface/port.h"
 #include "interpreter/handler.h"
 #include "interpreter/optionen.h"
+#include "interpreter/pruefen.h"
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/strtools.h"
@@ -17,8 +18,6 @@
 namespace taktler::interpreter {
 
 namespace {
-
-constexpr std::uint32_t kZeilenpuffer = 500;
 
 // Ausfuehren has 80 entries: a command file may nest down to level 79.
 void StufeErhoehen(Kommandozeile& kz) {
@@ -57,14 +56,37 @@ const char* SignalName(int signal) {
     }
 }
 
+constexpr int kUnterbrechungsSignale[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Holds the interrupting signals off for a scope: a second Ctrl-C must not
+// break into the switch-off frames (the port has no SA_RESTART either).
+// The signal's own ending unblocks it again; the test seam unwinds here.
+class SignaleGesperrt {
+  public:
+    SignaleGesperrt() {
+        sigset_t menge;
+        sigemptyset(&menge);
+        for (int signal : kUnterbrechungsSignale) {
+            sigaddset(&menge, signal);
+        }
+        sigprocmask(SIG_BLOCK, &menge, &alt_);
+    }
+    ~SignaleGesperrt() { sigprocmask(SIG_SETMASK, &alt_, nullptr); }
+    SignaleGesperrt(const SignaleGesperrt&) = delete;
+    SignaleGesperrt& operator=(const SignaleGesperrt&) = delete;
+
+  private:
+    sigset_t alt_;
+};
+
 // Acts on Ctrl-C and termination where the emergency stop is checked:
-// motors off, protocol closed, then the signal's own ending. A further
-// signal meanwhile only sets the flag again, so the motors still go off.
+// motors off, protocol closed, then the signal's own ending.
 void UnterbrechungPruefen() {
     int signal = services::UnterbrochenesSignal();
     if (signal == 0) {
         return;
     }
+    SignaleGesperrt gesperrt;
     Programmzustand& z = Zustand();
     for (int motor = 1; motor <= 4; ++motor) {
         interface::MotorStop(*z.Interface, motor);
@@ -86,7 +108,7 @@ void SignaleAbfangen() {
     aktion.sa_handler = SignalEmpfangen;
     sigemptyset(&aktion.sa_mask);
     aktion.sa_flags = 0;  // no SA_RESTART: a PAUSE waiting on input wakes up
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal : kUnterbrechungsSignale) {
         sigaction(signal, &aktion, nullptr);
     }
 }
@@ -268,14 +290,20 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     const char* quelle = dateien[0].c_str();
     z.Kommandodatei = datei::Create();
     if (z.Kommandodatei == nullptr) {
-        Programmabbruch(kModul, "Quelldatei \xF6" "ffnen: ", quelle);
+        Programmabbruch(kModul,
+                        "Quelldatei \xF6"
+                        "ffnen: ",
+                        quelle);
     }
     datei::SetzePfad(z.Kommandodatei, quelle);
     if (datei::ExistiertDatei(z.Kommandodatei) == 0) {
         Programmabbruch(kModul, "Quelldatei nicht vorhanden: ", quelle);
     }
     if (datei::OeffnenRead(z.Kommandodatei) == 0) {
-        Programmabbruch(kModul, "Quelldatei kann nicht ge\xF6" "ffnet werden:", quelle);
+        Programmabbruch(kModul,
+                        "Quelldatei kann nicht ge\xF6"
+                        "ffnet werden:",
+                        quelle);
     }
     z.Protokolldatei = datei::Create();
     datei::SetzePfad(z.Protokolldatei, dateien[1].c_str());
@@ -295,6 +323,8 @@ int Programmlauf(const std::vector<std::string>& dateien) {
             break;
         }
     }
+    // A signal during the last line (an EXIT skips the second check).
+    UnterbrechungPruefen();
 
     std::array<char, 32> datum{};
     datum_undZeit(datum.data(), datum.size());
@@ -323,6 +353,9 @@ int Hauptprogramm(int argc, char** argv) {
             services::Ausgabe("%s\n", name.c_str());
         }
         return 0;
+    }
+    if (optionen.pruefen) {
+        return Pruefen(optionen.dateien);  // before any port is opened
     }
     if (optionen.antwort) {
         services::StandardFenster().festeAntwort = optionen.antwort;

@@ -33,29 +33,41 @@ bool Ende_Unterprogramm(Kommandozeile& kz) {
     return true;
 }
 
+Kopfzeile TesteKopfzeile(char* zeile, const char* name) {
+    for (char* p = zeile; *p != '\0'; ++p) {
+        if (*p >= 'a' && *p <= 'z') {
+            *p = static_cast<char>(*p - 'a' + 'A');
+        }
+    }
+    if (services::strfnd(zeile, "UNTERPROGRAMM") < 0) {
+        return Kopfzeile::Nein;
+    }
+    std::array<char, kSuchzeile> felder{};
+    std::int32_t n = services::strTrenneFelder(zeile, '|', felder.data(),
+                                               static_cast<std::uint32_t>(felder.size()));
+    if (n > 2) {
+        return Kopfzeile::ZuVieleFelder;
+    }
+    if (std::strcmp(services::ParseEingabezeile(felder.data(), 2, '|'), name) == 0) {
+        return Kopfzeile::Treffer;
+    }
+    return Kopfzeile::Nein;
+}
+
 std::int32_t FindeUnterprogramm(datei::DateiADO* datei, const char* name) {
     services::TraceKlammer trace(kModul, "FindeUnterprogramm");
-    std::array<char, 200> zeile{};
-    std::array<char, 200> felder{};
+    std::array<char, kSuchzeile> zeile{};
     datei::GeheZumErstenSatz(datei);
     std::int32_t anzahl = 0;
     std::uint8_t ok = datei::LiesSatz(datei, zeile.data(), zeile.size());
     while (ok == 1) {
         ++anzahl;
-        for (char* p = zeile.data(); *p != '\0'; ++p) {
-            if (*p >= 'a' && *p <= 'z') {
-                *p = static_cast<char>(*p - 'a' + 'A');
-            }
+        Kopfzeile art = TesteKopfzeile(zeile.data(), name);
+        if (art == Kopfzeile::ZuVieleFelder) {
+            services::Fehlerabbruch(kModul, "FindeUnterprogramm: Zu viele Felder", zeile.data());
         }
-        if (services::strfnd(zeile.data(), "UNTERPROGRAMM") >= 0) {
-            std::int32_t n = services::strTrenneFelder(zeile.data(), '|', felder.data(),
-                                                       static_cast<std::uint32_t>(felder.size()));
-            if (n > 2) {
-                services::Fehlerabbruch(kModul, "FindeUnterprogramm: Zu viele Felder", zeile.data());
-            }
-            if (std::strcmp(services::ParseEingabezeile(felder.data(), 2, '|'), name) == 0) {
-                break;
-            }
+        if (art == Kopfzeile::Treffer) {
+            break;
         }
         ok = datei::LiesSatz(datei, zeile.data(), zeile.size());
     }

@@ -1,11 +1,12 @@
 #include "services/umgebung.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -139,11 +140,39 @@ void StandardKonsole::Fehler(std::string_view text) {
     std::fflush(stderr);
 }
 
+namespace {
+
+// Waits until standard input can be read. The interrupting signals are
+// held off between the look at the flag and the wait, and ppoll lets them
+// in only while it waits: a Ctrl-C just before the wait still wakes it.
+// Gives false when the run is being interrupted.
+bool WarteAufEingabe() {
+    sigset_t menge;
+    sigset_t alt;
+    sigemptyset(&menge);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&menge, signal);
+    }
+    sigprocmask(SIG_BLOCK, &menge, &alt);
+    int bereit = 0;
+    while (UnterbrochenesSignal() == 0) {
+        pollfd eingabe{STDIN_FILENO, POLLIN, 0};
+        bereit = ::ppoll(&eingabe, 1, nullptr, &alt);
+        if (bereit >= 0 || errno != EINTR) {
+            break;
+        }
+    }
+    sigprocmask(SIG_SETMASK, &alt, nullptr);
+    return UnterbrochenesSignal() == 0;
+}
+
+}  // namespace
+
 bool StandardKonsole::LiesWort() {
     std::fflush(stdout);
     bool imWort = false;
     for (;;) {
-        if (UnterbrochenesSignal() != 0) {
+        if (!WarteAufEingabe()) {
             return false;
         }
         char c = 0;
