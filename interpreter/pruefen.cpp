@@ -246,6 +246,20 @@ class Pruefer {
                     if (s.code == kEndeUnterprogramm) {
                         Fehler(i, "ENDE_UNTERPROGRAMM im Hauptprogramm");
                     }
+                    if (s.code == kEndeBis) {
+                        const std::size_t bis = offen.back();
+                        Schliesse(i, offen);
+                        --stufe;
+                        auto weiter = LetzterDurchlauf(bis, i, hauptende_, stufe);
+                        if (!weiter) {
+                            RestUebersprungen(i, hauptende_);
+                            offen.clear();
+                            i = hauptende_;
+                        } else {
+                            i = *weiter;
+                        }
+                        break;
+                    }
                     Schliesse(i, offen);
                     --stufe;
                     break;
@@ -264,6 +278,70 @@ class Pruefer {
         for (std::size_t bis : offen) {
             Warnung(bis, "BIS-Block wird vor dem Ende des Hauptprogramms nicht geschlossen");
         }
+    }
+
+    // A loop ends on a pass that skips its body. Skipped lines still open
+    // and close levels, and a skipped RUFE opens one that no
+    // ENDE_UNTERPROGRAMM closes, so that pass may return to the level of
+    // the BIS line only at a later line than the loop's own ENDE_BIS. Gives
+    // the record where it does; none when the program part (up to grenze)
+    // ends first. An ELSE right in the body lets the rest of the body run,
+    // so the loop then ends at its own ENDE_BIS. stufe is the BIS line's
+    // level before it raised it.
+    std::optional<std::size_t> LetzterDurchlauf(std::size_t bis, std::size_t endeBis,
+                                                std::size_t grenze, int stufe) {
+        int relativ = 1;
+        for (std::size_t r = bis + 1; r < grenze; ++r) {
+            switch (saetze_[r].code) {
+                case kElse:
+                    if (relativ == 1) {
+                        return endeBis;
+                    }
+                    break;
+                case kBis:
+                case kRufe:
+                    ++relativ;
+                    if (stufe + relativ >= kMaxStufen) {
+                        Fehler(r, "Verschachtelung tiefer als Stufe 79");
+                        return endeBis;
+                    }
+                    break;
+                case kEnde:
+                case kEndeBis:
+                case kEndeUnterprogramm:
+                    if (--relativ == 0) {
+                        return r;
+                    }
+                    break;
+                default:
+                    break;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // After the loop closed at satz, no line up to grenze runs any more;
+    // unknown keywords there still end a run.
+    void RestUebersprungen(std::size_t satz, std::size_t grenze) {
+        Warnung(satz, "nach dieser Schleife bleibt der Rest uebersprungen: ein RUFE im "
+                      "Schleifenblock laesst beim letzten Durchlauf eine Stufe offen");
+        for (std::size_t r = satz + 1; r < grenze; ++r) {
+            const std::int32_t code = saetze_[r].code;
+            if (code == kReboot || code == kTransfer || code == kUnbekannt) {
+                PruefeZeile(r, true);
+            }
+        }
+    }
+
+    // The record after a subroutine's lines: the next UNTERPROGRAMM line or
+    // the end of the file.
+    std::size_t Definitionsende(std::size_t kopf) const {
+        for (std::size_t i = kopf + 1; i < saetze_.size(); ++i) {
+            if (saetze_[i].code == kUnterprogramm) {
+                return i;
+            }
+        }
+        return saetze_.size();
     }
 
     void WarnungRufeImBlock(std::size_t satz) {
@@ -351,6 +429,20 @@ class Pruefer {
                 case kEndeBis:
                     if (stufe == 0) {
                         Fehler(i, Zeigbar(s.kommando) + " ohne offenen Block");
+                        break;
+                    }
+                    if (s.code == kEndeBis) {
+                        const std::size_t bis = offen.back();
+                        Schliesse(i, offen);
+                        --stufe;
+                        auto weiter = LetzterDurchlauf(bis, i, Definitionsende(kopf), stufe);
+                        if (!weiter) {
+                            RestUebersprungen(i, Definitionsende(kopf));
+                            offen.clear();
+                            ende = true;
+                        } else {
+                            i = *weiter;
+                        }
                         break;
                     }
                     Schliesse(i, offen);

@@ -187,6 +187,14 @@ const std::vector<Fall> kOhneFehler = {
      ""},
     {"RufeImBlock",
      "BIS SCHALTER1 = 1\nRUFE X\nENDE_BIS\nEXIT\nUNTERPROGRAMM X\nENDE_UNTERPROGRAMM\n",
+     {"2: " + kRufeImBlock,
+      "3: warnung: nach dieser Schleife bleibt der Rest uebersprungen: ein RUFE im "
+      "Schleifenblock laesst beim letzten Durchlauf eine Stufe offen"},
+     ""},
+    // One more ENDE closes the level the skipped call left open.
+    {"RufeImBlockMitEnde",
+     "BIS SCHALTER1 = 1\nRUFE X\nENDE_BIS\nENDE\nMELDUNG DANACH\nEXIT\nUNTERPROGRAMM X\n"
+     "ENDE_UNTERPROGRAMM\n",
      {"2: " + kRufeImBlock},
      ""},
     {"OffenerBlockImUnterprogramm",
