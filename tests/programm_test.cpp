@@ -111,6 +111,18 @@ TEST_F(ProgrammTest, MotorCommandsLatchTheExpectedStates) {
     EXPECT_NE(a.aus.find("TAKTLER 091200 ENDE : am "), std::string::npos);
 }
 
+TEST_F(ProgrammTest, ProtocolFileGetsElseLinesAndTheAbortBanner) {
+    auto a = Starte("TRACELEVEL 1\nBIS ZEIT = 100000\n  ELSE hier\nENDE\nbis schalter1 = 0\nelse\nende\nREBOOT\n");
+    EXPECT_EQ(a.code, 12);
+    EXPECT_EQ(a.aus, "REBOOT\n");
+    EXPECT_EQ(a.fehler, "TAKTLER 091200\n[ABBRUCH] Modul: TAKTLER 091200, Funktion: Kommando "
+                        "erkennen: unbekanntes Kommando, Programmabbruch: REBOOT\n");
+    EXPECT_EQ(LiesDatei(dir / "p.txt"),
+              "  ELSE\r\nELSE\r\n---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\n"
+              "Kommando erkennen: unbekanntes Kommando\r\nREBOOT\r\n"
+              "---------------------------\r\n");
+}
+
 TEST_F(ProgrammTest, UnknownMotorAbortsWithItsFunctionText) {
     auto a = Starte("AUSSCHALTEN MOTOR5\n");
     EXPECT_EQ(a.code, 12);
