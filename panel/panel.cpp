@@ -2,6 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
@@ -15,7 +19,7 @@ namespace taktler::panel {
 namespace {
 
 constexpr std::uint64_t kBildabstandMs = 30;  // redraws while the run goes on
-constexpr std::uint64_t kSofortMs = 5;        // after output or a motor change
+constexpr std::uint64_t kSofortMs = 10;       // after output or a motor change
 constexpr int kWarteMs = 100;                 // key wait while the run waits
 constexpr int kMaxTastenJeBlick = 64;
 constexpr int kLeereAntwortenBisWeg = 20;
