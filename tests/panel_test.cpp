@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <deque>
 #include <stdexcept>
 #include <string>
@@ -293,17 +292,6 @@ TEST_P(PanelWarnungTest, WarningIsAnsweredInThePanel) {
 INSTANTIATE_TEST_SUITE_P(Antworten, PanelWarnungTest,
                          ::testing::Values(std::make_pair("o\n", true),
                                            std::make_pair("a\n", false)));
-
-TEST_F(PanelLaufTest, EscStopsTheRunAsCtrlCDoes) {
-    schirm.tasten.emplace_back("BIS SCHALTER1", taste::kEsc);
-    EXPECT_EQ(Lauf("EINSCHALTEN MOTOR2 LINKS\nBIS SCHALTER1 = 1\nENDE_BIS\n"), 128 + SIGINT);
-    EXPECT_EQ(sim.Motoren(), (interface::Simulator::Motorzustand{'N', 'N', 'N', 'N'}));
-    EXPECT_NE(konsole.fehler.find("TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"),
-              std::string::npos);
-    // Closed at once, without waiting for a key.
-    EXPECT_EQ(schirm.geschlossen, 1);
-    EXPECT_EQ(schirm.leer, 0);
-}
 
 }  // namespace
 }  // namespace taktler::test
