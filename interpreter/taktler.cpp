@@ -10,6 +10,7 @@
 #include "interpreter/optionen.h"
 #include "interpreter/pruefen.h"
 #include "interpreter/zustand.h"
+#include "panel/panel.h"
 #include "services/fehler.h"
 #include "services/strtools.h"
 #include "services/umgebung.h"
@@ -361,6 +362,14 @@ int Hauptprogramm(int argc, char** argv) {
         services::StandardFenster().festeAntwort = optionen.antwort;
     }
 
+    if (optionen.panel) {
+        std::string grund = panel::PanelVorbereiten(optionen.port);
+        if (!grund.empty()) {
+            services::FehlerAusgabe("taktler: %s\n", grund.c_str());
+            return 12;
+        }
+    }
+
     interface::GewaehlterPort wahl = interface::OeffnePort(optionen.port);
     if (!wahl.fehler.empty()) {
         services::FehlerAusgabe("taktler: %s\n", wahl.fehler.c_str());
@@ -371,7 +380,8 @@ int Hauptprogramm(int argc, char** argv) {
     }
     interface::SetzePort(wahl.port.get());
     SignaleAbfangen();
-    int code = Programmlauf(optionen.dateien);
+    int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
+                              : Programmlauf(optionen.dateien);
     interface::SetzePort(nullptr);
     return code;
 }

@@ -46,6 +46,21 @@ bool UmgebungIstUtf8() {
     return false;
 }
 
+void SchreibeAlles(int fd, std::string_view text) {
+    while (!text.empty()) {
+        ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+}  // namespace
+
 bool IstGueltigesUtf8(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {
@@ -89,21 +104,6 @@ std::string Latin1NachUtf8(std::string_view s) {
     }
     return aus;
 }
-
-void SchreibeAlles(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
-
-}  // namespace
 
 std::string Format(const char* fmt, ...) {
     va_list args;

@@ -58,7 +58,8 @@ struct Umgebung {
     Konsole* konsole = nullptr;
     Uhr* uhr = nullptr;
     Nachrichtenfenster* fenster = nullptr;
-    // Ends the program; must not return. Empty: flush stdio and std::exit.
+    // Ends the program. Empty, or a front end's cleanup that returns: the
+    // default ending follows (flush stdio and std::exit, or the signal).
     std::function<void(int)> ende;
 };
 
@@ -80,6 +81,10 @@ void UmweltZuruecksetzen();
 
 // Formats like printf into a std::string (no fixed buffer, nothing cut).
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Report texts are Latin-1; a terminal in a UTF-8 locale needs them converted.
+bool IstGueltigesUtf8(std::string_view s);
+std::string Latin1NachUtf8(std::string_view s);
 
 // printf-style output to the console seam.
 void Ausgabe(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

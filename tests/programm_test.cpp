@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,29 +9,6 @@
 
 namespace taktler::test {
 namespace {
-
-// The "# Motoren ..." states of a port log, in order.
-std::vector<std::string> Motorzustaende(const std::string& log) {
-    std::vector<std::string> zustaende;
-    std::istringstream s(log);
-    std::string zeile;
-    while (std::getline(s, zeile)) {
-        if (zeile.rfind("# Motoren ", 0) == 0) {
-            zustaende.push_back(zeile.substr(10));
-        }
-    }
-    return zustaende;
-}
-
-std::vector<std::string> Zeilen(const std::string& text) {
-    std::vector<std::string> zeilen;
-    std::istringstream s(text);
-    std::string zeile;
-    while (std::getline(s, zeile)) {
-        zeilen.push_back(zeile);
-    }
-    return zeilen;
-}
 
 // The 24 writes of one frame with all motors off.
 std::vector<std::string> AusRahmen() {

@@ -68,7 +68,26 @@ bool DateiExistiert(const std::string& pfad) {
     return fs::exists(pfad);
 }
 
-namespace {
+std::vector<std::string> Zeilen(const std::string& text) {
+    std::vector<std::string> zeilen;
+    std::istringstream s(text);
+    std::string zeile;
+    while (std::getline(s, zeile)) {
+        zeilen.push_back(zeile);
+    }
+    return zeilen;
+}
+
+std::vector<std::string> Motorzustaende(const std::string& log) {
+    std::vector<std::string> zustaende;
+    for (const std::string& zeile : Zeilen(log)) {
+        if (zeile.rfind("# Motoren ", 0) == 0) {
+            zustaende.push_back(zeile.substr(10));
+        }
+    }
+    return zustaende;
+}
+
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
@@ -80,7 +99,6 @@ std::string Quote(const std::string& s) {
     }
     return q + "'";
 }
-}  // namespace
 
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
                      const std::string& eingabe, const std::vector<std::string>& umgebung) {

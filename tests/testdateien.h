@@ -32,6 +32,13 @@ void SchreibeDatei(const std::string& pfad, const std::string& inhalt);
 std::string LiesDatei(const std::string& pfad);
 bool DateiExistiert(const std::string& pfad);
 
+// The lines of a text, and the "# Motoren ..." states of a port log in order.
+std::vector<std::string> Zeilen(const std::string& text);
+std::vector<std::string> Motorzustaende(const std::string& log);
+
+// The text as one shell word.
+std::string Quote(const std::string& s);
+
 struct Aufruf {
     int code = -1;    // exit code, or 128 + signal
     std::string aus;  // standard output
