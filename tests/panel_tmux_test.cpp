@@ -255,7 +255,9 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAndTheRunEqualsTheScenarioDrivenOne) {
         << tmux.letztes;
     tmux.Tasten("q");
     ASSERT_EQ(Exitcode(dir / "code.txt"), 0);
-    ASSERT_TRUE(tmux.WarteAuf({"Pane is dead", "ENDE : am"}, true)) << tmux.letztes;
+    // The exit code is written once the program has ended, so all it printed
+    // is in the pane; tmux may mark the pane dead only later under load.
+    ASSERT_TRUE(tmux.WarteAuf({"ENDE : am"}, true)) << tmux.letztes;
     const std::string nachher = tmux.letztes;
     const std::string panelLog = LiesDatei(dir / "panel.log");
 
