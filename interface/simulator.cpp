@@ -23,13 +23,11 @@ bool Steigt(std::uint8_t alt, std::uint8_t neu, std::uint8_t bit) {
     return (alt & bit) == 0 && (neu & bit) != 0;
 }
 
+// Motor n's two bits, looked up. Written as two bit tests compared with
+// each other, g++ 12 at -O2 decoded most bytes wrongly (0x12 as RNNN).
 char Richtung(std::uint8_t motorbyte, int motor) {
-    const bool links = (motorbyte & (1 << (2 * motor))) != 0;
-    const bool rechts = (motorbyte & (1 << (2 * motor + 1))) != 0;
-    if (links == rechts) {
-        return 'N';
-    }
-    return links ? 'L' : 'R';
+    static constexpr char kRichtung[4] = {'N', 'L', 'R', 'N'};
+    return kRichtung[(static_cast<unsigned>(motorbyte) >> (2 * motor)) & 3U];
 }
 
 }  // namespace
