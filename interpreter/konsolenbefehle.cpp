@@ -1,5 +1,6 @@
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "datei/datei.h"
@@ -54,8 +55,12 @@ const char* Systemzeit() {
     std::tm t = services::DieUhr().LokaleZeit();
     auto& puffer = Zustand().SystemzeitPuffer;
     puffer.fill('\0');
-    std::snprintf(puffer.data(), puffer.size(), "%4.4d%2.2d%2.2d.%2.2d:%2.2d:%2.2d",
+    // Formatted with room for any int, then cut to the 17 characters of the
+    // stamp: a clock value out of its range must not overrun the buffer.
+    std::array<char, 80> voll{};
+    std::snprintf(voll.data(), voll.size(), "%4.4d%2.2d%2.2d.%2.2d:%2.2d:%2.2d",
                   t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    std::memcpy(puffer.data(), voll.data(), puffer.size() - 1);
     return puffer.data();
 }
 
