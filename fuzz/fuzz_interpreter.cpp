@@ -143,6 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         if (++zeilen > kZeilenGrenze) {
             throw ZeilenGrenze{};
         }
+        fuzz::Pruefe(kz.Stufe >= 0 && kz.Stufe < interpreter::kMaxStufen, "level out of range",
+                     std::to_string(kz.Stufe));
         letzteWarElse = interpreter::GibKommando(&kz) == interpreter::kElse;
         if (letzteWarElse) {
             elseZeilen.push_back(std::string(z.find_first_not_of(' '), ' ') + "ELSE");
