@@ -16,6 +16,7 @@ if [ "$jobs" -gt 2 ]; then
   jobs=2
 fi
 
+tools/install-deps.sh
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ \
   -DTAKTLER_FUZZ=ON -DTAKTLER_TESTS=OFF \
