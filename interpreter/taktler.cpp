@@ -52,6 +52,8 @@ const char* SignalName(int signal) {
             return "SIGTERM";
         case SIGHUP:
             return "SIGHUP";
+        case SIGPIPE:
+            return "SIGPIPE";
         default:
             return "Signal";
     }
@@ -86,7 +88,10 @@ void SignaleAbfangen() {
     aktion.sa_handler = SignalEmpfangen;
     sigemptyset(&aktion.sa_mask);
     aktion.sa_flags = 0;  // no SA_RESTART: a PAUSE waiting on input wakes up
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A reader of standard output that goes away (| head, | less) ends the
+    // run like a hang-up; by default the process died at once and lost the
+    // protocol lines and port log still buffered.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         sigaction(signal, &aktion, nullptr);
     }
 }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -193,6 +195,34 @@ TEST_F(ProgrammTest, ExamplesRunToTheirEnd) {
         EXPECT_EQ(a.code, 0) << name << "\n" << a.aus << a.fehler;
         EXPECT_NE(a.aus.find("ENDE : am"), std::string::npos) << name;
     }
+}
+
+// A reader of standard output that goes away ends the run like a hang-up:
+// motors off, the protocol and port log complete, the end by SIGPIPE.
+TEST_F(ProgrammTest, ClosedOutputPipeEndsTheRunWithEverythingWritten) {
+    std::string kommandos = "EINSCHALTEN MOTOR1 LINKS\nBIS ZEIT 10\nELSE\nENDE\n";
+    // More than a pipe holds, so that writes go on after the reader left.
+    for (int i = 0; i < 6000; ++i) {
+        kommandos += "MELDUNG ZEILE" + std::to_string(i) + "\n";
+    }
+    SchreibeDatei(dir / "k.txt", kommandos);
+    const char* vor = std::getenv("TAKTLER_TEST_VOR");
+    const std::string befehl =
+        "cd " + dir.pfad() + " && setsid -w sh -c '{ " +
+        (vor != nullptr ? std::string(vor) + " " : std::string()) + TAKTLER_BINARY +
+        " --port=sim --port-log=" + log +
+        " k.txt p.txt 2>err.txt; echo $? >code.txt; } | head -c 1 >/dev/null'";
+    ASSERT_EQ(std::system(befehl.c_str()), 0);
+    EXPECT_EQ(LiesDatei(dir / "code.txt"), std::to_string(128 + SIGPIPE) + "\n");
+    EXPECT_NE(LiesDatei(dir / "err.txt")
+                  .find("TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet"),
+              std::string::npos);
+    EXPECT_EQ(LiesDatei(dir / "p.txt"), "ELSE\r\n");
+    const std::vector<std::string> z = Motorzustaende(LiesDatei(log));
+    ASSERT_GE(z.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(z.end() - 5, z.end()),
+              (std::vector<std::string>{"RNNN", "NNNN", "NNNN", "NNNN", "NNNN"}));
+    EXPECT_EQ(LiesDatei(log).back(), '\n');
 }
 
 // An abort in the middle of a run keeps what was written before it: the
