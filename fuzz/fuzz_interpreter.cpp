@@ -201,8 +201,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         erwartet.insert(erwartet.end(),
                         {"---- PROGRAMMABBRUCH ------", "TAKTLER 091200", kUnbekannt});
         // The report line may have been cut; the protocol keeps the whole word.
-        erwartet.push_back(p[p.size() - 2].substr(0, std::string::npos));
-        fuzz::Pruefe(erwartet.back().rfind(wort, 0) == 0, "banner word differs");
+        const std::string& bannerWort = p[p.size() - 2];
+        fuzz::Pruefe(bannerWort.rfind(wort, 0) == 0, "banner word differs", bannerWort);
+        erwartet.push_back(bannerWort);
         erwartet.push_back("---------------------------");
     } else if (ende != Ende::Normal && letzteWarElse && p.size() + 1 == erwartet.size()) {
         erwartet.pop_back();  // stopped by the emergency check before the ELSE ran
