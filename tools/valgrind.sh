@@ -57,7 +57,7 @@ fall schalter 12 'BIS SCHALTER9 = 1\nENDE_BIS\n'
 fall tief 12 "$(printf 'BIS ZEIT 100000\\n%.0s' $(seq 1 80))"
 fall info_leer 12 'INFO\n'
 fall info 0 "INFO $quellen/examples/ampel.txt\nPAUSE X\nSOUND C:\\\\GIBTS\\\\NICHT.WAV\n" '' 'weiter\n'
-fall analog 0 'BIS ANALOG1 > 50\nENDE_BIS\nBIS ANALOG1 MAX\nENDE_BIS\n' \
+fall analog 0 'BIS ANALOG1 > 50\nENDE_BIS\nBIS ANALOG1 = MAX\nENDE_BIS\n' \
   'start analog 1 40\nstart analog 2 30\nmessung 40 analog 1 90\n'
 fall szenario 12 'MELDUNG A\n' 'abfrage x schalter 1 an\n'
 code=0
