@@ -7,6 +7,7 @@
 #include <new>
 
 #include "datei/intern.h"
+#include "services/unterbrechung.h"
 
 namespace taktler::datei {
 
@@ -139,6 +140,13 @@ std::uint8_t Oeffnen(DateiADO* datei, const char* modus) {
     datei->FilePtr = std::fopen(datei->Pfad.data(), modustext.c_str());
     if (datei->FilePtr == nullptr) {
         int fehler = errno;
+        // Ctrl-C or a termination broke into an open that waited (a FIFO):
+        // no fault of the file to report. The run ends at its next check,
+        // with the motors switched off.
+        if (fehler == EINTR && services::UnterbrochenesSignal() != 0) {
+            datei->Pos = 0;
+            return 0;
+        }
         Warne("Oeffnen", services::Format("Eingabedatei %s: %s\n", datei->Pfad.data(),
                                           intern::Systemtext(fehler).c_str()));
         datei->Pos = 0;

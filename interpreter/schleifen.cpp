@@ -1,4 +1,5 @@
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "interpreter/handler.h"
@@ -17,7 +18,12 @@ std::uint8_t Bis(Kommandozeile& kz) {
     z.Bedingung[stufe] = r;
     kz.Ausfuehren[stufe] = z.Bedingung[stufe] == 1 ? 1 : 0;
     z.Startzeile[stufe] = kz.Zeilennummer;
-    ++z.Durchlauf[stufe];
+    // Only "first evaluation or not" is read from the count: it stops at
+    // its maximum instead of overflowing, which would also come round to 0
+    // and reset a switch count in a loop that has waited long enough.
+    if (z.Durchlauf[stufe] < INT32_MAX) {
+        ++z.Durchlauf[stufe];
+    }
     return r;
 }
 

@@ -52,12 +52,17 @@ const char* SignalName(int signal) {
             return "SIGTERM";
         case SIGHUP:
             return "SIGHUP";
+        case SIGPIPE:
+            return "SIGPIPE";
         default:
             return "Signal";
     }
 }
 
-constexpr int kUnterbrechungsSignale[] = {SIGINT, SIGTERM, SIGHUP};
+// A reader of standard output that goes away (| head, | less) ends the run
+// like a hang-up; by default the process died at once and lost the protocol
+// lines and port log still buffered.
+constexpr int kUnterbrechungsSignale[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 // Holds the interrupting signals off for a scope: a second Ctrl-C must not
 // break into the switch-off frames (the port has no SA_RESTART either).

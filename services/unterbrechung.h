@@ -1,4 +1,4 @@
-// The signal that asked the run to stop (SIGINT, SIGTERM, SIGHUP), or 0.
+// The signal that asked the run to stop (SIGINT, SIGTERM, SIGHUP, SIGPIPE), or 0.
 // The handler only records it; the script loop acts on it.
 #pragma once
 

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -34,8 +36,10 @@ class PortLogTest : public PortTest {
         PortTest::TearDown();
         std::remove(pfad.c_str());
     }
-    std::string pfad = ::testing::TempDir() + "taktler_portlog_" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log";
+    // The process id keeps runs of the suite side by side apart.
+    std::string pfad = ::testing::TempDir() + "taktler_portlog_" + std::to_string(::getpid()) +
+                       "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                       ".log";
 };
 
 std::vector<std::string> RahmenZeilen(unsigned motorbyte, const std::string& notiz) {

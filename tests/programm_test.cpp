@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -285,6 +287,91 @@ TEST_F(ProgrammTest, CallsNestToLevel79AndOneMoreLevelAborts) {
                             "Stufen, Programmabbruch: RUFE"),
               std::string::npos);
 }
+
+// A reader of standard output that goes away ends the run like a hang-up:
+// motors off, the protocol and port log complete, the end by SIGPIPE.
+TEST_F(ProgrammTest, ClosedOutputPipeEndsTheRunWithEverythingWritten) {
+    std::string kommandos = "EINSCHALTEN MOTOR1 LINKS\nBIS ZEIT 10\nELSE\nENDE\n";
+    // More than a pipe holds, so that writes go on after the reader left.
+    for (int i = 0; i < 6000; ++i) {
+        kommandos += "MELDUNG ZEILE" + std::to_string(i) + "\n";
+    }
+    SchreibeDatei(dir / "k.txt", kommandos);
+    const char* vor = std::getenv("TAKTLER_TEST_VOR");
+    const std::string befehl =
+        "cd " + dir.pfad() + " && setsid -w sh -c '{ " +
+        (vor != nullptr ? std::string(vor) + " " : std::string()) + TAKTLER_BINARY +
+        " --port=sim --port-log=" + log +
+        " k.txt p.txt 2>err.txt; echo $? >code.txt; } | head -c 1 >/dev/null'";
+    ASSERT_EQ(std::system(befehl.c_str()), 0);
+    EXPECT_EQ(LiesDatei(dir / "code.txt"), std::to_string(128 + SIGPIPE) + "\n");
+    EXPECT_NE(LiesDatei(dir / "err.txt")
+                  .find("TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet"),
+              std::string::npos);
+    EXPECT_EQ(LiesDatei(dir / "p.txt"), "ELSE\r\n");
+    const std::vector<std::string> z = Motorzustaende(LiesDatei(log));
+    ASSERT_GE(z.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(z.end() - 5, z.end()),
+              (std::vector<std::string>{"RNNN", "NNNN", "NNNN", "NNNN", "NNNN"}));
+    EXPECT_EQ(LiesDatei(log).back(), '\n');
+}
+
+// An abort in the middle of a run keeps what was written before it: the
+// protocol lines, a port log ending in whole lines with the last frame, and
+// the motors as that frame left them (all off after the emergency stop).
+struct AbbruchFall {
+    const char* name;
+    std::string zeilen;  // after a prefix that starts two motors and writes ELSE
+    std::string szenario;
+    const char* meldung;  // part of the abort report
+    bool banner;          // the interpreter's protocol banner
+    const char* motoren;  // last latched state
+};
+
+class ProgrammAbbruchTest : public ProgrammTest,
+                            public ::testing::WithParamInterface<AbbruchFall> {};
+
+TEST_P(ProgrammAbbruchTest, KeepsProtocolPortLogAndMotors) {
+    const AbbruchFall& f = GetParam();
+    auto a = Starte(
+        "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\nBIS ZEIT 10\nELSE\nENDE\n" + f.zeilen,
+        f.szenario);
+    EXPECT_EQ(a.code, 12);
+    EXPECT_NE(a.fehler.find(f.meldung), std::string::npos) << a.fehler;
+
+    std::string protokoll = "ELSE\r\n";
+    if (f.banner) {
+        protokoll +=
+            "---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\n"
+            "Kommando erkennen: unbekanntes Kommando\r\nKAPUTT\r\n"
+            "---------------------------\r\n";
+    }
+    EXPECT_EQ(LiesDatei(dir / "p.txt"), protokoll);
+
+    const std::string text = LiesDatei(log);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n');
+    const std::vector<std::string> zeilen = Zeilen(text);
+    ASSERT_GE(zeilen.size(), 25u);
+    EXPECT_EQ(zeilen.back(), std::string("# Motoren ") + f.motoren);
+    for (std::size_t i = zeilen.size() - 25; i < zeilen.size() - 1; ++i) {
+        EXPECT_EQ(zeilen[i].rfind("W 378 ", 0), 0u) << i << ": " << zeilen[i];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arten, ProgrammAbbruchTest,
+    ::testing::Values(AbbruchFall{"UnbekanntesKommando", "KAPUTT\nMELDUNG NIE\n", "",
+                                  "unbekanntes Kommando, Programmabbruch: KAPUTT", true, "RNLN"},
+                      AbbruchFall{"ZuLangeZeile", std::string(520, 'X') + "\n", "",
+                                  "Funktion: LiesSatz, Programmabbruch: max. Zeilenlaenge zu gross",
+                                  false, "RNLN"},
+                      AbbruchFall{"Notaus", "NOTHALT SCHALTER3\nMELDUNG A\n",
+                                  "start schalter 3 an\n", "NOTAUS betaetigt!", false, "NNNN"},
+                      AbbruchFall{"UnbekannterMotor", "EINSCHALTEN MOTOR7\n", "",
+                                  "Funktion: Einschalten, Programmabbruch: Motor n. definiert",
+                                  false, "RNLN"}),
+    [](const ::testing::TestParamInfo<AbbruchFall>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace taktler::test

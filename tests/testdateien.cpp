@@ -106,11 +106,15 @@ Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::strin
     std::string aus = verzeichnis + "/.stdout";
     std::string err = verzeichnis + "/.stderr";
     SchreibeDatei(ein, eingabe);
+    // TAKTLER_TEST_VOR runs the program under a tool, e.g. valgrind
+    // (tools/valgrind.sh); the words are taken as the shell splits them.
+    const char* vor = std::getenv("TAKTLER_TEST_VOR");
     std::string befehl = "cd " + Quote(verzeichnis) + " && exec env";
     for (const auto& u : umgebung) {
         befehl += " " + Quote(u);
     }
-    befehl += " " + Quote(TAKTLER_BINARY);
+    befehl += " " + (vor != nullptr ? std::string(vor) + " " : std::string()) +
+              Quote(TAKTLER_BINARY);
     for (const auto& a : argumente) {
         befehl += " " + Quote(a);
     }

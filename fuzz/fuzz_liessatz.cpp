@@ -1,0 +1,123 @@
+// LiesSatz on arbitrary file contents with every buffer capacity the
+// program reads with, checked against a model of the record rules.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "datei/datei.h"
+#include "fuzz_umgebung.h"
+
+namespace {
+
+using namespace taktler;
+
+// Script loop, INFO, subroutine search and loop jump, plus the smallest.
+constexpr std::array<std::uint32_t, 6> kKapazitaeten = {500, 250, 200, 100, 2, 3};
+
+struct Satz {
+    std::string text;
+    std::int32_t pos = 0;
+    std::int32_t laenge = 0;
+};
+
+struct Modell {
+    std::vector<Satz> saetze;
+    bool abbruch = false;
+};
+
+// The record rules written out plainly.
+Modell Erwartet(const std::string& d, std::uint32_t kapazitaet) {
+    Modell m;
+    std::size_t i = 0;
+    auto naechstes = [&]() -> int {
+        return i < d.size() ? static_cast<unsigned char>(d[i++]) : -1;
+    };
+    for (;;) {
+        Satz s;
+        s.pos = static_cast<std::int32_t>(i);
+        int c = naechstes();
+        while (c != -1 && c != 13 && c != 10 && c != 26) {
+            s.text.push_back(static_cast<char>(c));
+            if (s.text.size() >= kapazitaet - 1) {
+                m.abbruch = true;
+                return m;
+            }
+            c = naechstes();
+        }
+        s.laenge = static_cast<std::int32_t>(s.text.size()) + 1;
+        c = naechstes();
+        while (c == 10 || c == 0) {
+            ++s.laenge;
+            c = naechstes();
+        }
+        m.saetze.push_back(s);
+        if (c == -1 || c == 26) {
+            return m;
+        }
+        --i;  // pushed back: first byte of the next record
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t groesse) {
+    if (groesse < 1) {
+        return 0;
+    }
+    fuzz::Seams& seams = fuzz::Installiere();
+    seams.fenster.Zuruecksetzen(0);
+    const std::uint32_t kapazitaet = kKapazitaeten[daten[0] % kKapazitaeten.size()];
+    const std::string inhalt(reinterpret_cast<const char*>(daten + 1), groesse - 1);
+    const std::string pfad = fuzz::Arbeitsverzeichnis() + "/satz.txt";
+    fuzz::SchreibeDatei(pfad, daten + 1, groesse - 1);
+
+    const Modell modell = Erwartet(inhalt, kapazitaet);
+    std::vector<Satz> gelesen;
+    int code = -1;
+    // The buffer is exactly as large as announced, so ASan sees any overrun.
+    std::vector<char> puffer(kapazitaet);
+    try {
+        datei::DateiADO* d = datei::Create();
+        datei::SetzePfad(d, pfad.c_str());
+        while (datei::LiesSatz(d, puffer.data(), kapazitaet) == 1) {
+            Satz s;
+            // A record may hold NUL bytes; the model keeps them as well.
+            s.text.assign(puffer.data(), modell.saetze.size() > gelesen.size()
+                                             ? modell.saetze[gelesen.size()].text.size()
+                                             : std::char_traits<char>::length(puffer.data()));
+            s.pos = d->Pos;
+            s.laenge = d->Satzlaenge;
+            fuzz::Pruefe(puffer[s.text.size()] == '\0', "record not terminated");
+            gelesen.push_back(s);
+            fuzz::Pruefe(gelesen.size() <= modell.saetze.size(), "more records than the model");
+        }
+        fuzz::Pruefe(!modell.abbruch, "line too long did not abort");
+        // Reading again from the top gives the first record once more.
+        datei::GeheZumErstenSatz(d);
+        fuzz::Pruefe(datei::LiesSatz(d, puffer.data(), kapazitaet) == 1, "no record after rewind");
+        fuzz::Pruefe(
+            std::string(puffer.data(), modell.saetze[0].text.size()) == modell.saetze[0].text,
+            "first record differs after rewind");
+        datei::Dispose(d);
+    } catch (const services::Programmende& e) {
+        code = e.code;
+    }
+
+    if (modell.abbruch) {
+        fuzz::Pruefe(code == 12, "line too long did not abort");
+        fuzz::Pruefe(
+            seams.fenster.letzteZeile.find("max. Zeilenlaenge zu gross") != std::string::npos,
+            "wrong abort text", seams.fenster.letzteZeile);
+    } else {
+        fuzz::Pruefe(code == -1, "unexpected abort", seams.fenster.letzteZeile);
+        fuzz::Pruefe(gelesen.size() == modell.saetze.size(), "record count differs");
+        for (std::size_t i = 0; i < gelesen.size(); ++i) {
+            fuzz::Pruefe(gelesen[i].text == modell.saetze[i].text, "record text differs");
+            fuzz::Pruefe(gelesen[i].pos == modell.saetze[i].pos, "record position differs");
+            fuzz::Pruefe(gelesen[i].laenge == modell.saetze[i].laenge, "record length differs");
+        }
+    }
+    ZustandZuruecksetzen();
+    return 0;
+}

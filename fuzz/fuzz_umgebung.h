@@ -1,0 +1,170 @@
+// Seams shared by the fuzz targets: a console that discards, a clock that
+// moves on by itself, a message box that answers as told, an exit that
+// throws, a silent sound device, and a scratch directory per process.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "interpreter/zustand.h"
+#include "services/kxsound.h"
+#include "services/umgebung.h"
+
+namespace taktler::fuzz {
+
+// Drops all output; PAUSE sees the end of its input at once.
+class StummeKonsole : public services::Konsole {
+  public:
+    void Aus(std::string_view text) override { ausgegeben += text.size(); }
+    void Fehler(std::string_view text) override { ausgegeben += text.size(); }
+    bool LiesWort() override { return false; }
+    std::size_t ausgegeben = 0;
+};
+
+// Every call moves the clock on by schritt ms, so that time loops end
+// after a bounded number of evaluations whatever their limit.
+class SchrittUhr : public services::Uhr {
+  public:
+    services::Zeitpunkt Jetzt() override {
+        services::Zeitpunkt z;
+        z.Sekunden = static_cast<std::int32_t>(ms / 1000);
+        z.Millisekunden = static_cast<std::uint16_t>(ms % 1000);
+        ms += schritt;
+        return z;
+    }
+    std::tm LokaleZeit() override {
+        std::tm t{};
+        t.tm_year = 100;
+        t.tm_mon = 11;
+        t.tm_mday = 9;
+        return t;
+    }
+    std::uint64_t MonotonMs() override {
+        ms += schritt;
+        return static_cast<std::uint64_t>(ms - start);
+    }
+    void Zuruecksetzen() { ms = start; }
+
+    std::int64_t start = 1'000'000'000'000;
+    std::int64_t ms = start;
+    std::int64_t schritt = 50;
+};
+
+// Answers WARNUNG boxes from a bit pattern, one bit per box (1 = OK).
+class FuzzFenster : public services::Nachrichtenfenster {
+  public:
+    services::Antwort Zeige(std::string_view titel, std::string_view zeile,
+                            bool mitAbbrechen) override {
+        letzterTitel.assign(titel);
+        letzteZeile.assign(zeile);
+        ++berichte;
+        if (!mitAbbrechen) {
+            return services::Antwort::OK;
+        }
+        bool ok = ((antworten >> (warnungen++ % 8)) & 1U) != 0;
+        return ok ? services::Antwort::OK : services::Antwort::Abbrechen;
+    }
+    void Zuruecksetzen(std::uint8_t muster) {
+        antworten = muster;
+        warnungen = 0;
+        berichte = 0;
+        letzterTitel.clear();
+        letzteZeile.clear();
+    }
+
+    std::uint8_t antworten = 0xFF;
+    unsigned warnungen = 0;
+    unsigned berichte = 0;
+    std::string letzterTitel;
+    std::string letzteZeile;
+};
+
+class StillesSoundgeraet : public services::Soundgeraet {
+  public:
+    void Spiele(const std::string& pfad) override { gespielt += pfad.empty() ? 0 : 1; }
+    std::size_t gespielt = 0;
+};
+
+struct Seams {
+    StummeKonsole konsole;
+    SchrittUhr uhr;
+    FuzzFenster fenster;
+    StillesSoundgeraet sound;
+};
+
+// Installs the seams once per process; the exit seam throws Programmende.
+inline Seams& Installiere() {
+    static Seams* seams = [] {
+        auto* s = new Seams;
+        services::Umwelt().konsole = &s->konsole;
+        services::Umwelt().uhr = &s->uhr;
+        services::Umwelt().fenster = &s->fenster;
+        services::Umwelt().ende = [](int code) { throw services::Programmende{code}; };
+        services::SetzeSoundgeraet(&s->sound);
+        return s;
+    }();
+    return *seams;
+}
+
+// A directory of this process below $TMPDIR (or /tmp), made once; files in
+// it are overwritten by every input. tools/fuzz.sh points TMPDIR at a
+// scratch directory that it removes afterwards.
+inline const std::string& Arbeitsverzeichnis() {
+    static const std::string pfad = [] {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string basis = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+        std::string muster = basis + "/taktler-fuzz-" + std::to_string(::getpid()) + "-XXXXXX";
+        if (::mkdtemp(muster.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        return muster;
+    }();
+    return pfad;
+}
+
+inline void SchreibeDatei(const std::string& pfad, const std::uint8_t* daten, std::size_t n) {
+    std::FILE* f = std::fopen(pfad.c_str(), "wb");
+    if (f == nullptr) {
+        std::perror(pfad.c_str());
+        std::abort();
+    }
+    if (n > 0 && std::fwrite(daten, 1, n, f) != n) {
+        std::abort();
+    }
+    std::fclose(f);
+}
+
+inline std::string LiesDatei(const std::string& pfad) {
+    std::string inhalt;
+    std::FILE* f = std::fopen(pfad.c_str(), "rb");
+    if (f == nullptr) {
+        return inhalt;
+    }
+    char puffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(puffer, 1, sizeof puffer, f)) > 0) {
+        inhalt.append(puffer, n);
+    }
+    std::fclose(f);
+    return inhalt;
+}
+
+// A finding of an oracle: print what broke and stop like a sanitizer does.
+[[noreturn]] inline void Befund(const char* was, const std::string& detail = {}) {
+    std::fprintf(stderr, "BEFUND: %s\n%s\n", was, detail.c_str());
+    std::abort();
+}
+
+inline void Pruefe(bool bedingung, const char* was, const std::string& detail = {}) {
+    if (!bedingung) {
+        Befund(was, detail);
+    }
+}
+
+}  // namespace taktler::fuzz
