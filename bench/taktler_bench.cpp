@@ -20,7 +20,7 @@ namespace {
 using namespace taktler;
 
 class StilleKonsole : public services::Konsole {
-public:
+  public:
     void Aus(std::string_view) override {}
     void Fehler(std::string_view) override {}
     bool LiesWort() override { return false; }
@@ -29,7 +29,7 @@ public:
 // Every reading of the wall clock moves it on by one millisecond, so a
 // BIS ZEIT loop with limit N makes a fixed number of passes.
 class SchrittUhr : public services::Uhr {
-public:
+  public:
     services::Zeitpunkt Jetzt() override {
         services::Zeitpunkt z;
         z.Sekunden = static_cast<std::int32_t>(ms / 1000);
@@ -85,8 +85,9 @@ void ZeilenGerade(benchmark::State& state) {
     std::string datei;
     const int bloecke = 1000;
     for (int i = 0; i < bloecke; ++i) {
-        datei += "EINSCHALTEN MOTOR1 LINKS\r\nMELDUNG SCHRITT\r\n; Kommentar\r\n"
-                 "AUSSCHALTEN MOTOR1\r\nTRACELEVEL 1\r\n";
+        datei +=
+            "EINSCHALTEN MOTOR1 LINKS\r\nMELDUNG SCHRITT\r\n; Kommentar\r\n"
+            "AUSSCHALTEN MOTOR1\r\nTRACELEVEL 1\r\n";
     }
     lauf.Datei(datei);
     for (auto _ : state) {
@@ -115,8 +116,8 @@ BENCHMARK(LeereZeitschleife)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMil
 void Unterprogrammaufrufe(benchmark::State& state) {
     Lauf lauf;
     const int durchlaeufe = 300;
-    std::string kopf = "BIS ZEIT = " + std::to_string(durchlaeufe) +
-                       "\r\nRUFE UP\r\nENDE_BIS\r\nENDE\r\nEXIT\r\n";
+    std::string kopf =
+        "BIS ZEIT = " + std::to_string(durchlaeufe) + "\r\nRUFE UP\r\nENDE_BIS\r\nENDE\r\nEXIT\r\n";
     // The header stands at line 1000.
     lauf.Datei(kopf + Fuellzeilen(1000 - 6) + "UNTERPROGRAMM UP\r\nENDE_UNTERPROGRAMM\r\n");
     for (auto _ : state) {

@@ -15,9 +15,9 @@ namespace taktler::datei {
 
 inline constexpr const char* kModul = "DATEI 151100";
 
-constexpr std::size_t kPfadLaenge = 300;     // Pfad holds at most 299 characters
-constexpr std::size_t kStufenAnzahl = 20;    // slots of a parsed path
-constexpr std::size_t kStufenLaenge = 14;    // 13 characters and the NUL
+constexpr std::size_t kPfadLaenge = 300;   // Pfad holds at most 299 characters
+constexpr std::size_t kStufenAnzahl = 20;  // slots of a parsed path
+constexpr std::size_t kStufenLaenge = 14;  // 13 characters and the NUL
 
 // Open-mode codes kept in Modus.
 enum Modus : std::int32_t {
@@ -48,9 +48,9 @@ struct DateiADO {
 
 // Module-wide state shared by all objects (one copy, see interpreter/zustand.h).
 struct DateiModulzustand {
-    std::int32_t Anzahl = 0;        // Create minus Dispose
-    struct stat Dateistatus {};     // filled by Status
-    std::set<DateiADO*> Lebende;    // objects not yet disposed, released on reset
+    std::int32_t Anzahl = 0;      // Create minus Dispose
+    struct stat Dateistatus {};   // filled by Status
+    std::set<DateiADO*> Lebende;  // objects not yet disposed, released on reset
     std::array<char, kPfadLaenge> Extension{};
     std::array<char, kPfadLaenge> DateinameOhnePfad{};
     std::array<char, kPfadLaenge> Verzeichnis{};

@@ -19,8 +19,8 @@ void SendeMotoren(InterfaceDS& ds);
 void LiesEingaenge(InterfaceDS& ds);
 std::int32_t MesseAnalog(int leerByte, int triggerByte);
 void MesseAnalogPegel(InterfaceDS& ds, int eingang);
-int SetzeBit(int wert, int bit);     // exit code 99 outside 1..8
-int LoescheBit(int wert, int bit);   // exit code 99 outside 1..8
+int SetzeBit(int wert, int bit);    // exit code 99 outside 1..8
+int LoescheBit(int wert, int bit);  // exit code 99 outside 1..8
 int SetzeMotorBits(char richtung, int wert, int bitL, int bitR);
 void SchreibePort(std::uint8_t wert);
 int LiesStatus();

@@ -13,7 +13,7 @@ constexpr std::uint16_t kDatenregister = 0x378;
 constexpr std::uint16_t kStatusregister = 0x379;
 
 class Port {
-public:
+  public:
     virtual ~Port() = default;
     // One byte to the data register.
     virtual void SchreibeByte(std::uint8_t wert) = 0;

@@ -56,8 +56,8 @@ const char* Systemzeit() {
     // Formatted wide first: the 17 characters of a real date always fit the
     // static buffer, anything longer is cut there.
     std::array<char, 64> text{};
-    std::snprintf(text.data(), text.size(), "%4.4d%2.2d%2.2d.%2.2d:%2.2d:%2.2d",
-                  t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(text.data(), text.size(), "%4.4d%2.2d%2.2d.%2.2d:%2.2d:%2.2d", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
     auto& puffer = Zustand().SystemzeitPuffer;
     puffer.fill('\0');
     for (std::size_t i = 0; i + 1 < puffer.size() && text[i] != '\0'; ++i) {

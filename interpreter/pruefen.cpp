@@ -323,8 +323,9 @@ class Pruefer {
     // After the loop closed at satz, no line up to grenze runs any more;
     // unknown keywords there still end a run.
     void RestUebersprungen(std::size_t satz, std::size_t grenze) {
-        Warnung(satz, "nach dieser Schleife bleibt der Rest uebersprungen: ein RUFE im "
-                      "Schleifenblock laesst beim letzten Durchlauf eine Stufe offen");
+        Warnung(satz,
+                "nach dieser Schleife bleibt der Rest uebersprungen: ein RUFE im "
+                "Schleifenblock laesst beim letzten Durchlauf eine Stufe offen");
         for (std::size_t r = satz + 1; r < grenze; ++r) {
             const std::int32_t code = saetze_[r].code;
             if (code == kReboot || code == kTransfer || code == kUnbekannt) {

@@ -24,7 +24,8 @@ std::string ZeileZusammensetzen(std::string_view art, std::string_view modul,
 }
 
 void Fehlerabbruch(std::string_view modul, std::string_view funktion, std::string_view text) {
-    std::string zeile = ZeileZusammensetzen("Programmabbruch", modul, funktion, text, kAbbruchPuffer);
+    std::string zeile =
+        ZeileZusammensetzen("Programmabbruch", modul, funktion, text, kAbbruchPuffer);
     DasFenster().Zeige("ABBRUCH", zeile, false);
     ProgrammBeenden(12);
 }

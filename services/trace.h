@@ -16,7 +16,7 @@ void TraceText(std::string_view modul, std::string_view text);
 // program inside the bracket and does not unwind the counter; when the test
 // seam turns the abort into an exception, the bracket stays open likewise.
 class TraceKlammer {
-public:
+  public:
     TraceKlammer(std::string_view modul, std::string_view name)
         : modul_(modul), name_(name), ausnahmen_(std::uncaught_exceptions()) {
         TraceEintritt(modul_, name_);
@@ -29,7 +29,7 @@ public:
     TraceKlammer(const TraceKlammer&) = delete;
     TraceKlammer& operator=(const TraceKlammer&) = delete;
 
-private:
+  private:
     std::string_view modul_;
     std::string_view name_;
     int ausnahmen_;

@@ -15,7 +15,7 @@ namespace taktler::services {
 // Everything the program prints and reads at the console goes through here,
 // so a test or the live panel can capture it.
 class Konsole {
-public:
+  public:
     virtual ~Konsole() = default;
     virtual void Aus(std::string_view text) = 0;     // standard output
     virtual void Fehler(std::string_view text) = 0;  // standard error
@@ -33,7 +33,7 @@ struct Zeitpunkt {
 };
 
 class Uhr {
-public:
+  public:
     virtual ~Uhr() = default;
     virtual Zeitpunkt Jetzt() = 0;
     virtual std::tm LokaleZeit() = 0;
@@ -44,7 +44,7 @@ enum class Antwort { OK, Abbrechen };
 
 // Shows one composed report line. titel is "ABBRUCH", "WARNUNG" or "Meldung".
 class Nachrichtenfenster {
-public:
+  public:
     virtual ~Nachrichtenfenster() = default;
     virtual Antwort Zeige(std::string_view titel, std::string_view zeile, bool mitAbbrechen) = 0;
 };
@@ -92,27 +92,27 @@ void FehlerAusgabe(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // The real implementations, also usable as a base by other front ends.
 class StandardKonsole : public Konsole {
-public:
+  public:
     void Aus(std::string_view text) override;
     void Fehler(std::string_view text) override;
     bool LiesWort() override;
 };
 
 class SystemUhr : public Uhr {
-public:
+  public:
     SystemUhr();
     Zeitpunkt Jetzt() override;
     std::tm LokaleZeit() override;
     std::uint64_t MonotonMs() override;
 
-private:
+  private:
     std::uint64_t start_;
 };
 
 // Shows reports on standard error as "[TITEL] zeile"; asks OK/Abbrechen on
 // the controlling terminal unless a fixed answer was given.
 class KonsolenFenster : public Nachrichtenfenster {
-public:
+  public:
     Antwort Zeige(std::string_view titel, std::string_view zeile, bool mitAbbrechen) override;
     std::optional<Antwort> festeAntwort;  // --antwort
 };

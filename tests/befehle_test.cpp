@@ -6,10 +6,10 @@
 
 #include "interface/simulator.h"
 #include "interface/szenario.h"
+#include "interface_testport.h"
 #include "interpreter/handler.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
-#include "interface_testport.h"
 #include "services/kxsound.h"
 #include "testdateien.h"
 
@@ -19,7 +19,7 @@ namespace {
 using interpreter::Kommandozeile;
 
 class StummesGeraet : public services::Soundgeraet {
-public:
+  public:
     void Spiele(const std::string& pfad) override { gespielt.push_back(pfad); }
     std::vector<std::string> gespielt;
 };
@@ -27,7 +27,7 @@ public:
 // A simulated interface with a scenario, reset interface record and an
 // executed level 0.
 class BefehlTest : public PortTest {
-protected:
+  protected:
     void Starte(const std::string& szenario = "") {
         auto s = interface::ParseSzenario(szenario, "s.txt");
         ASSERT_TRUE(s.Ok()) << s.fehler;
@@ -113,12 +113,15 @@ TEST_P(MotorFehlerTest, UnknownMotorAbortsAndLeavesTheMotors) {
 INSTANTIATE_TEST_SUITE_P(
     Namen, MotorFehlerTest,
     ::testing::Values(
-        MotorFehler{"EINSCHALTEN MOTOR5 LINKS", true,
-                    "Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: Motor n. definiert"},
-        MotorFehler{"EINSCHALTEN MOTOR", true,
-                    "Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: Motor n. definiert"},
-        MotorFehler{"AUSSCHALTEN MOTOR0", false,
-                    "Modul: TAKTLER 091200, Funktion: Ausschalten, Programmabbruch: Motor n. definiert"}));
+        MotorFehler{
+            "EINSCHALTEN MOTOR5 LINKS", true,
+            "Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: Motor n. definiert"},
+        MotorFehler{
+            "EINSCHALTEN MOTOR", true,
+            "Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: Motor n. definiert"},
+        MotorFehler{
+            "AUSSCHALTEN MOTOR0", false,
+            "Modul: TAKTLER 091200, Funktion: Ausschalten, Programmabbruch: Motor n. definiert"}));
 
 TEST_F(BefehlTest, UnknownSwitchEchoesTheLineThenAborts) {
     Starte();
@@ -219,8 +222,9 @@ TEST_F(BefehlTest, AnalogMaxLearnsThenWaitsThenAborts) {
         interpreter::AnalogMax(kz, 1);
     }
     EXPECT_EQ(EndeCode([&] { interpreter::AnalogMax(kz, 70); }), 12);  // call 751
-    EXPECT_EQ(LetzterBericht(),
-              "Modul: TAKTLER 091200, Funktion: AnalogMax, Programmabbruch: Kein Maxwert gefunden!");
+    EXPECT_EQ(
+        LetzterBericht(),
+        "Modul: TAKTLER 091200, Funktion: AnalogMax, Programmabbruch: Kein Maxwert gefunden!");
 }
 
 TEST_F(BefehlTest, SchalterInitAndSetzeEchoTheLine) {
@@ -232,7 +236,8 @@ TEST_F(BefehlTest, SchalterInitAndSetzeEchoTheLine) {
     EXPECT_EQ(Zustand().Klickzaehler[2][3], 17);
     interpreter::SchalterInit(kz);
     EXPECT_EQ(Zustand().Klickzaehler[2][3], 0);
-    EXPECT_EQ(konsole.aus, "BIS SCHALTER4 = 17 ---> 17 gesetzt\nBIS SCHALTER4 = 17 ---> 0 gesetzt\n");
+    EXPECT_EQ(konsole.aus,
+              "BIS SCHALTER4 = 17 ---> 17 gesetzt\nBIS SCHALTER4 = 17 ---> 0 gesetzt\n");
 }
 
 TEST_F(BefehlTest, SoundPlaysThePathAndLeavesNoObjectBehind) {
@@ -250,10 +255,10 @@ TEST_F(BefehlTest, SoundPlaysThePathAndLeavesNoObjectBehind) {
 // Which progress messages each trace level shows.
 struct GateFall {
     int level;
-    bool rufe;     // > 1
-    bool zeit;     // > 1
-    bool motoraus; // > 3
-    bool echo;     // > 4
+    bool rufe;      // > 1
+    bool zeit;      // > 1
+    bool motoraus;  // > 3
+    bool echo;      // > 4
 };
 
 class TraceGateTest : public BefehlTest, public ::testing::WithParamInterface<GateFall> {};

@@ -1,9 +1,10 @@
+#include "interpreter/kommandozeile.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "interpreter/kommandozeile.h"
 #include "services/strtools.h"
 #include "testumgebung.h"
 
@@ -21,7 +22,8 @@ struct ParseFall {
     const char* p3;
 };
 
-class KommandozeileParseTest : public TaktlerTest, public ::testing::WithParamInterface<ParseFall> {};
+class KommandozeileParseTest : public TaktlerTest,
+                               public ::testing::WithParamInterface<ParseFall> {};
 
 TEST_P(KommandozeileParseTest, SplitsIntoKeywordAndParameters) {
     const ParseFall& f = GetParam();
@@ -42,12 +44,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseFall{"AUSSCHALTEN, MOTOR1", "AUSSCHALTEN", "MOTOR1", "", ""},
                       ParseFall{"BIS A B C D", "BIS", "A", "B", "C"},
                       ParseFall{"   ; einschalten motor1", ";", "", "", ""},
-                      ParseFall{"", ";", "", "", ""},
-                      ParseFall{"     ", ";", "", "", ""},
+                      ParseFall{"", ";", "", "", ""}, ParseFall{"     ", ";", "", "", ""},
                       ParseFall{"\tEINSCHALTEN", "\tEINSCHALTEN", "", "", ""},
                       ParseFall{",MOTOR1", "", "MOTOR1", "", ""},
-                      ParseFall{"A B,,C", "A", "B", "", "C"},
-                      ParseFall{"A B,", "A", "B", "", ""},
+                      ParseFall{"A B,,C", "A", "B", "", "C"}, ParseFall{"A B,", "A", "B", "", ""},
                       ParseFall{"MELDUNG A B ;", "MELDUNG", "A", "B", ";"},
                       ParseFall{"meldung 50%s \xF6x", "MELDUNG", "50%S", "\xF6X", ""}));
 
@@ -82,13 +82,28 @@ TEST_F(KommandozeileTest, OverlongKeywordAndFieldAreCutToTheirFields) {
 }
 
 TEST_F(KommandozeileTest, GibKommandoGivesTheCodesInTableOrder) {
-    const std::pair<const char*, int> faelle[] = {
-        {"BIS", 0},       {"ENDE_BIS", 1},  {"NOTHALT", 2},     {"EINSCHALTEN", 3},
-        {"AUSSCHALTEN", 4}, {"RUFE", 5},    {"UNTERPROGRAMM", 6}, {"TRACELEVEL", 7},
-        {"ENDE_UNTERPROGRAMM", 8}, {"ELSE", 9}, {"ENDE", 10},   {"EXIT", 11},
-        {"REBOOT", 12},   {"TRANSFER", 13}, {";", 14},          {"PAUSE", 15},
-        {"MELDUNG", 16},  {"INFO", 17},     {"SOUND", 18},      {"ENDEN", 19},
-        {"", 19},         {"BI", 19}};
+    const std::pair<const char*, int> faelle[] = {{"BIS", 0},
+                                                  {"ENDE_BIS", 1},
+                                                  {"NOTHALT", 2},
+                                                  {"EINSCHALTEN", 3},
+                                                  {"AUSSCHALTEN", 4},
+                                                  {"RUFE", 5},
+                                                  {"UNTERPROGRAMM", 6},
+                                                  {"TRACELEVEL", 7},
+                                                  {"ENDE_UNTERPROGRAMM", 8},
+                                                  {"ELSE", 9},
+                                                  {"ENDE", 10},
+                                                  {"EXIT", 11},
+                                                  {"REBOOT", 12},
+                                                  {"TRANSFER", 13},
+                                                  {";", 14},
+                                                  {"PAUSE", 15},
+                                                  {"MELDUNG", 16},
+                                                  {"INFO", 17},
+                                                  {"SOUND", 18},
+                                                  {"ENDEN", 19},
+                                                  {"", 19},
+                                                  {"BI", 19}};
     for (const auto& [wort, code] : faelle) {
         Kommandozeile kz;
         interpreter::Kopiere(kz.Kommando, wort);
@@ -115,9 +130,11 @@ TEST_F(KommandozeileTest, SetzeProtokolldateiRefusesNamesOf250Characters) {
     EXPECT_TRUE(interpreter::KommandozeileSetzeProtokolldatei(&kz, ok.c_str()));
     EXPECT_STREQ(kz.Protokolldateiname.data(), ok.c_str());
     std::string lang(250, 'a');
-    EXPECT_EQ(EndeCode([&] { interpreter::KommandozeileSetzeProtokolldatei(&kz, lang.c_str()); }), 12);
-    EXPECT_EQ(LetzterBericht(), "Modul: TAKTLER 091200, Funktion: Kommandozeile_SetzeProtokolldatei, "
-                                "Programmabbruch: inString zu lang");
+    EXPECT_EQ(EndeCode([&] { interpreter::KommandozeileSetzeProtokolldatei(&kz, lang.c_str()); }),
+              12);
+    EXPECT_EQ(LetzterBericht(),
+              "Modul: TAKTLER 091200, Funktion: Kommandozeile_SetzeProtokolldatei, "
+              "Programmabbruch: inString zu lang");
     EXPECT_EQ(EndeCode([&] { interpreter::KommandozeileSetzeProtokolldatei(nullptr, "x"); }), 12);
 }
 

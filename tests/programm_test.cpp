@@ -24,7 +24,7 @@ std::vector<std::string> AusRahmen() {
 }
 
 class ProgrammTest : public ::testing::Test {
-protected:
+  protected:
     Aufruf Starte(const std::string& kommandos, const std::string& szenario = "",
                   std::vector<std::string> extra = {}, const std::string& eingabe = "") {
         SchreibeDatei(dir / "k.txt", kommandos);
@@ -50,8 +50,9 @@ protected:
 TEST_F(ProgrammTest, EveryRunStartsWithFourSwitchOffFramesEvenWithWrongArguments) {
     auto a = StarteTaktler({"--port=sim", "--port-log=" + log, "nur-eine-datei"}, dir.pfad());
     EXPECT_EQ(a.code, 12);
-    EXPECT_EQ(a.fehler, "TAKTLER 091200\nAnzahl der Argumente fehlerhaft.\n"
-                        "Aufruf:  TAKTLER <Kommandodatei> <Protokolldatei>\n\n");
+    EXPECT_EQ(a.fehler,
+              "TAKTLER 091200\nAnzahl der Argumente fehlerhaft.\n"
+              "Aufruf:  TAKTLER <Kommandodatei> <Protokolldatei>\n\n");
     std::vector<std::string> erwartet;
     const std::vector<std::string> rahmen = AusRahmen();
     for (int i = 0; i < 4; ++i) {
@@ -79,8 +80,9 @@ TEST_F(ProgrammTest, MalformedScenarioNamesFileAndLine) {
 }
 
 TEST_F(ProgrammTest, MotorCommandsLatchTheExpectedStates) {
-    auto a = Starte("EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR2 RECHTS\nEINSCHALTEN MOTOR4\n"
-                    "AUSSCHALTEN MOTOR1\nEINSCHALTEN MOTOR3 LINKS\n");
+    auto a = Starte(
+        "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR2 RECHTS\nEINSCHALTEN MOTOR4\n"
+        "AUSSCHALTEN MOTOR1\nEINSCHALTEN MOTOR3 LINKS\n");
     EXPECT_EQ(a.code, 0) << a.fehler;
     // LINKS gives 'R'; any other word, and RECHTS left over as Parameter2, gives 'L'.
     EXPECT_EQ(Motorzustaende(LiesDatei(log)),
@@ -90,11 +92,14 @@ TEST_F(ProgrammTest, MotorCommandsLatchTheExpectedStates) {
 }
 
 TEST_F(ProgrammTest, ProtocolFileGetsElseLinesAndTheAbortBanner) {
-    auto a = Starte("TRACELEVEL 1\nBIS ZEIT = 100000\n  ELSE hier\nENDE\nbis schalter1 = 0\nelse\nende\nREBOOT\n");
+    auto a = Starte(
+        "TRACELEVEL 1\nBIS ZEIT = 100000\n  ELSE hier\nENDE\nbis schalter1 = "
+        "0\nelse\nende\nREBOOT\n");
     EXPECT_EQ(a.code, 12);
     EXPECT_EQ(a.aus, "REBOOT\n");
-    EXPECT_EQ(a.fehler, "TAKTLER 091200\n[ABBRUCH] Modul: TAKTLER 091200, Funktion: Kommando "
-                        "erkennen: unbekanntes Kommando, Programmabbruch: REBOOT\n");
+    EXPECT_EQ(a.fehler,
+              "TAKTLER 091200\n[ABBRUCH] Modul: TAKTLER 091200, Funktion: Kommando "
+              "erkennen: unbekanntes Kommando, Programmabbruch: REBOOT\n");
     EXPECT_EQ(LiesDatei(dir / "p.txt"),
               "  ELSE\r\nELSE\r\n---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\n"
               "Kommando erkennen: unbekanntes Kommando\r\nREBOOT\r\n"
@@ -112,9 +117,10 @@ TEST_F(ProgrammTest, UnknownMotorAbortsWithItsFunctionText) {
 
 TEST_F(ProgrammTest, EmergencyStopStopsAllMotorsAtTheNamedCheck) {
     // Input reads: 1 after NOTHALT, 2 and 3 around MELDUNG A, 4 before MELDUNG B.
-    auto a = Starte("EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR4 RECHTS\nNOTHALT SCHALTER3\n"
-                    "MELDUNG A\nMELDUNG B\n",
-                    "abfrage 4 schalter 3 an\n");
+    auto a = Starte(
+        "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR4 RECHTS\nNOTHALT SCHALTER3\n"
+        "MELDUNG A\nMELDUNG B\n",
+        "abfrage 4 schalter 3 an\n");
     EXPECT_EQ(a.code, 12);
     EXPECT_NE(a.aus.find(";A;"), std::string::npos);
     EXPECT_EQ(a.aus.find(";B;"), std::string::npos);
@@ -129,8 +135,8 @@ TEST_F(ProgrammTest, EmergencyStopStopsAllMotorsAtTheNamedCheck) {
 }
 
 TEST_F(ProgrammTest, EmergencyStopIsCheckedRightAfterArming) {
-    auto a = Starte("EINSCHALTEN MOTOR2 LINKS\nNOTHALT SCHALTER3\nMELDUNG A\n",
-                    "start schalter 3 an\n");
+    auto a =
+        Starte("EINSCHALTEN MOTOR2 LINKS\nNOTHALT SCHALTER3\nMELDUNG A\n", "start schalter 3 an\n");
     EXPECT_EQ(a.code, 12);
     EXPECT_NE(a.fehler.find("Funktion: NOTHALT, Programmabbruch: NOTAUS betaetigt!"),
               std::string::npos);
@@ -176,7 +182,8 @@ TEST_F(ProgrammTest, SoundOfAMissingFileGoesOnSilently) {
 
 TEST_F(ProgrammTest, SoundOfAWaveFilePlaysThroughTheAudioDriver) {
     dir.Datei("klaenge/gong.wav", SinusWav(0.5));
-    SchreibeDatei(dir / "k.txt", "SOUND KLAENGE\\GONG.WAV\nBIS ZEIT = 400\nENDE_BIS\nMELDUNG FERTIG\n");
+    SchreibeDatei(dir / "k.txt",
+                  "SOUND KLAENGE\\GONG.WAV\nBIS ZEIT = 400\nENDE_BIS\nMELDUNG FERTIG\n");
     auto a = StarteTaktler({"--port=sim", "k.txt", "p.txt"}, dir.pfad(), "",
                            {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + (dir / "audio.raw"),
                             "SDL_DISKAUDIODELAY=1"});
@@ -192,9 +199,8 @@ TEST_F(ProgrammTest, SoundOfAWaveFilePlaysThroughTheAudioDriver) {
 TEST_F(ProgrammTest, ExamplesRunToTheirEnd) {
     for (const std::string name : {"ampel", "foerderband"}) {
         std::string quelle = std::string(TAKTLER_QUELLEN) + "/examples/" + name;
-        auto a = StarteTaktler({"--sim=" + quelle + ".szenario", quelle + ".txt",
-                                dir / (name + ".prot")},
-                               dir.pfad());
+        auto a = StarteTaktler(
+            {"--sim=" + quelle + ".szenario", quelle + ".txt", dir / (name + ".prot")}, dir.pfad());
         EXPECT_EQ(a.code, 0) << name << "\n" << a.aus << a.fehler;
         EXPECT_NE(a.aus.find("ENDE : am"), std::string::npos) << name;
     }
@@ -213,7 +219,7 @@ std::size_t Anzahl(const std::string& text, const std::string& teil) {
 struct AnalogFall {
     const char* bedingung;
     const char* szenario;
-    const char* ende;        // last lines of the loop's output
+    const char* ende;  // last lines of the loop's output
     std::size_t auswertungen;
 };
 
@@ -240,8 +246,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "X: 0215 Y: 0040 Wert: 0255\nX: 0160 Y: 0040 Wert: 0200\n"
                    "Analogwert unterschritten 160\n",
                    208},
-        AnalogFall{"= MAX", "start analog 1 300\nstart analog 2 40\n", "X: 0300 Y: 0040 Wert: 0340\n",
-                   360}));
+        AnalogFall{"= MAX", "start analog 1 300\nstart analog 2 40\n",
+                   "X: 0300 Y: 0040 Wert: 0340\n", 360}));
 
 TEST_F(ProgrammTest, MaximumNeverMetAgainEndsAtThe751stEvaluation) {
     auto a = Starte("BIS ANALOG1 = MAX\nENDE_BIS\n",
@@ -256,9 +262,10 @@ TEST_F(ProgrammTest, MaximumNeverMetAgainEndsAtThe751stEvaluation) {
 TEST_F(ProgrammTest, SubroutineCalledThreeTimesFromALoop) {
     // Evaluations: read 1 clicks (open), read 2 held (open), read 3 released
     // (open), read 4 clicks the second time (met).
-    auto a = Starte("TRACELEVEL 1\nBIS SCHALTER1 = 2\nRUFE ZAEHLE\nENDE_BIS\nENDE\nMELDUNG ENDE\n"
-                    "EXIT\nUNTERPROGRAMM ZAEHLE\nMELDUNG UP\nENDE_UNTERPROGRAMM\n",
-                    "abfrage 1 schalter 1 an\nabfrage 3 schalter 1 aus\nabfrage 4 schalter 1 an\n");
+    auto a = Starte(
+        "TRACELEVEL 1\nBIS SCHALTER1 = 2\nRUFE ZAEHLE\nENDE_BIS\nENDE\nMELDUNG ENDE\n"
+        "EXIT\nUNTERPROGRAMM ZAEHLE\nMELDUNG UP\nENDE_UNTERPROGRAMM\n",
+        "abfrage 1 schalter 1 an\nabfrage 3 schalter 1 aus\nabfrage 4 schalter 1 an\n");
     EXPECT_EQ(a.code, 0) << a.fehler;
     EXPECT_EQ(Anzahl(a.aus, ";UP;"), 3u);
     EXPECT_EQ(Anzahl(a.aus, ";ENDE;"), 1u);

@@ -18,7 +18,7 @@ const std::string kEndzeile = "TAKTLER 091200 ENDE : am 09.12.2000 um 14.03.07\n
 // Runs command files in-process on the default port (switches open, analog 0),
 // with the clock fixed at 9 December 2000, 14:03:07.
 class SkriptTest : public TaktlerTest {
-protected:
+  protected:
     void SetUp() override {
         TaktlerTest::SetUp();
         uhr.lokal.tm_year = 100;
@@ -54,10 +54,10 @@ protected:
 
     // Records the line number and level of every line read.
     void ZeilenMitschreiben() {
-        interpreter::SetzeZeilenHaken([this](const interpreter::Kommandozeile& kz,
-                                             const std::string& text) {
-            gelesen.push_back({kz.Zeilennummer, kz.Stufe, text});
-        });
+        interpreter::SetzeZeilenHaken(
+            [this](const interpreter::Kommandozeile& kz, const std::string& text) {
+                gelesen.push_back({kz.Zeilennummer, kz.Stufe, text});
+            });
     }
 
     struct Gelesen {
@@ -88,16 +88,20 @@ TEST_F(SkriptTest, LastLineWithoutLineEndRunsAndMessagesCarryTheTimeStamp) {
 
 TEST_F(SkriptTest, MeldungWithoutParameterShowsTheLastOne) {
     Lauf("MELDUNG\nMELDUNG EINS\nMELDUNG\n");
-    EXPECT_EQ(konsole.aus, "20001209.14:03:07;;\n20001209.14:03:07;EINS;\n"
-                           "20001209.14:03:07;EINS;\n" + kEndzeile);
+    EXPECT_EQ(konsole.aus,
+              "20001209.14:03:07;;\n20001209.14:03:07;EINS;\n"
+              "20001209.14:03:07;EINS;\n" +
+                  kEndzeile);
 }
 
 TEST_F(SkriptTest, PauseShowsPromptAndWaitsForAWord) {
     konsole.eingaben = {"weiter"};
     Lauf("PAUSE JETZT\nMELDUNG DANACH\n");
-    EXPECT_EQ(konsole.aus, "20001209.14:03:07;JETZT;\n"
-                           "Weiter: Beliebiges Zeichen eingeben und ENTER druecken..."
-                           "20001209.14:03:07;DANACH;\n" + kEndzeile);
+    EXPECT_EQ(konsole.aus,
+              "20001209.14:03:07;JETZT;\n"
+              "Weiter: Beliebiges Zeichen eingeben und ENTER druecken..."
+              "20001209.14:03:07;DANACH;\n" +
+                  kEndzeile);
     EXPECT_TRUE(konsole.eingaben.empty());
 }
 
@@ -116,15 +120,17 @@ TEST_F(SkriptTest, UnterprogrammEndsTheMainProgramEvenInASkippedBlock) {
 
 TEST_F(SkriptTest, ElseInvertsTheBlockAndAppendsItsLineToTheProtocol) {
     // ZEIT gives 1 on its first evaluation, SCHALTER1 0 gives 0.
-    Lauf("BIS SCHALTER1 = 0\nMELDUNG NEIN\n  else\nMELDUNG JA\nENDE\n"
-         "BIS ZEIT = 1000\nMELDUNG JA2\n ELSE egal\nMELDUNG NEIN2\nENDE\n");
+    Lauf(
+        "BIS SCHALTER1 = 0\nMELDUNG NEIN\n  else\nMELDUNG JA\nENDE\n"
+        "BIS ZEIT = 1000\nMELDUNG JA2\n ELSE egal\nMELDUNG NEIN2\nENDE\n");
     EXPECT_EQ(konsole.aus, "20001209.14:03:07;JA;\n20001209.14:03:07;JA2;\n" + kEndzeile);
     EXPECT_EQ(Protokoll(), "  ELSE\r\n ELSE\r\n");
 }
 
 TEST_F(SkriptTest, SkippedLevelsRaiseAndLowerWithoutEvaluating) {
-    Lauf("BIS SCHALTER1 = 0\n BIS ZEIT = 10\n  MELDUNG A\n ELSE\n  MELDUNG B\n ENDE\nENDE\n"
-         "MELDUNG C\n");
+    Lauf(
+        "BIS SCHALTER1 = 0\n BIS ZEIT = 10\n  MELDUNG A\n ELSE\n  MELDUNG B\n ENDE\nENDE\n"
+        "MELDUNG C\n");
     EXPECT_EQ(konsole.aus, "20001209.14:03:07;C;\n" + kEndzeile);
     EXPECT_EQ(Zustand().Zeitbausteine[2], nullptr);
     EXPECT_EQ(Zustand().Zeile->Stufe, 0);
@@ -161,11 +167,14 @@ TEST_P(SkriptUnbekanntTest, AbortsWithBannerEvenWhenSkipped) {
     const std::string wort = GetParam().wort;
     EXPECT_EQ(Lauf(std::string("BIS SCHALTER1 = 0\n") + GetParam().zeile + "\nENDE\n"), 12);
     EXPECT_EQ(konsole.aus, wort + "\n");
-    EXPECT_EQ(LetzterBericht(), "Modul: TAKTLER 091200, Funktion: Kommando erkennen: "
-                                "unbekanntes Kommando, Programmabbruch: " + wort);
-    EXPECT_EQ(Protokoll(), "---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\n"
-                           "Kommando erkennen: unbekanntes Kommando\r\n" + wort +
-                               "\r\n---------------------------\r\n");
+    EXPECT_EQ(LetzterBericht(),
+              "Modul: TAKTLER 091200, Funktion: Kommando erkennen: "
+              "unbekanntes Kommando, Programmabbruch: " +
+                  wort);
+    EXPECT_EQ(Protokoll(),
+              "---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\n"
+              "Kommando erkennen: unbekanntes Kommando\r\n" +
+                  wort + "\r\n---------------------------\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Woerter, SkriptUnbekanntTest,
@@ -176,9 +185,10 @@ INSTANTIATE_TEST_SUITE_P(Woerter, SkriptUnbekanntTest,
 
 TEST_F(SkriptTest, ProtocolKeepsEarlierLinesBeforeTheBanner) {
     EXPECT_EQ(Lauf("BIS ZEIT 10\nELSE\nENDE\nKAPUTT\n"), 12);
-    EXPECT_EQ(Protokoll(), "ELSE\r\n---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\n"
-                           "Kommando erkennen: unbekanntes Kommando\r\nKAPUTT\r\n"
-                           "---------------------------\r\n");
+    EXPECT_EQ(Protokoll(),
+              "ELSE\r\n---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\n"
+              "Kommando erkennen: unbekanntes Kommando\r\nKAPUTT\r\n"
+              "---------------------------\r\n");
 }
 
 TEST_F(SkriptTest, NestingBeyondLevel79IsRefused) {
@@ -191,14 +201,16 @@ TEST_F(SkriptTest, NestingBeyondLevel79IsRefused) {
     TearDown();
     SetUp();
     EXPECT_EQ(Lauf(ok + "BIS ZEIT 100000\n"), 12);
-    EXPECT_EQ(LetzterBericht(), "Modul: TAKTLER 091200, Funktion: Strukturstufe: mehr als 79 "
-                                "Stufen, Programmabbruch: BIS");
+    EXPECT_EQ(LetzterBericht(),
+              "Modul: TAKTLER 091200, Funktion: Strukturstufe: mehr als 79 "
+              "Stufen, Programmabbruch: BIS");
 }
 
 TEST_F(SkriptTest, WrongArgumentCountPrintsTheUsageWithoutReport) {
     EXPECT_EQ(EndeCode([&] { interpreter::Programmlauf({kommandodatei}); }), 12);
-    EXPECT_EQ(konsole.fehler, "TAKTLER 091200\nAnzahl der Argumente fehlerhaft.\n"
-                              "Aufruf:  TAKTLER <Kommandodatei> <Protokolldatei>\n\n");
+    EXPECT_EQ(konsole.fehler,
+              "TAKTLER 091200\nAnzahl der Argumente fehlerhaft.\n"
+              "Aufruf:  TAKTLER <Kommandodatei> <Protokolldatei>\n\n");
     EXPECT_TRUE(fenster.berichte.empty());
     EXPECT_EQ(EndeCode([&] {
                   interpreter::Programmlauf({"a", "b", "c", "d", "e", "f", "g"});
@@ -209,8 +221,10 @@ TEST_F(SkriptTest, WrongArgumentCountPrintsTheUsageWithoutReport) {
 
 TEST_F(SkriptTest, MissingCommandFileAbortsAndLeavesTheProtocolUntouched) {
     EXPECT_EQ(EndeCode([&] { interpreter::Programmlauf({dir / "fehlt.txt", protokoll}); }), 12);
-    EXPECT_EQ(LetzterBericht(), "Modul: TAKTLER 091200, Funktion: Quelldatei nicht vorhanden: , "
-                                "Programmabbruch: " + (dir / "fehlt.txt"));
+    EXPECT_EQ(LetzterBericht(),
+              "Modul: TAKTLER 091200, Funktion: Quelldatei nicht vorhanden: , "
+              "Programmabbruch: " +
+                  (dir / "fehlt.txt"));
     EXPECT_FALSE(DateiExistiert(protokoll));
 }
 
@@ -260,8 +274,7 @@ struct ZweiWortFall {
     bool drin;
 };
 
-class SkriptZweiWortTest : public SkriptTest, public ::testing::WithParamInterface<ZweiWortFall> {
-};
+class SkriptZweiWortTest : public SkriptTest, public ::testing::WithParamInterface<ZweiWortFall> {};
 
 TEST_P(SkriptZweiWortTest, BisWithTwoWordsTakesTheOldThirdParameterAsLimit) {
     Lauf(std::string(GetParam().vorher) + "\nBIS SCHALTER1 2\nMELDUNG DRIN\nENDE\n");
@@ -289,8 +302,9 @@ TEST_F(SkriptTest, NestedInnerLoopStartsAfreshOnEveryOuterPass) {
 TEST_F(SkriptTest, CallInsideALoopReturnsToTheLoopsLevel) {
     uhr.schritt = 10;
     ZeilenMitschreiben();
-    Lauf("BIS ZEIT = 50\nRUFE UP\nMELDUNG ZURUECK\nENDE_BIS\nMELDUNG DANACH\nEXIT\n"
-         "UNTERPROGRAMM UP\nMELDUNG IM_UP\nENDE_UNTERPROGRAMM\n");
+    Lauf(
+        "BIS ZEIT = 50\nRUFE UP\nMELDUNG ZURUECK\nENDE_BIS\nMELDUNG DANACH\nEXIT\n"
+        "UNTERPROGRAMM UP\nMELDUNG IM_UP\nENDE_UNTERPROGRAMM\n");
     std::vector<int> stufen;
     for (const auto& g : gelesen) {
         if (g.text == "MELDUNG ZURUECK") {
@@ -327,8 +341,9 @@ TEST_P(SkriptLaengenTest, LongLinesAbortOnlyWhenReReadWithASmallerBuffer) {
     int code = Lauf(";" + std::string(static_cast<std::size_t>(f.laenge - 1), 'x') + "\n" + f.rest);
     EXPECT_EQ(code, f.abbruch ? 12 : -1) << LetzterBericht();
     if (f.abbruch) {
-        EXPECT_EQ(LetzterBericht(),
-                  "Modul: DATEI 151100, Funktion: LiesSatz, Programmabbruch: max. Zeilenlaenge zu gross");
+        EXPECT_EQ(
+            LetzterBericht(),
+            "Modul: DATEI 151100, Funktion: LiesSatz, Programmabbruch: max. Zeilenlaenge zu gross");
     }
 }
 
@@ -339,7 +354,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LaengenFall{99, "BIS ZEIT = 20\nENDE\n", false},
                       LaengenFall{198, "RUFE UP\nEXIT\nUNTERPROGRAMM UP\nEXIT\n", false},
                       LaengenFall{199, "RUFE UP\nEXIT\nUNTERPROGRAMM UP\nEXIT\n", true},
-                      LaengenFall{99, "RUFE UP\nEXIT\nUNTERPROGRAMM UP\nENDE_UNTERPROGRAMM\n", true},
+                      LaengenFall{99, "RUFE UP\nEXIT\nUNTERPROGRAMM UP\nENDE_UNTERPROGRAMM\n",
+                                  true},
                       LaengenFall{498, "MELDUNG A\n", false},
                       LaengenFall{499, "MELDUNG A\n", true}));
 

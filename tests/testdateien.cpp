@@ -113,8 +113,8 @@ Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::strin
     for (const auto& u : umgebung) {
         befehl += " " + Quote(u);
     }
-    befehl += " " + (vor != nullptr ? std::string(vor) + " " : std::string()) +
-              Quote(TAKTLER_BINARY);
+    befehl +=
+        " " + (vor != nullptr ? std::string(vor) + " " : std::string()) + Quote(TAKTLER_BINARY);
     for (const auto& a : argumente) {
         befehl += " " + Quote(a);
     }

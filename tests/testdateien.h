@@ -11,7 +11,7 @@ namespace taktler::test {
 // Its name is short and resolved, so its components fit the file module's
 // 13-character slots and equal what getcwd shows.
 class TempVerzeichnis {
-public:
+  public:
     TempVerzeichnis();
     ~TempVerzeichnis();
     TempVerzeichnis(const TempVerzeichnis&) = delete;
@@ -21,7 +21,7 @@ public:
     // Writes a file below the directory, creating directories on the way.
     std::string Datei(const std::string& name, const std::string& inhalt = "x") const;
 
-private:
+  private:
     std::string pfad_;
 };
 
@@ -40,8 +40,8 @@ std::vector<std::string> Motorzustaende(const std::string& log);
 std::string Quote(const std::string& s);
 
 struct Aufruf {
-    int code = -1;    // exit code, or 128 + signal
-    std::string aus;  // standard output
+    int code = -1;       // exit code, or 128 + signal
+    std::string aus;     // standard output
     std::string fehler;  // standard error
 };
 

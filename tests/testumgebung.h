@@ -15,7 +15,7 @@
 namespace taktler::test {
 
 class TestKonsole : public services::Konsole {
-public:
+  public:
     void Aus(std::string_view text) override { aus.append(text); }
     void Fehler(std::string_view text) override { fehler.append(text); }
     bool LiesWort() override {
@@ -31,7 +31,7 @@ public:
 };
 
 class TestUhr : public services::Uhr {
-public:
+  public:
     services::Zeitpunkt Jetzt() override {
         services::Zeitpunkt z;
         z.Sekunden = static_cast<std::int32_t>(ms / 1000);
@@ -53,7 +53,7 @@ struct Bericht {
 };
 
 class TestFenster : public services::Nachrichtenfenster {
-public:
+  public:
     services::Antwort Zeige(std::string_view titel, std::string_view zeile,
                             bool mitAbbrechen) override {
         berichte.push_back({std::string(titel), std::string(zeile)});
@@ -66,7 +66,7 @@ public:
 // Installs the seams and resets the program-wide state around each test.
 // An abort or exit inside the code under test throws services::Programmende.
 class TaktlerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ZustandZuruecksetzen();
         services::Umwelt().konsole = &konsole;

@@ -10,7 +10,8 @@ namespace {
 using ReportTest = TaktlerTest;
 
 TEST_F(ReportTest, AbortShowsComposedLineAndEndsWith12) {
-    int code = EndeCode([] { services::Fehlerabbruch("TAKTLER 091200", "main", "KommandozeileCreate"); });
+    int code =
+        EndeCode([] { services::Fehlerabbruch("TAKTLER 091200", "main", "KommandozeileCreate"); });
     EXPECT_EQ(code, 12);
     ASSERT_EQ(fenster.berichte.size(), 1u);
     EXPECT_EQ(fenster.berichte[0].titel, "ABBRUCH");
@@ -19,8 +20,11 @@ TEST_F(ReportTest, AbortShowsComposedLineAndEndsWith12) {
 }
 
 TEST_F(ReportTest, WarningReturnsOnOkAndEndsOnCancel) {
-    EXPECT_EQ(EndeCode([] { services::Warnung("DATEI 151100", "SetzePfad", "Pfad nicht vorhanden"); }), -1);
-    EXPECT_EQ(LetzterBericht(), "Modul: DATEI 151100, Funktion: SetzePfad, Warnung: Pfad nicht vorhanden");
+    EXPECT_EQ(
+        EndeCode([] { services::Warnung("DATEI 151100", "SetzePfad", "Pfad nicht vorhanden"); }),
+        -1);
+    EXPECT_EQ(LetzterBericht(),
+              "Modul: DATEI 151100, Funktion: SetzePfad, Warnung: Pfad nicht vorhanden");
     fenster.antwort = services::Antwort::Abbrechen;
     EXPECT_EQ(EndeCode([] { services::Warnung("DATEI 151100", "SetzePfad", "x"); }), 12);
 }
@@ -42,7 +46,8 @@ TEST_F(ReportTest, LongLinesAreCutAtTheBuffer) {
 
 TEST_F(ReportTest, OutOfStoreNamesItselfThreeTimes) {
     EXPECT_EQ(EndeCode([] { services::OutOfStore(); }), 12);
-    EXPECT_EQ(LetzterBericht(), "Modul: OutOfStore, Funktion: OutOfStore, Programmabbruch: OutOfStore");
+    EXPECT_EQ(LetzterBericht(),
+              "Modul: OutOfStore, Funktion: OutOfStore, Programmabbruch: OutOfStore");
 }
 
 TEST_F(ReportTest, TraceBracketKeepsDepthAndStaysOpenOnAbort) {
