@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/fuzz_umgebung.h"
 #include "interface/port.h"
 #include "interface/simulator.h"
 #include "interpreter/taktler.h"
@@ -19,27 +20,13 @@ namespace {
 
 using namespace taktler;
 
-class StilleKonsole : public services::Konsole {
-  public:
-    void Aus(std::string_view) override {}
-    void Fehler(std::string_view) override {}
-    bool LiesWort() override { return false; }
-};
+// The fuzz targets' seams: a console that drops everything, and a clock
+// that moves on by one millisecond at every reading, so a BIS ZEIT loop with
+// limit N makes about N passes.
+using StilleKonsole = fuzz::StummeKonsole;
 
-// Every reading of the wall clock moves it on by one millisecond, so a
-// BIS ZEIT loop with limit N makes a fixed number of passes.
-class SchrittUhr : public services::Uhr {
-  public:
-    services::Zeitpunkt Jetzt() override {
-        services::Zeitpunkt z;
-        z.Sekunden = static_cast<std::int32_t>(ms / 1000);
-        z.Millisekunden = static_cast<std::uint16_t>(ms % 1000);
-        ++ms;
-        return z;
-    }
-    std::tm LokaleZeit() override { return {}; }
-    std::uint64_t MonotonMs() override { return 0; }
-    std::int64_t ms = 1'000'000'000;
+struct SchrittUhr : fuzz::SchrittUhr {
+    SchrittUhr() { schritt = 1; }
 };
 
 struct Lauf {

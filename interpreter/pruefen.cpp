@@ -247,17 +247,7 @@ class Pruefer {
                         Fehler(i, "ENDE_UNTERPROGRAMM im Hauptprogramm");
                     }
                     if (s.code == kEndeBis) {
-                        const std::size_t bis = offen.back();
-                        Schliesse(i, offen);
-                        --stufe;
-                        auto weiter = LetzterDurchlauf(bis, i, hauptende_, stufe);
-                        if (!weiter) {
-                            RestUebersprungen(i, hauptende_);
-                            offen.clear();
-                            i = hauptende_;
-                        } else {
-                            i = *weiter;
-                        }
+                        i = SchliesseSchleife(i, offen, stufe, hauptende_).value_or(hauptende_);
                         break;
                     }
                     Schliesse(i, offen);
@@ -318,6 +308,22 @@ class Pruefer {
             }
         }
         return std::nullopt;
+    }
+
+    // ENDE_BIS at record satz closes the innermost open loop. The walk goes
+    // on at the record where the loop's last, skipped pass returns to the
+    // loop's level; none when no line up to grenze runs any more.
+    std::optional<std::size_t> SchliesseSchleife(std::size_t satz, std::vector<std::size_t>& offen,
+                                                 int& stufe, std::size_t grenze) {
+        const std::size_t bis = offen.back();
+        Schliesse(satz, offen);
+        --stufe;
+        auto weiter = LetzterDurchlauf(bis, satz, grenze, stufe);
+        if (!weiter) {
+            RestUebersprungen(satz, grenze);
+            offen.clear();
+        }
+        return weiter;
     }
 
     // After the loop closed at satz, no line up to grenze runs any more;
@@ -433,17 +439,9 @@ class Pruefer {
                         break;
                     }
                     if (s.code == kEndeBis) {
-                        const std::size_t bis = offen.back();
-                        Schliesse(i, offen);
-                        --stufe;
-                        auto weiter = LetzterDurchlauf(bis, i, Definitionsende(kopf), stufe);
-                        if (!weiter) {
-                            RestUebersprungen(i, Definitionsende(kopf));
-                            offen.clear();
-                            ende = true;
-                        } else {
-                            i = *weiter;
-                        }
+                        auto weiter = SchliesseSchleife(i, offen, stufe, Definitionsende(kopf));
+                        ende = !weiter;
+                        i = weiter.value_or(i);
                         break;
                     }
                     Schliesse(i, offen);
