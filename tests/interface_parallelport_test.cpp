@@ -10,6 +10,7 @@
 #include "interface/portlog.h"
 #include "interface/portwahl.h"
 #include "interface_testport.h"
+#include "testdateien.h"
 
 namespace taktler::test {
 namespace {
@@ -212,7 +213,7 @@ class PortwahlTest : public PortTest {
         }
     }
     std::string Datei(const std::string& name, const std::string& inhalt) {
-        dateien.push_back(::testing::TempDir() + "taktler_portwahl_" + name);
+        dateien.push_back(dir / name);
         std::ofstream(dateien.back()) << inhalt;
         return dateien.back();
     }
@@ -220,6 +221,7 @@ class PortwahlTest : public PortTest {
         auto* p = dynamic_cast<ParallelPort*>(g.port.get());
         return p != nullptr ? p->Name() : g.simulator != nullptr ? "sim" : "-";
     }
+    TempVerzeichnis dir;
     Liste dateien;
 };
 

@@ -4,6 +4,7 @@
 
 #include "interface/szenario.h"
 #include "testumgebung.h"
+#include "testdateien.h"
 
 namespace taktler::test {
 namespace {
@@ -123,7 +124,8 @@ TEST(SzenarioTest, LongWordsAreCutInTheMessage) {
 }
 
 TEST(SzenarioTest, LoadsAFileAndNamesAMissingOne) {
-    std::string pfad = ::testing::TempDir() + "taktler_szenario.sim";
+    TempVerzeichnis dir;
+    std::string pfad = dir / "taktler_szenario.sim";
     std::ofstream(pfad) << "start schalter 4 an\nabfrage 1\n";
     SzenarioErgebnis e = LadeSzenario(pfad);
     EXPECT_EQ(e.fehler, pfad +
