@@ -39,7 +39,7 @@ constexpr int kCtrlZ = 26;
 // for the last record), composed in the module's reused text buffer with
 // to_chars: this runs for every record the interpreter reads, and once the
 // buffer has grown nothing is allocated.
-void SpurSatz(bool letzter, std::int32_t pos, std::int32_t marke, const char* text) {
+std::string_view SpurSatz(bool letzter, std::int32_t pos, std::int32_t marke, const char* text) {
     static constexpr std::string_view kLetzter = "Letzter Satz! ";
     static constexpr std::size_t kZahl = 11;  // "-2147483648"
     std::string& zeile = Modul().Text;
@@ -62,8 +62,7 @@ void SpurSatz(bool letzter, std::int32_t pos, std::int32_t marke, const char* te
     p = std::to_chars(p, p + kZahl, marke).ptr;
     anhaengen(", ");
     anhaengen(std::string_view(text, laenge));
-    services::TraceText(kModul,
-                        std::string_view(zeile.data(), static_cast<std::size_t>(p - zeile.data())));
+    return std::string_view(zeile.data(), static_cast<std::size_t>(p - zeile.data()));
 }
 
 std::uint8_t OeffneMit(DateiADO* datei, const char* funktion, const char* modus,
@@ -268,11 +267,13 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     }
     if (c == EOF || c == kCtrlZ) {
         datei->WeitereSaetze = 0;
-        SpurSatz(true, datei->Pos, datei->Marke, puffer);
+        services::TraceTextBei(kModul,
+                               [&] { return SpurSatz(true, datei->Pos, datei->Marke, puffer); });
     } else {
         std::ungetc(c, strom);
         datei->WeitereSaetze = 1;
-        SpurSatz(false, datei->Pos, datei->Marke, puffer);
+        services::TraceTextBei(kModul,
+                               [&] { return SpurSatz(false, datei->Pos, datei->Marke, puffer); });
     }
     return 1;
 }

@@ -14,6 +14,7 @@
 #include "interpreter/zustand.h"
 #include "services/kxsound.h"
 #include "services/umgebung.h"
+#include "tests/testuhr.h"
 
 namespace taktler::fuzz {
 
@@ -26,33 +27,22 @@ class StummeKonsole : public services::Konsole {
     std::size_t ausgegeben = 0;
 };
 
-// Every call moves the clock on by schritt ms, so that time loops end
-// after a bounded number of evaluations whatever their limit.
-class SchrittUhr : public services::Uhr {
+// Every reading moves the clock on by schritt ms, so that time loops end
+// after a bounded number of evaluations whatever their limit; the time
+// events of a scenario come in their order as well.
+class SchrittUhr : public test::TestUhr {
   public:
-    services::Zeitpunkt Jetzt() override {
-        services::Zeitpunkt z;
-        z.Sekunden = static_cast<std::int32_t>(ms / 1000);
-        z.Millisekunden = static_cast<std::uint16_t>(ms % 1000);
-        ms += schritt;
-        return z;
-    }
-    std::tm LokaleZeit() override {
-        std::tm t{};
-        t.tm_year = 100;
-        t.tm_mon = 11;
-        t.tm_mday = 9;
-        return t;
+    SchrittUhr() {
+        schritt = 50;
+        lokal.tm_year = 100;
+        lokal.tm_mon = 11;
+        lokal.tm_mday = 9;
     }
     std::uint64_t MonotonMs() override {
         ms += schritt;
-        return static_cast<std::uint64_t>(ms - start);
+        return TestUhr::MonotonMs();
     }
-    void Zuruecksetzen() { ms = start; }
-
-    std::int64_t start = 1'000'000'000'000;
-    std::int64_t ms = start;
-    std::int64_t schritt = 50;
+    void Zuruecksetzen() { ms = startMs; }
 };
 
 // Answers WARNUNG boxes from a bit pattern, one bit per box (1 = OK).

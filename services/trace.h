@@ -12,6 +12,21 @@ void TraceEintritt(std::string_view modul, std::string_view name);
 void TraceAustritt(std::string_view modul, std::string_view name);
 void TraceText(std::string_view modul, std::string_view text);
 
+// Composing a trace line costs time on hot paths (the record reader traces
+// every record) while the hook has no reader. Such callers hand over how to
+// compose the line; it is composed only when trace texts are read.
+inline constexpr bool kTraceTexteGelesen = false;
+
+template <typename Baue>
+void TraceTextBei(std::string_view modul, Baue&& baue) {
+    if constexpr (kTraceTexteGelesen) {
+        TraceText(modul, baue());
+    } else {
+        (void)modul;
+        (void)baue;
+    }
+}
+
 // Closes the bracket on every return path of a scope. An abort ends the
 // program inside the bracket and does not unwind the counter; when the test
 // seam turns the abort into an exception, the bracket stays open likewise.

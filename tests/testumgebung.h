@@ -11,6 +11,7 @@
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/umgebung.h"
+#include "testuhr.h"
 
 namespace taktler::test {
 
@@ -28,23 +29,6 @@ class TestKonsole : public services::Konsole {
     std::string aus;
     std::string fehler;
     std::deque<std::string> eingaben;  // words PAUSE may read
-};
-
-class TestUhr : public services::Uhr {
-  public:
-    services::Zeitpunkt Jetzt() override {
-        services::Zeitpunkt z;
-        z.Sekunden = static_cast<std::int32_t>(ms / 1000);
-        z.Millisekunden = static_cast<std::uint16_t>(ms % 1000);
-        ms += schritt;
-        return z;
-    }
-    std::tm LokaleZeit() override { return lokal; }
-    std::uint64_t MonotonMs() override { return ms - startMs; }
-    std::int64_t ms = 1'000'000'000'000;  // wall clock in ms since 1970
-    std::int64_t startMs = 1'000'000'000'000;
-    std::int64_t schritt = 0;  // added after every Jetzt()
-    std::tm lokal{};
 };
 
 struct Bericht {
