@@ -52,6 +52,16 @@ void PortLog::Zeile(const char* text, std::size_t laenge) {
     std::fwrite(text, 1, laenge, datei_);
 }
 
+void PortLog::Zugriff(const char* art, std::uint16_t adresse, unsigned wert, int stellen) {
+    char zeile[16];
+    char* p = Text(zeile, art);
+    p = Hex(p, adresse, 3);
+    *p++ = ' ';
+    p = Hex(p, wert, stellen);
+    *p++ = '\n';
+    Zeile(zeile, static_cast<std::size_t>(p - zeile));
+}
+
 void PortLog::Notiz(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), datei_);
     std::fputc('\n', datei_);
@@ -61,36 +71,18 @@ void PortLog::Notiz(const std::string& text) {
 }
 
 void PortLog::SchreibeByte(std::uint8_t wert) {
-    char zeile[16];
-    char* p = Text(zeile, "W ");
-    p = Hex(p, kDatenregister, 3);
-    *p++ = ' ';
-    p = Hex(p, wert, 2);
-    *p++ = '\n';
-    Zeile(zeile, static_cast<std::size_t>(p - zeile));
+    Zugriff("W ", kDatenregister, wert, 2);
     innen_->SchreibeByte(wert);
 }
 
 void PortLog::SchreibeWort(std::uint16_t wert) {
-    char zeile[16];
-    char* p = Text(zeile, "W16 ");
-    p = Hex(p, kDatenregister, 3);
-    *p++ = ' ';
-    p = Hex(p, wert, 4);
-    *p++ = '\n';
-    Zeile(zeile, static_cast<std::size_t>(p - zeile));
+    Zugriff("W16 ", kDatenregister, wert, 4);
     innen_->SchreibeWort(wert);
 }
 
 std::uint8_t PortLog::LiesStatus() {
     const std::uint8_t wert = innen_->LiesStatus();
-    char zeile[16];
-    char* p = Text(zeile, "R ");
-    p = Hex(p, kStatusregister, 3);
-    *p++ = ' ';
-    p = Hex(p, wert, 2);
-    *p++ = '\n';
-    Zeile(zeile, static_cast<std::size_t>(p - zeile));
+    Zugriff("R ", kStatusregister, wert, 2);
     return wert;
 }
 

@@ -35,6 +35,8 @@ class PortLog : public Port {
   private:
     PortLog(std::unique_ptr<Port> innen, std::FILE* datei);
     void Zeile(const char* text, std::size_t laenge);
+    // One access line: "W 378 F2", "W16 378 00FB", "R 379 3F".
+    void Zugriff(const char* art, std::uint16_t adresse, unsigned wert, int stellen);
     void Notiz(const std::string& text);
 
     std::unique_ptr<Port> innen_;
