@@ -360,10 +360,22 @@ struct Befund {
 // the whole file; memory only for the names of the headers.
 
 struct Kopfeintrag {
-    std::int32_t satz = 0;          // the header's record
-    std::int64_t folgeAnfang = -1;  // offset of the record after it (-1: none)
-    std::int32_t folgeZeile = 0;
+    std::int32_t satz = 0;    // the header's record
+    std::int32_t zeile = 0;   // its editor line
+    std::int64_t anfang = 0;  // its byte offset
 };
+
+// Names are kept as hashes only; a name is checked against its line when
+// it is called. Beyond this many names, the search for others reads the
+// file again.
+constexpr std::size_t kKoepfe = 100'000;
+std::uint64_t NamensHash(const std::string& name) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (char c : name) {
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return h;
+}
 
 struct Grenzsatz {
     std::int32_t satz = -1;
@@ -372,13 +384,16 @@ struct Grenzsatz {
 };
 
 struct Suchindex {
-    std::int32_t anzahl = 0;                    // records the script loop can read
-    Grenzsatz zuLang;                           // the record at anzahl, too long for every reader
-    Grenzsatz sprung;                           // first record too long for GeheZuSatz
-    Grenzsatz suche;                            // first record too long for the header search
-    Grenzsatz zuVieleFelder;                    // first line the search refuses
-    std::map<std::string, Kopfeintrag> koepfe;  // first header of each name before those
-    std::vector<Befund> layout;                 // definitions that will not work as they look
+    std::int32_t anzahl = 0;  // records the script loop can read
+    Grenzsatz zuLang;         // the record at anzahl, too long for every reader
+    Grenzsatz sprung;         // first record too long for GeheZuSatz
+    Grenzsatz suche;          // first record too long for the header search
+    Grenzsatz zuVieleFelder;  // first line the search refuses
+    // The first header line of each name hash before those two lines, up to
+    // kKoepfe names; the search for another name reads on from ab.
+    std::unordered_map<std::uint64_t, Kopfeintrag> koepfe;
+    std::optional<Kopfeintrag> ab;
+    std::vector<Befund> layout;  // definitions that will not work as they look
 };
 
 class Layoutpruefung {
@@ -459,34 +474,30 @@ void BaueSuchindex(Quelle& quelle, Suchindex& index) {
     Satzleser leser(quelle, 0, 0, 1, kGrenzeLauf);
     Layoutpruefung layout(index.layout);
     Rohsatz s;
-    std::string offenerName;  // a header whose next record is still to come
-    bool offen = false;
     while (leser.Naechster(s)) {
-        if (offen) {
-            index.koepfe[offenerName].folgeAnfang = s.anfang;
-            index.koepfe[offenerName].folgeZeile = s.zeile;
-            offen = false;
-        }
-        if (s.laenge >= kGrenzeLauf) {
-            index.zuLang = {s.satz, s.zeile, s.laenge};
-            break;
-        }
-        ++index.anzahl;
         if (s.laenge >= kGrenzeSprung && index.sprung.satz < 0) {
             index.sprung = {s.satz, s.zeile, s.laenge};
         }
         if (s.laenge >= kGrenzeSuche && index.suche.satz < 0) {
             index.suche = {s.satz, s.zeile, s.laenge};
         }
+        if (s.laenge >= kGrenzeLauf) {
+            index.zuLang = {s.satz, s.zeile, s.laenge};
+            break;
+        }
+        ++index.anzahl;
         // Past the first line the search aborts on, no header is found.
         if (index.suche.satz < 0 && index.zuVieleFelder.satz < 0) {
             Kopfsicht kopf = SieheKopf(s.text);
             if (kopf.zuVieleFelder) {
                 index.zuVieleFelder = {s.satz, s.zeile, s.laenge};
-            } else if (kopf.kandidat && index.koepfe.count(kopf.name) == 0) {
-                index.koepfe[kopf.name].satz = s.satz;
-                offenerName = kopf.name;
-                offen = true;
+            } else if (kopf.kandidat && !index.ab) {
+                const std::uint64_t h = NamensHash(kopf.name);
+                if (index.koepfe.size() < kKoepfe || index.koepfe.count(h) != 0) {
+                    index.koepfe.emplace(h, Kopfeintrag{s.satz, s.zeile, s.anfang});
+                } else {
+                    index.ab = Kopfeintrag{s.satz, s.zeile, s.anfang};
+                }
             }
         }
         layout.Satz(s);
@@ -1152,13 +1163,8 @@ class Pruefer {
 
     // The call of name from record d: where the search leads, or its abort.
     void Rufe(std::int32_t d, int zeile, const std::string& name, std::int32_t& ziel, Folge& f) {
-        auto kopf = index_.koepfe.find(name);
-        if (kopf != index_.koepfe.end()) {
-            const Kopfeintrag& k = kopf->second;
-            ziel = k.satz + 1;
-            if (ziel < index_.anzahl && k.folgeAnfang >= 0) {
-                einstiege_.emplace(ziel, std::make_pair(k.folgeAnfang, k.folgeZeile));
-            }
+        if (std::optional<std::int32_t> kopf = Kopf(name)) {
+            ziel = *kopf + 1;
             return;
         }
         const Grenzsatz& lang = index_.suche;
@@ -1174,6 +1180,52 @@ class Pruefer {
             Ende(f, Abbrechen(d, Abbruchart::NichtGefunden, d, zeile, "Unterprogramm ", name,
                               " nicht gefunden"));
         }
+    }
+
+    // The header the search finds for name, and where the line after it
+    // starts; none when the search ends before one.
+    std::optional<std::int32_t> Kopf(const std::string& name) {
+        auto [gemerkt, neu] = koepfe_.emplace(name, std::nullopt);
+        if (!neu) {
+            return gemerkt->second;
+        }
+        auto eintrag = index_.koepfe.find(NamensHash(name));
+        if (eintrag == index_.koepfe.end() && !index_.ab) {
+            return std::nullopt;
+        }
+        // The line of the hash, or, when another name shares its hash or the
+        // name is not indexed, the search itself.
+        std::optional<Satzleser> leser;
+        Rohsatz s;
+        if (eintrag != index_.koepfe.end()) {
+            const Kopfeintrag& k = eintrag->second;
+            leser.emplace(quelle_, k.anfang, k.satz, k.zeile, kGrenzeLauf);
+        }
+        if (!leser || !leser->Naechster(s) || SieheKopf(s.text).name != name) {
+            const Kopfeintrag von =
+                eintrag != index_.koepfe.end() ? Kopfeintrag{0, 1, 0} : *index_.ab;
+            leser.emplace(quelle_, von.anfang, von.satz, von.zeile, kGrenzeLauf);
+            bool gefunden = false;
+            while (!gefunden && leser->Naechster(s) && s.laenge < kGrenzeSuche) {
+                Kopfsicht sicht = SieheKopf(s.text);
+                if (sicht.zuVieleFelder) {
+                    break;
+                }
+                gefunden = sicht.kandidat && sicht.name == name;
+            }
+            if (!gefunden) {
+                return std::nullopt;
+            }
+        }
+        gemerkt->second = s.satz;
+        Rohsatz folge;
+        if (leser->Naechster(folge) && folge.laenge < kGrenzeLauf) {
+            einstiege_.emplace(folge.satz, std::make_pair(folge.anfang, folge.zeile));
+        }
+        if (!quelle_.Fehler().empty()) {
+            throw std::runtime_error(quelle_.Fehler());
+        }
+        return s.satz;
     }
 
     // SOUND and INFO: a file that is missing now; a file INFO cannot list.
@@ -1651,7 +1703,8 @@ class Pruefer {
     Mengen mengen_;
     std::map<std::int32_t, std::unique_ptr<Abschnitt>> abschnitte_;
     std::map<std::int32_t, std::pair<std::int64_t, std::int32_t>>
-        einstiege_;  // header+1: offset, line
+        einstiege_;                                              // header+1: offset, line
+    std::map<std::string, std::optional<std::int32_t>> koepfe_;  // the header of each name called
     std::unordered_map<Schluessel, std::int32_t, SchluesselHash> ids_;
     std::vector<std::pair<std::int32_t, std::int32_t>> stapelKnoten_{{-1, -1}};
     std::unordered_map<std::uint64_t, std::int32_t> stapelIds_;

@@ -202,6 +202,15 @@ std::string Wiederhole(const std::string& text, int anzahl) {
     return aus;
 }
 
+// Definitions of n subroutines with different names.
+std::string Koepfe(int n) {
+    std::string aus;
+    for (int i = 0; i < n; ++i) {
+        aus += "UNTERPROGRAMM H" + std::to_string(i) + "\nENDE_UNTERPROGRAMM\n";
+    }
+    return aus;
+}
+
 // A comment line of exactly n characters.
 std::string Kommentar(std::size_t n) {
     return ";" + std::string(n - 1, '-') + "\n";
@@ -400,6 +409,18 @@ const std::vector<Fall> kFaelle = {
      {"3: fehler: Zeile zu lang fuer die Suche nach Unterprogramm X: 199 Zeichen (hoechstens "
       "198)"},
      kZuLang},
+    {"ZuLangFuerJedenLeser",
+     "RUFE A\nEXIT\n" + Kommentar(499) + kA,
+     "",
+     {"3: fehler: Zeile zu lang fuer die Suche nach Unterprogramm A: 499 Zeichen (hoechstens 198)"},
+     kZuLang},
+    // More header names than the check keeps: the search for the called one
+    // reads the file again.
+    {"VieleKoepfe",
+     "RUFE ZIEL\nEXIT\n" + Koepfe(100'001) + "UNTERPROGRAMM ZIEL\nFOO\nENDE_UNTERPROGRAMM\n",
+     "",
+     {"200006: fehler: unbekanntes Kommando FOO"},
+     kUnbekannt + "FOO"},
     {"InfoMitLangerZeile",
      "INFO @DIR@/lang.txt\n",
      "",

@@ -168,7 +168,7 @@ class Erzeuger {
         }
         const auto stelle = static_cast<std::size_t>(Zahl(static_cast<int>(zeilen_.size())));
         const auto bei = zeilen_.begin() + static_cast<std::ptrdiff_t>(stelle);
-        switch (Zahl(7)) {
+        switch (Zahl(10)) {
             case 0: {
                 const int laenge = Eins<int>({98, 99, 120, 198, 199, 250, 498, 499, 520});
                 std::string zeile = Wahr(50) ? ";" : "MELDUNG ";
@@ -200,6 +200,16 @@ class Erzeuger {
                 break;
             case 5:
                 zeilen_.insert(bei, "");  // an empty line the reader may skip
+                break;
+            case 6:
+                bei->insert(bei->size() / 2, 1, '\0');  // the stored line ends there
+                break;
+            case 7:
+                *bei += Eins<std::string>({" ", "  ", "\t"});
+                break;
+            case 8:
+                // A block end the header search takes for a header.
+                zeilen_.insert(bei, "ENDE_UNTERPROGRAMM " + Name());
                 break;
             default:
                 zeilen_.insert(bei, "RUFE " + Name());

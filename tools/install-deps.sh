@@ -7,7 +7,7 @@ pakete=(
   g++ cmake make pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libieee1284-3-dev libsdl2-dev libncurses-dev
-  clang libclang-rt-14-dev valgrind tmux
+  clang libclang-rt-14-dev valgrind tmux time
 )
 
 fehlend=()
