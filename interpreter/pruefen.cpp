@@ -1575,7 +1575,7 @@ class Pruefer {
             }
         }
         if (teile.empty()) {
-            return "die Bedingungen der Bloecke davor es so fuegen";
+            return "die Bedingungen davor entsprechend ausgehen";
         }
         std::string text;
         for (const std::string& t : teile) {

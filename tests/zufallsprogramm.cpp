@@ -115,6 +115,11 @@ class Erzeuger {
             Schleife(tiefe);
         } else if (art < 72) {
             zeilen_.push_back("RUFE " + Name());
+            if (Wahr(25)) {
+                // Takes its words from the last line the call read.
+                zeilen_.push_back(Eins<std::string>(
+                    {"AUSSCHALTEN", "EINSCHALTEN", "BIS", "NOTHALT", "RUFE", "BIS ANALOG1"}));
+            }
         } else if (art < 75) {
             zeilen_.push_back("EXIT");
         } else if (art < 81) {
