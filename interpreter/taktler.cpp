@@ -355,8 +355,12 @@ int Hauptprogramm(int argc, char** argv) {
         return 0;
     }
     if (optionen.ports) {
-        for (const auto& name : interface::ListePorts()) {
-            services::Ausgabe("%s\n", name.c_str());
+        std::string hinweis;
+        for (const auto& zeile : interface::ListePorts(interface::EchtesPortSystem(), &hinweis)) {
+            services::Ausgabe("%s\n", zeile.c_str());
+        }
+        if (!hinweis.empty()) {
+            services::FehlerAusgabe("taktler: %s\n", hinweis.c_str());
         }
         return 0;
     }
@@ -383,6 +387,7 @@ int Hauptprogramm(int argc, char** argv) {
     if (!wahl.info.empty()) {
         services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
     }
+    interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());
     SignaleAbfangen();
     int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
