@@ -390,7 +390,7 @@ int Hauptprogramm(int argc, char** argv) {
     interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());
     SignaleAbfangen();
-    int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
+    int code = optionen.panel ? panel::PanelLauf(wahl.simulator, optionen.dateien)
                               : Programmlauf(optionen.dateien);
     interface::SetzePort(nullptr);
     return code;
