@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "interpreter/laufstand.h"
 #include "interpreter/taktler.h"
-#include "interpreter/zustand.h"
 #include "panel/ablage.h"
 #include "panel/bedienung.h"
 #include "services/umgebung.h"
@@ -221,13 +221,9 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
         if (sim_ != nullptr) {
             return sim_->Motoren();
         }
-        interface::Simulator::Motorzustand m {
-            'N', 'N', 'N', 'N'
-        };
-        if (const interface::InterfaceDS* ds = Zustand().Interface) {
-            for (std::size_t i = 0; i < m.size(); ++i) {
-                m[i] = ds->Motoren[i] == 'L' || ds->Motoren[i] == 'R' ? ds->Motoren[i] : 'N';
-            }
+        interface::Simulator::Motorzustand m = interpreter::Stand().schnittstelle.Motoren;
+        for (char& motor : m) {
+            motor = motor == 'L' || motor == 'R' ? motor : 'N';
         }
         return m;
     }
@@ -241,25 +237,25 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
         }
         m.kommandodatei = kommandodatei_;
         m.motoren = motoren_;
+        const interpreter::Laufstand stand = interpreter::Stand();
         if (sim_ != nullptr) {
             m.schalter = sim_->Schalter();
             m.analog = {sim_->AnalogWert(1), sim_->AnalogWert(2)};
-        } else if (const interface::InterfaceDS* ds = Zustand().Interface) {
+        } else {
             // As the last read and measurement reported them.
             for (std::size_t i = 0; i < m.schalter.size(); ++i) {
-                m.schalter[i] = ds->Eingaenge[i] == '1';
+                m.schalter[i] = stand.schnittstelle.Eingaenge[i] == '1';
             }
-            m.analog = {ds->Analog1, ds->Analog2};
+            m.analog = {stand.schnittstelle.Analog1, stand.schnittstelle.Analog2};
         }
         m.echterPort = sim_ == nullptr;
         m.auswahl = bedienung_.Auswahl();
         m.zeilennummer = zeilennummer_;
         m.zeilentext = zeilentext_;
-        const Programmzustand& z = Zustand();
-        m.stufe = z.Zeile != nullptr ? z.Zeile->Stufe : 0;
-        m.tracelevel = z.Tracelevel;
-        m.nothalt = z.NothaltAktiv != 0;
-        m.nothaltSchalter = z.NothaltSchalter + 1;
+        m.stufe = stand.stufe;
+        m.tracelevel = stand.tracelevel;
+        m.nothalt = stand.nothaltAktiv;
+        m.nothaltSchalter = stand.nothaltSchalter;
         m.wartet = wartet_;
         m.eingabe = bedienung_.eingabe().zeile;
         m.schluss = schluss_;

@@ -1,9 +1,10 @@
 // The three exchanges of the wire protocol. Every edge is a write of the
 // program; nothing is awaited or retried. After each exchange the port is
 // asked whether it still works: a fault ends the run before a read is used.
+#include "interface/leitung.h"
+
 #include <string>
 
-#include "interface/interface.h"
 #include "interface/port.h"
 #include "services/umgebung.h"
 
