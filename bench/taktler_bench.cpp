@@ -9,12 +9,13 @@
 #include <fstream>
 #include <string>
 
-#include "fuzz/fuzz_umgebung.h"
 #include "interface/port.h"
 #include "interface/simulator.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
 #include "services/umgebung.h"
+#include "testhilfe/stumme_seams.h"
+#include "testhilfe/zuruecksetzen.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ struct Lauf {
     }
     void Einmal() {
         ZustandZuruecksetzen();
-        Zustand().Tracelevel = 1;
+        interpreter::Zustand().Tracelevel = 1;
         interpreter::Programmlauf({verzeichnis + "/k.txt", verzeichnis + "/p.txt"});
     }
 };

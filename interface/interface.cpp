@@ -2,6 +2,8 @@
 // the whole motor state, every sensing call reads the port afresh.
 #include "interface/interface.h"
 
+#include "interface/leitung.h"
+
 namespace taktler::interface {
 
 namespace {

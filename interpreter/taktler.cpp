@@ -1,16 +1,14 @@
 #include "interpreter/taktler.h"
 
 #include <array>
-#include <csignal>
 #include <string>
 
 #include "interface/interface.h"
-#include "interface/port.h"
-#include "interpreter/handler.h"
-#include "interpreter/optionen.h"
-#include "interpreter/pruefen.h"
+#include "interpreter/konsolenbefehle.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/schleifen.h"
+#include "interpreter/unterprogramme.h"
 #include "interpreter/zustand.h"
-#include "panel/panel.h"
 #include "services/fehler.h"
 #include "services/strtools.h"
 #include "services/umgebung.h"
@@ -44,47 +42,6 @@ bool UmgebendAusfuehrend(const Kommandozeile& kz) {
     return kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe - 1)] == 1;
 }
 
-const char* SignalName(int signal) {
-    switch (signal) {
-        case SIGINT:
-            return "SIGINT";
-        case SIGTERM:
-            return "SIGTERM";
-        case SIGHUP:
-            return "SIGHUP";
-        case SIGPIPE:
-            return "SIGPIPE";
-        default:
-            return "Signal";
-    }
-}
-
-// A reader of standard output that goes away (| head, | less) ends the run
-// like a hang-up; by default the process died at once and lost the protocol
-// lines and port log still buffered.
-constexpr int kUnterbrechungsSignale[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-
-// Holds the interrupting signals off for a scope: a second Ctrl-C must not
-// break into the switch-off frames (the port has no SA_RESTART either).
-// The signal's own ending unblocks it again; the test seam unwinds here.
-class SignaleGesperrt {
-  public:
-    SignaleGesperrt() {
-        sigset_t menge;
-        sigemptyset(&menge);
-        for (int signal : kUnterbrechungsSignale) {
-            sigaddset(&menge, signal);
-        }
-        sigprocmask(SIG_BLOCK, &menge, &alt_);
-    }
-    ~SignaleGesperrt() { sigprocmask(SIG_SETMASK, &alt_, nullptr); }
-    SignaleGesperrt(const SignaleGesperrt&) = delete;
-    SignaleGesperrt& operator=(const SignaleGesperrt&) = delete;
-
-  private:
-    sigset_t alt_;
-};
-
 // Acts on Ctrl-C and termination where the emergency stop is checked:
 // motors off, protocol closed, then the signal's own ending.
 void UnterbrechungPruefen() {
@@ -92,7 +49,7 @@ void UnterbrechungPruefen() {
     if (signal == 0) {
         return;
     }
-    SignaleGesperrt gesperrt;
+    services::SignaleGesperrt gesperrt;
     Programmzustand& z = Zustand();
     for (int motor = 1; motor <= 4; ++motor) {
         interface::MotorStop(*z.Interface, motor);
@@ -101,22 +58,8 @@ void UnterbrechungPruefen() {
         z.Protokolldatei = datei::Dispose(z.Protokolldatei);
     }
     services::FehlerAusgabe("TAKTLER unterbrochen (%s): alle Motoren ausgeschaltet\n",
-                            SignalName(signal));
+                            services::SignalName(signal));
     services::ProgrammBeendenDurchSignal(signal);
-}
-
-extern "C" void SignalEmpfangen(int signal) {
-    services::SetzeUnterbrechung(signal);
-}
-
-void SignaleAbfangen() {
-    struct sigaction aktion {};
-    aktion.sa_handler = SignalEmpfangen;
-    sigemptyset(&aktion.sa_mask);
-    aktion.sa_flags = 0;  // no SA_RESTART: a PAUSE waiting on input wakes up
-    for (int signal : kUnterbrechungsSignale) {
-        sigaction(signal, &aktion, nullptr);
-    }
 }
 
 void NothaltPruefen(Kommandozeile& kz) {
@@ -338,57 +281,6 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     z.Kommandodatei = datei::Dispose(z.Kommandodatei);
     z.Protokolldatei = datei::Dispose(z.Protokolldatei);
     return 0;
-}
-
-int Hauptprogramm(int argc, char** argv) {
-    Optionen optionen = ParseOptionen(argc, argv);
-    if (!optionen.fehler.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", optionen.fehler.c_str());
-        return 12;
-    }
-    if (optionen.hilfe) {
-        services::Ausgabe("%s", Hilfetext().c_str());
-        return 0;
-    }
-    if (optionen.version) {
-        services::Ausgabe("taktler %s\n", TAKTLER_VERSION);
-        return 0;
-    }
-    if (optionen.ports) {
-        for (const auto& name : interface::ListePorts()) {
-            services::Ausgabe("%s\n", name.c_str());
-        }
-        return 0;
-    }
-    if (optionen.pruefen) {
-        return Pruefen(optionen.dateien);  // before any port is opened
-    }
-    if (optionen.antwort) {
-        services::StandardFenster().festeAntwort = optionen.antwort;
-    }
-
-    if (optionen.panel) {
-        std::string grund = panel::PanelVorbereiten(optionen.port);
-        if (!grund.empty()) {
-            services::FehlerAusgabe("taktler: %s\n", grund.c_str());
-            return 12;
-        }
-    }
-
-    interface::GewaehlterPort wahl = interface::OeffnePort(optionen.port);
-    if (!wahl.fehler.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", wahl.fehler.c_str());
-        return 12;
-    }
-    if (!wahl.info.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
-    }
-    interface::SetzePort(wahl.port.get());
-    SignaleAbfangen();
-    int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
-                              : Programmlauf(optionen.dateien);
-    interface::SetzePort(nullptr);
-    return code;
 }
 
 }  // namespace taktler::interpreter

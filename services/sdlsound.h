@@ -1,0 +1,13 @@
+// The sound device of the program: SDL2's audio, opened on the first sound
+// only, so a run without SOUND never touches audio.
+#pragma once
+
+#include "services/kxsound.h"
+
+namespace taktler::services {
+
+Soundgeraet& SdlGeraet();
+// Closes the device and audio subsystem; the next sound opens them anew.
+void SdlGeraetSchliessen();
+
+}  // namespace taktler::services
