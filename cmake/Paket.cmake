@@ -4,8 +4,6 @@ include(GNUInstallDirs)
 set(TAKTLER_PAKET_BETREUER "TAKTLER-Projekt <taktler@example.org>"
     CACHE STRING "Maintainer of the Debian package, as Name <address>")
 
-install(TARGETS taktler RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-
 # The manual page and the changelog are installed gzip-compressed as Debian
 # wants them; -n keeps name and time out of the header for reproducible packages.
 set(TAKTLER_PAKET_DIR ${PROJECT_BINARY_DIR}/paket)
