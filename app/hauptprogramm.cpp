@@ -29,8 +29,12 @@ int Hauptprogramm(int argc, char** argv) {
         return 0;
     }
     if (optionen.ports) {
-        for (const auto& name : interface::ListePorts()) {
-            services::Ausgabe("%s\n", name.c_str());
+        std::string hinweis;
+        for (const auto& zeile : interface::ListePorts(interface::EchtesPortSystem(), &hinweis)) {
+            services::Ausgabe("%s\n", zeile.c_str());
+        }
+        if (!hinweis.empty()) {
+            services::FehlerAusgabe("taktler: %s\n", hinweis.c_str());
         }
         return 0;
     }
@@ -63,10 +67,11 @@ int Hauptprogramm(int argc, char** argv) {
     if (!wahl.info.empty()) {
         services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
     }
+    interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());
     services::SetzeSoundgeraet(&services::SdlGeraet());
     services::SignaleAbfangen();
-    int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
+    int code = optionen.panel ? panel::PanelLauf(wahl.simulator, optionen.dateien)
                               : interpreter::Programmlauf(optionen.dateien);
     // The end finishes the protocol file and the port log while the port is
     // still there: a signal during a wait for them still switches the

@@ -16,7 +16,9 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-// Lines are written out in blocks of this size (a measurement logs 5000 reads).
+// Lines are written out in blocks of this size. A block holds a whole
+// measurement window (4999 reads of 9 bytes and the trigger writes), and
+// the log is written out before each window, so never inside one.
 constexpr std::size_t kBlock = 1 << 16;
 
 // Hand-made hex: a measurement logs 5000 reads, printf would slow it down.
@@ -164,12 +166,15 @@ std::uint8_t PortLog::LiesStatus() {
 
 void PortLog::Sperren() {
     Zeile("CLI\n", 4);
+    // A write to the file inside the window would stretch it.
+    Leeren();
     innen_->Sperren();
 }
 
 void PortLog::Freigeben() {
-    innen_->Freigeben();
+    // Before the port's own notes on the window (its duration).
     Zeile("STI\n", 4);
+    innen_->Freigeben();
 }
 
 void PortLog::SetzeNotizZiel(std::function<void(const std::string&)> ziel) {
