@@ -141,11 +141,18 @@ class Kindprozess {
         Sammle(terminal_, terminalGelesen_);
         return terminalGelesen_;
     }
-    // Whether it waits in this system call now (an open, a write, a poll).
+    // Whether it waits in this system call (an open, a write, a poll): seen
+    // there three times in a row, not in passing.
     bool WartetIn(long nummer) const {
-        std::ifstream f("/proc/" + std::to_string(pid_) + "/syscall");
-        long n = -1;
-        return static_cast<bool>(f >> n) && n == nummer;
+        for (int i = 0; i < 3; ++i) {
+            std::this_thread::sleep_for(20ms);
+            std::ifstream f("/proc/" + std::to_string(pid_) + "/syscall");
+            long n = -1;
+            if (!(f >> n) || n != nummer) {
+                return false;
+            }
+        }
+        return true;
     }
 
     // Polls until bereit() holds; false when the time is up or the program ended.
@@ -321,10 +328,12 @@ TEST_P(WarteTest, SignalDuringTheWaitTakesTheInterruptPath) {
 
     Kindprozess taktler(args, dir.pfad(), {false, fall.warten == Warten::Rueckfrage});
     ASSERT_TRUE(taktler.Laeuft());
+    // The module line comes after the signal handlers are in place.
     bool bereit = taktler.WarteBis([&] {
         return fall.warten == Warten::Rueckfrage
                    ? taktler.Terminal().find("OK oder Abbrechen? [o/a] ") != std::string::npos
-                   : taktler.WartetIn(wartet);
+                   : taktler.Fehler().find("TAKTLER 091200\n") != std::string::npos &&
+                         taktler.WartetIn(wartet);
     });
     ASSERT_TRUE(bereit) << taktler.Fehler();
     kill(taktler.Pid(), fall.signal);
