@@ -41,6 +41,12 @@ int Hauptprogramm(int argc, char** argv) {
     if (optionen.pruefen) {
         return interpreter::Pruefen(optionen.dateien);  // before any port is opened
     }
+    // Before anything is opened for writing.
+    std::string gleich = GleicheDatei(Dateirollen(optionen));
+    if (!gleich.empty()) {
+        services::FehlerAusgabe("taktler: %s\n", gleich.c_str());
+        return 12;
+    }
     if (optionen.antwort) {
         services::StandardFenster().festeAntwort = optionen.antwort;
     }
@@ -67,8 +73,10 @@ int Hauptprogramm(int argc, char** argv) {
     services::SignaleAbfangen();
     int code = optionen.panel ? panel::PanelLauf(wahl.simulator, optionen.dateien)
                               : interpreter::Programmlauf(optionen.dateien);
-    interface::SetzePort(nullptr);
-    return code;
+    // The end finishes the protocol file and the port log while the port is
+    // still there: a signal during a wait for them still switches the
+    // motors off.
+    services::ProgrammBeenden(code);
 }
 
 }  // namespace taktler::app
