@@ -29,13 +29,23 @@ int Hauptprogramm(int argc, char** argv) {
         return 0;
     }
     if (optionen.ports) {
-        for (const auto& name : interface::ListePorts()) {
-            services::Ausgabe("%s\n", name.c_str());
+        std::string hinweis;
+        for (const auto& zeile : interface::ListePorts(interface::EchtesPortSystem(), &hinweis)) {
+            services::Ausgabe("%s\n", zeile.c_str());
+        }
+        if (!hinweis.empty()) {
+            services::FehlerAusgabe("taktler: %s\n", hinweis.c_str());
         }
         return 0;
     }
     if (optionen.pruefen) {
         return interpreter::Pruefen(optionen.dateien);  // before any port is opened
+    }
+    // Before anything is opened for writing.
+    std::string gleich = GleicheDatei(Dateirollen(optionen));
+    if (!gleich.empty()) {
+        services::FehlerAusgabe("taktler: %s\n", gleich.c_str());
+        return 12;
     }
     if (optionen.antwort) {
         services::StandardFenster().festeAntwort = optionen.antwort;
@@ -57,13 +67,16 @@ int Hauptprogramm(int argc, char** argv) {
     if (!wahl.info.empty()) {
         services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
     }
+    interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());
     services::SetzeSoundgeraet(&services::SdlGeraet());
     services::SignaleAbfangen();
-    int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
+    int code = optionen.panel ? panel::PanelLauf(wahl.simulator, optionen.dateien)
                               : interpreter::Programmlauf(optionen.dateien);
-    interface::SetzePort(nullptr);
-    return code;
+    // The end finishes the protocol file and the port log while the port is
+    // still there: a signal during a wait for them still switches the
+    // motors off.
+    services::ProgrammBeenden(code);
 }
 
 }  // namespace taktler::app

@@ -172,6 +172,9 @@ class Satzleser {
               std::uint32_t grenze)
         : quelle_(quelle), satz_(satz), zeile_(zeile), grenze_(grenze) {
         quelle_.Gehe(anfang);
+        if (anfang == 0) {
+            UeberspringeBom();
+        }
     }
 
     // A record of grenze bytes or more ends the reading: the reader aborts
@@ -222,6 +225,16 @@ class Satzleser {
     }
 
   private:
+    // A UTF-8 byte-order mark at the start is no part of the first record.
+    void UeberspringeBom() {
+        for (int b : {0xEF, 0xBB, 0xBF}) {
+            if (quelle_.Lies() != b) {
+                quelle_.Gehe(0);
+                return;
+            }
+        }
+    }
+
     // A byte, counting the line breaks an editor sees: LF, and CR not
     // followed by LF.
     int Nimm() {

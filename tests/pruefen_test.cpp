@@ -360,6 +360,11 @@ const std::vector<Fall> kFaelle = {
      {"3: fehler: Zeile zu lang fuer die Suche nach Unterprogramm X: 199 Zeichen (hoechstens "
       "198)"},
      kZuLang},
+    {"BomVorDerErstenZeile",
+     "\xEF\xBB\xBFMELDUNG " + std::string(490, 'X') + "\nFOO\n",
+     "",
+     {"2: fehler: unbekanntes Kommando FOO"},
+     kUnbekannt + "FOO"},
     {"ZuLangFuerJedenLeser",
      "RUFE A\nEXIT\n" + Kommentar(499) + kA,
      "",

@@ -101,7 +101,8 @@ std::string Quote(const std::string& s) {
 }
 
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
-                     const std::string& eingabe, const std::vector<std::string>& umgebung) {
+                     const std::string& eingabe, const std::vector<std::string>& umgebung,
+                     const std::string& ausgabeZiel) {
     std::string ein = verzeichnis + "/.stdin";
     std::string aus = verzeichnis + "/.stdout";
     std::string err = verzeichnis + "/.stderr";
@@ -118,7 +119,8 @@ Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::strin
     for (const auto& a : argumente) {
         befehl += " " + Quote(a);
     }
-    befehl += " <" + Quote(ein) + " >" + Quote(aus) + " 2>" + Quote(err);
+    befehl += " <" + Quote(ein) + " >" + Quote(ausgabeZiel.empty() ? aus : ausgabeZiel) + " 2>" +
+              Quote(err);
     // setsid: no controlling terminal, so a WARNUNG is never asked there.
     std::string voll = "setsid -w sh -c " + Quote(befehl);
     int status = std::system(voll.c_str());
@@ -128,7 +130,7 @@ Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::strin
     } else if (WIFSIGNALED(status)) {
         a.code = 128 + WTERMSIG(status);
     }
-    a.aus = LiesDatei(aus);
+    a.aus = ausgabeZiel.empty() ? LiesDatei(aus) : std::string();
     a.fehler = LiesDatei(err);
     return a;
 }

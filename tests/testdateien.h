@@ -46,9 +46,10 @@ struct Aufruf {
 };
 
 // Runs the built taktler with the arguments in dir; stdin from eingabe;
-// umgebung holds extra NAME=WERT settings of the environment.
+// umgebung holds extra NAME=WERT settings of the environment; standard output
+// goes to ausgabeZiel when one is named (then aus stays empty).
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
-                     const std::string& eingabe = "",
-                     const std::vector<std::string>& umgebung = {});
+                     const std::string& eingabe = "", const std::vector<std::string>& umgebung = {},
+                     const std::string& ausgabeZiel = "");
 
 }  // namespace taktler::test

@@ -29,6 +29,9 @@ class Erzeuger {
         for (const std::string& z : zeilen_) {
             p.kommandodatei += z + ende;
         }
+        if (Wahr(2)) {
+            p.kommandodatei = "\xEF\xBB\xBF" + p.kommandodatei;  // as some editors write it
+        }
         if (Wahr(3)) {
             p.kommandodatei +=
                 "\x1A"
