@@ -499,6 +499,9 @@ class PruefVergleich : public PruefLauf {
                 ende = std::string("abort: ") + Name(*art);
             } else if (l.bericht.find("NOTAUS") != std::string::npos) {
                 ende = "abort: NOTAUS";
+            } else {
+                // Not one the check predicts: the report's own message.
+                ende += ": " + l.bericht.substr(l.bericht.rfind(": ") + 2);
             }
         }
         ++zaehler.enden[ende];
