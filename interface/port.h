@@ -29,8 +29,10 @@ class Port {
     virtual void SetzeNotizZiel(std::function<void(const std::string&)> ziel) { (void)ziel; }
 };
 
-// The port all exchanges use. Null until one is installed; the protocol
-// then talks to a port that ignores writes and reads 0.
+// The port all exchanges use: the installed one, reached through a seam that
+// reports every byte write, 16-bit write and status read to the clock
+// (services::Uhr::PortZugriff). Until one is installed the protocol talks to
+// a port that ignores writes and reads 0.
 Port& DerPort();
 void SetzePort(Port* port);
 

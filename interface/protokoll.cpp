@@ -2,6 +2,7 @@
 // program; nothing is checked, awaited or retried.
 #include "interface/interface.h"
 #include "interface/port.h"
+#include "interface/zeitdiagramm.h"
 #include "services/umgebung.h"
 
 namespace taktler::interface {
@@ -73,6 +74,7 @@ void SendeMotoren(InterfaceDS& ds) {
     motorbyte = SetzeMotorBits(ds.Motoren[1], motorbyte, 3, 4);
     motorbyte = SetzeMotorBits(ds.Motoren[2], motorbyte, 5, 6);
     motorbyte = SetzeMotorBits(ds.Motoren[3], motorbyte, 7, 8);
+    const auto gesendet = static_cast<std::uint8_t>(motorbyte);
 
     int p = LoescheBit(0xFF, 1);
     for (int k = 1; k <= 8; ++k) {
@@ -85,6 +87,9 @@ void SendeMotoren(InterfaceDS& ds) {
         // The last clock pulse also raises bit 1, which closes the frame.
         p = k < 8 ? LoescheBit(p, 4) : SetzeBit(p, 1);
         SchreibePort(static_cast<std::uint8_t>(p));
+    }
+    if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
+        diagramm->Motoren(gesendet);
     }
 
     // Fixed settling delay after the frame; volatile keeps the loop.
@@ -109,7 +114,11 @@ void LiesEingaenge(InterfaceDS& ds) {
         }
         p = LoescheBit(p, 4);
         SchreibePort(static_cast<std::uint8_t>(p));
-        ds.Eingaenge[static_cast<std::size_t>(n)] = (LiesStatus() & kBitEingang) != 0 ? '1' : '0';
+        const bool zu = (LiesStatus() & kBitEingang) != 0;
+        ds.Eingaenge[static_cast<std::size_t>(n)] = zu ? '1' : '0';
+        if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
+            diagramm->Schalter(n + 1, zu);
+        }
     }
 }
 

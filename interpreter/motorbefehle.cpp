@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "interface/interface.h"
+#include "interface/zeitdiagramm.h"
 #include "interpreter/handler.h"
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
@@ -68,6 +69,9 @@ void Nothalt(Kommandozeile& kz) {
     if (z.NothaltAktiv == 0) {
         z.NothaltAktiv = 1;
         z.NothaltSchalter = GibSchalterIndex(kz);
+        if (interface::Zeitdiagramm* diagramm = interface::AktivesZeitdiagramm()) {
+            diagramm->Nothalt(true);
+        }
         return;
     }
     interface::LiesEingaenge(DasInterface());

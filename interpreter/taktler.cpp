@@ -2,19 +2,26 @@
 
 #include <array>
 #include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "interface/interface.h"
 #include "interface/port.h"
+#include "interface/zeitdiagramm.h"
 #include "interpreter/handler.h"
 #include "interpreter/optionen.h"
 #include "interpreter/pruefen.h"
 #include "interpreter/zustand.h"
 #include "panel/panel.h"
 #include "services/fehler.h"
+#include "services/kxsound.h"
 #include "services/strtools.h"
 #include "services/umgebung.h"
 #include "services/unterbrechung.h"
+#include "services/virtuelleuhr.h"
 
 namespace taktler::interpreter {
 
@@ -325,6 +332,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
 
     std::array<char, kZeilenpuffer> zeile{};
     while (datei::LiesSatz(z.Kommandodatei, zeile.data(), kZeilenpuffer) == 1) {
+        services::DieUhr().ZeilenGelesen(1);
         if (!VerarbeiteZeile(zeile.data())) {
             break;
         }
@@ -339,6 +347,20 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     z.Protokolldatei = datei::Dispose(z.Protokolldatei);
     return 0;
 }
+
+namespace {
+
+// Gives false when the diagram could not be written completely (and says so).
+bool DiagrammAbschliessen(interface::Zeitdiagramm* diagramm) {
+    std::string fehler;
+    if (diagramm != nullptr && !diagramm->Abschliessen(fehler)) {
+        services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 int Hauptprogramm(int argc, char** argv) {
     Optionen optionen = ParseOptionen(argc, argv);
@@ -367,6 +389,36 @@ int Hauptprogramm(int argc, char** argv) {
         services::StandardFenster().festeAntwort = optionen.antwort;
     }
 
+    // Virtual time is in force before the simulator is made: its time
+    // events count from there.
+    std::optional<services::VirtuelleUhr> virtuelleUhr;
+    services::StummesSoundgeraet stummerKlang;
+    if (optionen.virtuelleZeit) {
+        std::string fehler;
+        auto start = services::VirtuellerStart(std::getenv("SOURCE_DATE_EPOCH"), fehler);
+        if (!start) {
+            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+            return 12;
+        }
+        virtuelleUhr.emplace(*start);
+        services::Umwelt().uhr = &*virtuelleUhr;
+        services::SetzeSoundgeraet(&stummerKlang);
+    }
+    std::unique_ptr<interface::Zeitdiagramm> diagramm;
+    // The seams this function installs are gone when it returns.
+    struct Aufraeumen {
+        bool virtuell;
+        std::function<void(int)> ende = services::Umwelt().ende;
+        ~Aufraeumen() {
+            services::Umwelt().ende = ende;
+            interface::SetzeZeitdiagramm(nullptr);
+            if (virtuell) {
+                services::Umwelt().uhr = nullptr;
+                services::SetzeSoundgeraet(nullptr);
+            }
+        }
+    } aufraeumen{optionen.virtuelleZeit};
+
     if (optionen.panel) {
         std::string grund = panel::PanelVorbereiten(optionen.port);
         if (!grund.empty()) {
@@ -383,11 +435,31 @@ int Hauptprogramm(int argc, char** argv) {
     if (!wahl.info.empty()) {
         services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
     }
+    if (!optionen.vcdDatei.empty()) {
+        std::string fehler;
+        diagramm = interface::Zeitdiagramm::Oeffne(optionen.vcdDatei, fehler);
+        if (!diagramm) {
+            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+            return 12;
+        }
+        interface::SetzeZeitdiagramm(diagramm.get());
+        // An abort or a signal ends the process from deep inside the run:
+        // the diagram gets its end there.
+        services::Umwelt().ende = [&diagramm, vorher = aufraeumen.ende](int code) {
+            DiagrammAbschliessen(diagramm.get());
+            if (vorher) {
+                vorher(code);
+            }
+        };
+    }
     interface::SetzePort(wahl.port.get());
     SignaleAbfangen();
     int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
                               : Programmlauf(optionen.dateien);
     interface::SetzePort(nullptr);
+    if (!DiagrammAbschliessen(diagramm.get()) && code == 0) {
+        code = 12;
+    }
     return code;
 }
 

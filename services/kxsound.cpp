@@ -152,6 +152,11 @@ Soundgeraet*& GesetztesGeraet() {
 
 }  // namespace
 
+void StummesSoundgeraet::Spiele(const std::string& pfad) {
+    WavDaten wav;
+    SDL_LoadWAV(pfad.c_str(), &wav.format, &wav.puffer, &wav.laenge);
+}
+
 Soundgeraet& DasSoundgeraet() {
     Soundgeraet* geraet = GesetztesGeraet();
     return geraet != nullptr ? *geraet : SdlGeraet();

@@ -21,6 +21,13 @@ class Soundgeraet {
     virtual void Spiele(const std::string& pfad) = 0;
 };
 
+// Virtual time: loads and checks the file as the SDL2 device does, and
+// plays nothing.
+class StummesSoundgeraet : public Soundgeraet {
+  public:
+    void Spiele(const std::string& pfad) override;
+};
+
 // The device in force; the SDL2 one unless a test installed another.
 Soundgeraet& DasSoundgeraet();
 void SetzeSoundgeraet(Soundgeraet* geraet);

@@ -1,0 +1,183 @@
+#include "interface/zeitdiagramm.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "services/umgebung.h"
+
+namespace taktler::interface {
+
+namespace {
+
+constexpr const char* kMotor[4] = {"m1", "m2", "m3", "m4"};
+constexpr const char* kSchalter[8] = {"s1", "s2", "s3", "s4", "s5", "s6", "s7", "s8"};
+constexpr const char* kAnalog[2] = {"a1", "a2"};
+constexpr const char* kNothalt = "n";
+
+Zeitdiagramm*& Installiertes() {
+    static Zeitdiagramm* diagramm = nullptr;
+    return diagramm;
+}
+
+}  // namespace
+
+Zeitdiagramm* AktivesZeitdiagramm() {
+    return Installiertes();
+}
+
+void SetzeZeitdiagramm(Zeitdiagramm* diagramm) {
+    Installiertes() = diagramm;
+}
+
+std::unique_ptr<Zeitdiagramm> Zeitdiagramm::Oeffne(const std::string& datei,
+                                                   std::string& fehler) {
+    std::FILE* f = std::fopen(datei.c_str(), "w");
+    if (f == nullptr) {
+        fehler = datei + ": Zeitdiagramm kann nicht angelegt werden: " + std::strerror(errno);
+        return nullptr;
+    }
+    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
+    return std::unique_ptr<Zeitdiagramm>(new Zeitdiagramm(f, datei));
+}
+
+Zeitdiagramm::Zeitdiagramm(std::FILE* datei, std::string name)
+    : datei_(datei), name_(std::move(name)), startUs_(services::DieUhr().MonotonUs()) {
+    // No date or version: a run in virtual time gives the same file anywhere.
+    std::fputs("$timescale 1 us $end\n", datei_);
+    std::fputs("$scope module taktler $end\n", datei_);
+    for (int m = 0; m < 4; ++m) {
+        std::fprintf(datei_, "$var wire 2 %s motor%d $end\n", kMotor[m], m + 1);
+    }
+    for (int s = 0; s < 8; ++s) {
+        std::fprintf(datei_, "$var wire 1 %s schalter%d $end\n", kSchalter[s], s + 1);
+    }
+    for (int a = 0; a < 2; ++a) {
+        std::fprintf(datei_, "$var integer 32 %s analog%d $end\n", kAnalog[a], a + 1);
+    }
+    std::fprintf(datei_, "$var wire 1 %s nothalt $end\n", kNothalt);
+    std::fputs("$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n", datei_);
+    for (const char* kennung : kMotor) {
+        Vektor(0, 2, kennung);
+    }
+    for (const char* kennung : kSchalter) {
+        Skalar(false, kennung);
+    }
+    for (const char* kennung : kAnalog) {
+        Vektor(0, 0, kennung);
+    }
+    Skalar(false, kNothalt);
+    std::fputs("$end\n", datei_);
+}
+
+Zeitdiagramm::~Zeitdiagramm() {
+    std::string fehler;
+    Abschliessen(fehler);
+}
+
+std::uint64_t Zeitdiagramm::Zeit() const {
+    return services::DieUhr().MonotonUs() - startUs_;
+}
+
+void Zeitdiagramm::Stempel() {
+    const std::uint64_t jetzt = Zeit();
+    if (jetzt > letzteZeit_) {
+        letzteZeit_ = jetzt;
+        std::fprintf(datei_, "#%llu\n", static_cast<unsigned long long>(jetzt));
+    }
+}
+
+void Zeitdiagramm::Skalar(bool wert, const char* kennung) {
+    std::fputc(wert ? '1' : '0', datei_);
+    std::fputs(kennung, datei_);
+    std::fputc('\n', datei_);
+}
+
+// bits = 0: as few digits as the value needs.
+void Zeitdiagramm::Vektor(std::uint32_t wert, int bits, const char* kennung) {
+    char text[40];
+    int n = 0;
+    int stellen = bits;
+    if (stellen == 0) {
+        stellen = 1;
+        while (stellen < 32 && (wert >> stellen) != 0) {
+            ++stellen;
+        }
+    }
+    text[n++] = 'b';
+    for (int i = stellen - 1; i >= 0; --i) {
+        text[n++] = ((wert >> i) & 1U) != 0 ? '1' : '0';
+    }
+    text[n++] = ' ';
+    std::fwrite(text, 1, static_cast<std::size_t>(n), datei_);
+    std::fputs(kennung, datei_);
+    std::fputc('\n', datei_);
+}
+
+void Zeitdiagramm::Motoren(std::uint8_t motorbyte) {
+    if (datei_ == nullptr) {
+        return;
+    }
+    for (std::size_t m = 0; m < motoren_.size(); ++m) {
+        const auto bits = static_cast<std::uint8_t>((motorbyte >> (2 * m)) & 3U);
+        if (bits != motoren_[m]) {
+            motoren_[m] = bits;
+            Stempel();
+            Vektor(bits, 2, kMotor[m]);
+        }
+    }
+}
+
+void Zeitdiagramm::Schalter(int k, bool zu) {
+    if (datei_ == nullptr || k < 1 || k > 8) {
+        return;
+    }
+    auto& alt = schalter_[static_cast<std::size_t>(k - 1)];
+    if (alt != zu) {
+        alt = zu;
+        Stempel();
+        Skalar(zu, kSchalter[k - 1]);
+    }
+}
+
+void Zeitdiagramm::Analog(int k, std::int32_t wert) {
+    if (datei_ == nullptr || k < 1 || k > 2) {
+        return;
+    }
+    auto& alt = analog_[static_cast<std::size_t>(k - 1)];
+    if (alt != wert) {
+        alt = wert;
+        Stempel();
+        Vektor(static_cast<std::uint32_t>(wert), 0, kAnalog[k - 1]);
+    }
+}
+
+void Zeitdiagramm::Nothalt(bool scharf) {
+    if (datei_ == nullptr || scharf == nothalt_) {
+        return;
+    }
+    nothalt_ = scharf;
+    Stempel();
+    Skalar(scharf, kNothalt);
+}
+
+bool Zeitdiagramm::Abschliessen(std::string& fehler) {
+    if (datei_ == nullptr) {
+        return true;
+    }
+    Stempel();
+    errno = 0;
+    bool ok = std::fflush(datei_) == 0 && std::ferror(datei_) == 0;
+    int grund = errno;
+    if (std::fclose(datei_) != 0 && ok) {
+        ok = false;
+        grund = errno;
+    }
+    datei_ = nullptr;
+    if (!ok) {
+        fehler = name_ + ": Zeitdiagramm unvollstaendig geschrieben: " +
+                 std::strerror(grund != 0 ? grund : EIO);
+    }
+    return ok;
+}
+
+}  // namespace taktler::interface
