@@ -1,6 +1,7 @@
 // Throughput of the script loop on the simulated interface without a port
 // log: straight lines, loop passes by the position of the BIS line, and
-// subroutine calls with the header far down the file.
+// subroutine calls with the header far down the file; and how many virtual
+// seconds a run in virtual time simulates per wall-clock second.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -12,9 +13,12 @@
 #include "fuzz/fuzz_umgebung.h"
 #include "interface/port.h"
 #include "interface/simulator.h"
+#include "interface/szenario.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
+#include "services/kxsound.h"
 #include "services/umgebung.h"
+#include "services/virtuelleuhr.h"
 
 namespace {
 
@@ -114,6 +118,64 @@ void Unterprogrammaufrufe(benchmark::State& state) {
     state.SetLabel("RUFE/ENDE_UNTERPROGRAMM pairs, header at line 1000");
 }
 BENCHMARK(Unterprogrammaufrufe)->Unit(benchmark::kMillisecond);
+
+// A whole run in virtual time, as --zeit=virtuell runs it, without a port
+// log or a timing diagram. The rate counter is virtual seconds per wall
+// second.
+void VirtuelleZeit(benchmark::State& state) {
+    struct Fall {
+        const char* name;
+        std::string kommandos;  // a file in examples/, or the text itself
+        std::string szenario;
+    };
+    const std::string beispiele = std::string(TAKTLER_QUELLEN) + "/examples/";
+    const Fall faelle[] = {
+        {"ampel", beispiele + "ampel.txt", beispiele + "ampel.szenario"},
+        {"foerderband", beispiele + "foerderband.txt", beispiele + "foerderband.szenario"},
+        {"BIS ZEIT = 60000 mit NOTHALT", "", ""},
+    };
+    const Fall& fall = faelle[state.range(0)];
+
+    StilleKonsole konsole;
+    services::StummesSoundgeraet stumm;
+    services::Umwelt().konsole = &konsole;
+    services::SetzeSoundgeraet(&stumm);
+    std::vector<interface::Ereignis> szenario;
+    if (!fall.szenario.empty()) {
+        szenario = interface::LadeSzenario(fall.szenario).ereignisse;
+    }
+    char muster[] = "/tmp/tbXXXXXX";
+    const std::string verzeichnis = mkdtemp(muster);
+    std::string kommandos = fall.kommandos;
+    if (kommandos.empty()) {
+        kommandos = verzeichnis + "/k.txt";
+        std::ofstream(kommandos, std::ios::binary)
+            << "NOTHALT SCHALTER8\r\nBIS ZEIT = 60000\r\nENDE_BIS\r\n";
+    }
+    const std::string protokoll = verzeichnis + "/p.txt";
+
+    double virtuelleSekunden = 0;
+    for (auto _ : state) {
+        services::VirtuelleUhr uhr(0);
+        services::Umwelt().uhr = &uhr;
+        interface::Simulator sim(szenario);
+        interface::SetzePort(&sim);
+        ZustandZuruecksetzen();
+        interpreter::Programmlauf({kommandos, protokoll});
+        virtuelleSekunden += static_cast<double>(uhr.MonotonUs()) / 1e6;
+        interface::SetzePort(nullptr);
+        services::Umwelt().uhr = nullptr;
+    }
+    state.counters["virt_s_pro_s"] = benchmark::Counter(virtuelleSekunden, benchmark::Counter::kIsRate);
+    state.SetLabel(fall.name);
+
+    services::SetzeSoundgeraet(nullptr);
+    services::UmweltZuruecksetzen();
+    std::remove((verzeichnis + "/k.txt").c_str());
+    std::remove(protokoll.c_str());
+    rmdir(verzeichnis.c_str());
+}
+BENCHMARK(VirtuelleZeit)->DenseRange(0, 2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

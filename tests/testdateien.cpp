@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -86,6 +87,70 @@ std::vector<std::string> Motorzustaende(const std::string& log) {
         }
     }
     return zustaende;
+}
+
+Vcd LiesVcd(const std::string& text) {
+    Vcd vcd;
+    std::map<std::string, std::string> namen;  // identifier -> variable
+    std::istringstream s(text);
+    std::string wort;
+    std::uint64_t zeit = 0;
+    auto aenderung = [&](const std::string& kennung, std::uint64_t wert) {
+        vcd.aenderungen.push_back({zeit, namen.at(kennung), wert});
+    };
+    while (s >> wort) {
+        if (wort == "$var") {
+            std::string typ, breite, kennung, name;
+            s >> typ >> breite >> kennung >> name;
+            namen[kennung] = name;
+        } else if (wort == "$enddefinitions") {
+            vcd.kopfVollstaendig = true;
+        } else if (wort[0] == '#') {
+            zeit = std::stoull(wort.substr(1));
+            vcd.ende = zeit;
+        } else if (wort[0] == 'b' || wort[0] == 'B') {
+            std::string kennung;
+            s >> kennung;
+            aenderung(kennung, std::stoull(wort.substr(1), nullptr, 2));
+        } else if (wort[0] == '0' || wort[0] == '1') {
+            aenderung(wort.substr(1), static_cast<std::uint64_t>(wort[0] - '0'));
+        } else if (wort[0] == '$' && wort != "$dumpvars" && wort != "$end") {
+            // $date, $version, $timescale, $scope ...: skip to their $end.
+            while (s >> wort && wort != "$end") {
+            }
+        }
+    }
+    return vcd;
+}
+
+std::ostream& operator<<(std::ostream& os, const VcdAenderung& a) {
+    return os << "#" << a.zeit << " " << a.name << "=" << a.wert;
+}
+
+std::string ZeitdiagrammMangel(const std::string& text, const std::string& motoren) {
+    if (text.empty() || text.back() != '\n') {
+        return "does not end with a whole line";
+    }
+    const std::vector<std::string> zeilen = Zeilen(text);
+    if (zeilen.back().empty() || zeilen.back()[0] != '#') {
+        return "last line is no time stamp: " + zeilen.back();
+    }
+    const Vcd vcd = LiesVcd(text);
+    if (!vcd.kopfVollstaendig) {
+        return "no $enddefinitions";
+    }
+    std::map<std::string, std::uint64_t> letzte;
+    for (const VcdAenderung& a : vcd.aenderungen) {
+        letzte[a.name] = a.wert;
+    }
+    for (std::size_t m = 0; m < motoren.size(); ++m) {
+        const std::uint64_t erwartet = motoren[m] == 'L' ? 1 : motoren[m] == 'R' ? 2 : 0;
+        const std::string name = "motor" + std::to_string(m + 1);
+        if (letzte[name] != erwartet) {
+            return name + " ends as " + std::to_string(letzte[name]);
+        }
+    }
+    return "";
 }
 
 std::string Quote(const std::string& s) {

@@ -2,6 +2,8 @@
 // program.
 #pragma once
 
+#include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,29 @@ bool DateiExistiert(const std::string& pfad);
 // The lines of a text, and the "# Motoren ..." states of a port log in order.
 std::vector<std::string> Zeilen(const std::string& text);
 std::vector<std::string> Motorzustaende(const std::string& log);
+
+// A timing diagram (VCD) as a list of value changes, the start values of
+// $dumpvars included (at time 0). Vectors are read as numbers.
+struct VcdAenderung {
+    std::uint64_t zeit = 0;
+    std::string name;
+    std::uint64_t wert = 0;
+    bool operator==(const VcdAenderung& o) const {
+        return zeit == o.zeit && name == o.name && wert == o.wert;
+    }
+};
+struct Vcd {
+    std::vector<VcdAenderung> aenderungen;
+    std::uint64_t ende = 0;  // the last time stamp
+    bool kopfVollstaendig = false;  // $enddefinitions seen
+};
+Vcd LiesVcd(const std::string& text);
+std::ostream& operator<<(std::ostream& os, const VcdAenderung& a);
+
+// What is wrong with a timing diagram that should be finished, or "": whole
+// lines, the header, a last time stamp after the last change, and the motors
+// as the last frame left them (motoren as in "# Motoren RNLN").
+std::string ZeitdiagrammMangel(const std::string& text, const std::string& motoren);
 
 // The text as one shell word.
 std::string Quote(const std::string& s);

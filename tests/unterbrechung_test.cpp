@@ -143,7 +143,8 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheProgramEndsByTheSignal) {
     kommandos += "MELDUNG NIE\n";
     SchreibeDatei(dir / "k.txt", kommandos);
 
-    Kindprozess taktler({"--port=sim", "--port-log=" + log, "k.txt", "p.txt"}, dir.pfad());
+    Kindprozess taktler({"--port=sim", "--port-log=" + log, "--vcd=z.vcd", "k.txt", "p.txt"},
+                        dir.pfad());
     ASSERT_TRUE(taktler.Laeuft());
     // PAUSE flushes its prompt; the loop's frames soon fill the log's buffer.
     bool bereit = taktler.WarteBis([&] {
@@ -178,6 +179,7 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheProgramEndsByTheSignal) {
             EXPECT_EQ(zeilen[k].rfind("W 378 ", 0), 0u) << k << ": " << zeilen[k];
         }
     }
+    EXPECT_EQ(ZeitdiagrammMangel(LiesDatei(dir / "z.vcd"), "NNNN"), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
