@@ -10,15 +10,15 @@
 #include <fstream>
 #include <string>
 
-#include "fuzz/fuzz_umgebung.h"
 #include "interface/port.h"
 #include "interface/simulator.h"
 #include "interface/szenario.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
-#include "services/kxsound.h"
 #include "services/umgebung.h"
 #include "services/virtuelleuhr.h"
+#include "testhilfe/stumme_seams.h"
+#include "testhilfe/zuruecksetzen.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ struct Lauf {
     }
     void Einmal() {
         ZustandZuruecksetzen();
-        Zustand().Tracelevel = 1;
+        interpreter::Zustand().Tracelevel = 1;
         interpreter::Programmlauf({verzeichnis + "/k.txt", verzeichnis + "/p.txt"});
     }
 };
@@ -137,9 +137,7 @@ void VirtuelleZeit(benchmark::State& state) {
     const Fall& fall = faelle[state.range(0)];
 
     StilleKonsole konsole;
-    services::StummesSoundgeraet stumm;
     services::Umwelt().konsole = &konsole;
-    services::SetzeSoundgeraet(&stumm);
     std::vector<interface::Ereignis> szenario;
     if (!fall.szenario.empty()) {
         szenario = interface::LadeSzenario(fall.szenario).ereignisse;
@@ -169,7 +167,6 @@ void VirtuelleZeit(benchmark::State& state) {
     state.counters["virt_s_pro_s"] = benchmark::Counter(virtuelleSekunden, benchmark::Counter::kIsRate);
     state.SetLabel(fall.name);
 
-    services::SetzeSoundgeraet(nullptr);
     services::UmweltZuruecksetzen();
     std::remove((verzeichnis + "/k.txt").c_str());
     std::remove(protokoll.c_str());

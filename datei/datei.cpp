@@ -12,7 +12,7 @@
 namespace taktler::datei {
 
 using intern::Abbruch;
-using intern::Modul;
+
 using intern::Pruefe;
 using intern::Warne;
 

@@ -2,7 +2,13 @@
 
 namespace taktler::datei {
 
-void ModulFreigeben(DateiModulzustand& z) {
+DateiModulzustand& Modul() {
+    static DateiModulzustand zustand;
+    return zustand;
+}
+
+void ModulZuruecksetzen() {
+    DateiModulzustand& z = Modul();
     for (DateiADO* datei : z.Lebende) {
         if (datei->FilePtr != nullptr) {
             std::fclose(datei->FilePtr);
@@ -10,7 +16,7 @@ void ModulFreigeben(DateiModulzustand& z) {
         delete datei->Verzeichnisse;
         delete datei;
     }
-    z.Lebende.clear();
+    z = DateiModulzustand{};
 }
 
 }  // namespace taktler::datei

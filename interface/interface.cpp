@@ -2,6 +2,7 @@
 // the whole motor state, every sensing call reads the port afresh.
 #include "interface/interface.h"
 
+#include "interface/leitung.h"
 #include "interface/zeitdiagramm.h"
 
 namespace taktler::interface {

@@ -1,8 +1,11 @@
+#include "interpreter/motorbefehle.h"
+
 #include <cstring>
 
 #include "interface/interface.h"
+#include "interface/leitung.h"
 #include "interface/zeitdiagramm.h"
-#include "interpreter/handler.h"
+#include "interpreter/sensorik.h"
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/kxsound.h"

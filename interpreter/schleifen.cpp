@@ -1,8 +1,11 @@
+#include "interpreter/schleifen.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
 
-#include "interpreter/handler.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/sensorik.h"
 #include "interpreter/zustand.h"
 #include "services/kxzeit.h"
 #include "services/trace.h"

@@ -1,27 +1,18 @@
 #include "interpreter/taktler.h"
 
 #include <array>
-#include <csignal>
-#include <cstdlib>
-#include <functional>
-#include <memory>
-#include <optional>
 #include <string>
 
 #include "interface/interface.h"
-#include "interface/port.h"
-#include "interface/zeitdiagramm.h"
-#include "interpreter/handler.h"
-#include "interpreter/optionen.h"
-#include "interpreter/pruefen.h"
+#include "interpreter/konsolenbefehle.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/schleifen.h"
+#include "interpreter/unterprogramme.h"
 #include "interpreter/zustand.h"
-#include "panel/panel.h"
 #include "services/fehler.h"
-#include "services/kxsound.h"
 #include "services/strtools.h"
 #include "services/umgebung.h"
 #include "services/unterbrechung.h"
-#include "services/virtuelleuhr.h"
 
 namespace taktler::interpreter {
 
@@ -51,47 +42,6 @@ bool UmgebendAusfuehrend(const Kommandozeile& kz) {
     return kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe - 1)] == 1;
 }
 
-const char* SignalName(int signal) {
-    switch (signal) {
-        case SIGINT:
-            return "SIGINT";
-        case SIGTERM:
-            return "SIGTERM";
-        case SIGHUP:
-            return "SIGHUP";
-        case SIGPIPE:
-            return "SIGPIPE";
-        default:
-            return "Signal";
-    }
-}
-
-// A reader of standard output that goes away (| head, | less) ends the run
-// like a hang-up; by default the process died at once and lost the protocol
-// lines and port log still buffered.
-constexpr int kUnterbrechungsSignale[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-
-// Holds the interrupting signals off for a scope: a second Ctrl-C must not
-// break into the switch-off frames (the port has no SA_RESTART either).
-// The signal's own ending unblocks it again; the test seam unwinds here.
-class SignaleGesperrt {
-  public:
-    SignaleGesperrt() {
-        sigset_t menge;
-        sigemptyset(&menge);
-        for (int signal : kUnterbrechungsSignale) {
-            sigaddset(&menge, signal);
-        }
-        sigprocmask(SIG_BLOCK, &menge, &alt_);
-    }
-    ~SignaleGesperrt() { sigprocmask(SIG_SETMASK, &alt_, nullptr); }
-    SignaleGesperrt(const SignaleGesperrt&) = delete;
-    SignaleGesperrt& operator=(const SignaleGesperrt&) = delete;
-
-  private:
-    sigset_t alt_;
-};
-
 // Acts on Ctrl-C and termination where the emergency stop is checked:
 // motors off, protocol closed, then the signal's own ending.
 void UnterbrechungPruefen() {
@@ -99,7 +49,7 @@ void UnterbrechungPruefen() {
     if (signal == 0) {
         return;
     }
-    SignaleGesperrt gesperrt;
+    services::SignaleGesperrt gesperrt;
     Programmzustand& z = Zustand();
     for (int motor = 1; motor <= 4; ++motor) {
         interface::MotorStop(*z.Interface, motor);
@@ -108,22 +58,8 @@ void UnterbrechungPruefen() {
         z.Protokolldatei = datei::Dispose(z.Protokolldatei);
     }
     services::FehlerAusgabe("TAKTLER unterbrochen (%s): alle Motoren ausgeschaltet\n",
-                            SignalName(signal));
+                            services::SignalName(signal));
     services::ProgrammBeendenDurchSignal(signal);
-}
-
-extern "C" void SignalEmpfangen(int signal) {
-    services::SetzeUnterbrechung(signal);
-}
-
-void SignaleAbfangen() {
-    struct sigaction aktion {};
-    aktion.sa_handler = SignalEmpfangen;
-    sigemptyset(&aktion.sa_mask);
-    aktion.sa_flags = 0;  // no SA_RESTART: a PAUSE waiting on input wakes up
-    for (int signal : kUnterbrechungsSignale) {
-        sigaction(signal, &aktion, nullptr);
-    }
 }
 
 void NothaltPruefen(Kommandozeile& kz) {
@@ -346,121 +282,6 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     z.Kommandodatei = datei::Dispose(z.Kommandodatei);
     z.Protokolldatei = datei::Dispose(z.Protokolldatei);
     return 0;
-}
-
-namespace {
-
-// Gives false when the diagram could not be written completely (and says so).
-bool DiagrammAbschliessen(interface::Zeitdiagramm* diagramm) {
-    std::string fehler;
-    if (diagramm != nullptr && !diagramm->Abschliessen(fehler)) {
-        services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-int Hauptprogramm(int argc, char** argv) {
-    Optionen optionen = ParseOptionen(argc, argv);
-    if (!optionen.fehler.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", optionen.fehler.c_str());
-        return 12;
-    }
-    if (optionen.hilfe) {
-        services::Ausgabe("%s", Hilfetext().c_str());
-        return 0;
-    }
-    if (optionen.version) {
-        services::Ausgabe("taktler %s\n", TAKTLER_VERSION);
-        return 0;
-    }
-    if (optionen.ports) {
-        for (const auto& name : interface::ListePorts()) {
-            services::Ausgabe("%s\n", name.c_str());
-        }
-        return 0;
-    }
-    if (optionen.pruefen) {
-        return Pruefen(optionen.dateien);  // before any port is opened
-    }
-    if (optionen.antwort) {
-        services::StandardFenster().festeAntwort = optionen.antwort;
-    }
-
-    // Virtual time is in force before the simulator is made: its time
-    // events count from there.
-    std::optional<services::VirtuelleUhr> virtuelleUhr;
-    services::StummesSoundgeraet stummerKlang;
-    if (optionen.virtuelleZeit) {
-        std::string fehler;
-        auto start = services::VirtuellerStart(std::getenv("SOURCE_DATE_EPOCH"), fehler);
-        if (!start) {
-            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
-            return 12;
-        }
-        virtuelleUhr.emplace(*start);
-        services::Umwelt().uhr = &*virtuelleUhr;
-        services::SetzeSoundgeraet(&stummerKlang);
-    }
-    std::unique_ptr<interface::Zeitdiagramm> diagramm;
-    // The seams this function installs are gone when it returns.
-    struct Aufraeumen {
-        bool virtuell;
-        std::function<void(int)> ende = services::Umwelt().ende;
-        ~Aufraeumen() {
-            services::Umwelt().ende = ende;
-            interface::SetzeZeitdiagramm(nullptr);
-            if (virtuell) {
-                services::Umwelt().uhr = nullptr;
-                services::SetzeSoundgeraet(nullptr);
-            }
-        }
-    } aufraeumen{optionen.virtuelleZeit};
-
-    if (optionen.panel) {
-        std::string grund = panel::PanelVorbereiten(optionen.port);
-        if (!grund.empty()) {
-            services::FehlerAusgabe("taktler: %s\n", grund.c_str());
-            return 12;
-        }
-    }
-
-    interface::GewaehlterPort wahl = interface::OeffnePort(optionen.port);
-    if (!wahl.fehler.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", wahl.fehler.c_str());
-        return 12;
-    }
-    if (!wahl.info.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
-    }
-    if (!optionen.vcdDatei.empty()) {
-        std::string fehler;
-        diagramm = interface::Zeitdiagramm::Oeffne(optionen.vcdDatei, fehler);
-        if (!diagramm) {
-            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
-            return 12;
-        }
-        interface::SetzeZeitdiagramm(diagramm.get());
-        // An abort or a signal ends the process from deep inside the run:
-        // the diagram gets its end there.
-        services::Umwelt().ende = [&diagramm, vorher = aufraeumen.ende](int code) {
-            DiagrammAbschliessen(diagramm.get());
-            if (vorher) {
-                vorher(code);
-            }
-        };
-    }
-    interface::SetzePort(wahl.port.get());
-    SignaleAbfangen();
-    int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
-                              : Programmlauf(optionen.dateien);
-    interface::SetzePort(nullptr);
-    if (!DiagrammAbschliessen(diagramm.get()) && code == 0) {
-        code = 12;
-    }
-    return code;
 }
 
 }  // namespace taktler::interpreter

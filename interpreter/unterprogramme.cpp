@@ -1,7 +1,10 @@
+#include "interpreter/unterprogramme.h"
+
 #include <array>
 #include <cstring>
 
-#include "interpreter/handler.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/schleifen.h"
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/strtools.h"
@@ -34,11 +37,7 @@ bool Ende_Unterprogramm(Kommandozeile& kz) {
 }
 
 Kopfzeile TesteKopfzeile(char* zeile, const char* name) {
-    for (char* p = zeile; *p != '\0'; ++p) {
-        if (*p >= 'a' && *p <= 'z') {
-            *p = static_cast<char>(*p - 'a' + 'A');
-        }
-    }
+    services::strGross(zeile);
     if (services::strfnd(zeile, "UNTERPROGRAMM") < 0) {
         return Kopfzeile::Nein;
     }

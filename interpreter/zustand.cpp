@@ -2,16 +2,28 @@
 
 #include <cstdlib>
 
-namespace taktler {
+#include "interpreter/laufstand.h"
+
+namespace taktler::interpreter {
 
 Programmzustand& Zustand() {
     static Programmzustand zustand;
     return zustand;
 }
 
+Laufstand Stand() {
+    const Programmzustand& z = Zustand();
+    Laufstand s;
+    s.zeilennummer = z.Zeile != nullptr ? z.Zeile->Zeilennummer : 0;
+    s.stufe = z.Zeile != nullptr ? z.Zeile->Stufe : 0;
+    s.tracelevel = z.Tracelevel;
+    s.nothaltAktiv = z.NothaltAktiv != 0;
+    s.nothaltSchalter = z.NothaltSchalter + 1;
+    return s;
+}
+
 void ZustandZuruecksetzen() {
     Programmzustand& z = Zustand();
-    datei::ModulFreigeben(z.datei);
     for (auto& zeit : z.Zeitbausteine) {
         delete zeit;
         zeit = nullptr;
@@ -27,4 +39,4 @@ void ZustandZuruecksetzen() {
     z = Programmzustand{};
 }
 
-}  // namespace taktler
+}  // namespace taktler::interpreter

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "interpreter/laufstand.h"
 #include "interpreter/taktler.h"
-#include "interpreter/zustand.h"
 #include "panel/ablage.h"
 #include "panel/bedienung.h"
 #include "services/umgebung.h"
@@ -229,11 +229,11 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
         m.auswahl = bedienung_.Auswahl();
         m.zeilennummer = zeilennummer_;
         m.zeilentext = zeilentext_;
-        const Programmzustand& z = Zustand();
-        m.stufe = z.Zeile != nullptr ? z.Zeile->Stufe : 0;
-        m.tracelevel = z.Tracelevel;
-        m.nothalt = z.NothaltAktiv != 0;
-        m.nothaltSchalter = z.NothaltSchalter + 1;
+        const interpreter::Laufstand stand = interpreter::Stand();
+        m.stufe = stand.stufe;
+        m.tracelevel = stand.tracelevel;
+        m.nothalt = stand.nothaltAktiv;
+        m.nothaltSchalter = stand.nothaltSchalter;
         m.wartet = wartet_;
         m.eingabe = bedienung_.eingabe().zeile;
         m.schluss = schluss_;

@@ -147,22 +147,14 @@ namespace {
 // in only while it waits: a Ctrl-C just before the wait still wakes it.
 // Gives false when the run is being interrupted.
 bool WarteAufEingabe() {
-    sigset_t menge;
-    sigset_t alt;
-    sigemptyset(&menge);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaddset(&menge, signal);
-    }
-    sigprocmask(SIG_BLOCK, &menge, &alt);
-    int bereit = 0;
+    SignaleGesperrt gesperrt;
     while (UnterbrochenesSignal() == 0) {
         pollfd eingabe{STDIN_FILENO, POLLIN, 0};
-        bereit = ::ppoll(&eingabe, 1, nullptr, &alt);
+        int bereit = ::ppoll(&eingabe, 1, nullptr, &gesperrt.vorher());
         if (bereit >= 0 || errno != EINTR) {
             break;
         }
     }
-    sigprocmask(SIG_SETMASK, &alt, nullptr);
     return UnterbrochenesSignal() == 0;
 }
 

@@ -41,7 +41,7 @@ TEST_P(LeseTest, RecordsPositionsAndLengths) {
     EXPECT_EQ(LiesSatz(d, puffer, sizeof puffer), 0);
     EXPECT_TRUE(fenster.berichte.empty());
     Dispose(d);
-    EXPECT_EQ(Zustand().Aufruftiefe, 0);
+    EXPECT_EQ(services::Aufruftiefe(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,8 +205,8 @@ TEST_F(DateiTest, SetzePfadLimits) {
 TEST_F(DateiTest, CreateAndDisposeKeepTheCountAndTheLiveSet) {
     DateiADO* a = Create();
     DateiADO* b = Neu("b.txt");
-    EXPECT_EQ(Zustand().datei.Anzahl, 2);
-    EXPECT_EQ(Zustand().datei.Lebende.size(), 2u);
+    EXPECT_EQ(datei::Modul().Anzahl, 2);
+    EXPECT_EQ(datei::Modul().Lebende.size(), 2u);
     EXPECT_EQ(a->Vorhanden, 1);
     EXPECT_EQ(a->WeitereSaetze, 1);
     SchreibSatz(b, "gepuffert");
@@ -214,9 +214,9 @@ TEST_F(DateiTest, CreateAndDisposeKeepTheCountAndTheLiveSet) {
     EXPECT_EQ(Lies("b.txt"), "gepuffert\r\n");
     EXPECT_EQ(Dispose(a), nullptr);
     EXPECT_EQ(Dispose(nullptr), nullptr);
-    EXPECT_EQ(Zustand().datei.Anzahl, -1);
-    EXPECT_TRUE(Zustand().datei.Lebende.empty());
-    EXPECT_EQ(Zustand().Aufruftiefe, 0);
+    EXPECT_EQ(datei::Modul().Anzahl, -1);
+    EXPECT_TRUE(datei::Modul().Lebende.empty());
+    EXPECT_EQ(services::Aufruftiefe(), 0);
 }
 
 // Every operation but Status checks its object first.
@@ -280,7 +280,7 @@ TEST_F(DateiTest, ExistiertDateiAndStatus) {
     EXPECT_EQ(Status(d), nullptr);
     Schreibe("x.txt", "12345");
     ASSERT_NE(Status(d), nullptr);
-    EXPECT_EQ(Status(d), &Zustand().datei.Dateistatus);
+    EXPECT_EQ(Status(d), &datei::Modul().Dateistatus);
     EXPECT_EQ(Status(d)->st_size, 5);
 }
 

@@ -8,8 +8,9 @@
 #include <csignal>
 #include <cstdint>
 
-#include "interpreter/handler.h"
 #include "interpreter/kommandozeile.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/schleifen.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
 #include "services/unterbrechung.h"
@@ -25,7 +26,7 @@ using HaertungTest = TaktlerTest;
 // evaluation count nor see it as a first evaluation again, which would
 // reset the clicks counted so far.
 TEST_F(HaertungTest, LoopCountStopsAtItsMaximumAndKeepsTheClicks) {
-    Programmzustand& z = Zustand();
+    interpreter::Programmzustand& z = interpreter::Zustand();
     z.Interface = &z.interfaceDS;
     z.Tracelevel = 1;
     interpreter::Kommandozeile kz;
@@ -56,7 +57,7 @@ TEST_F(HaertungTest, InterruptDuringAWaitingOpenSwitchesTheMotorsOff) {
     const std::string fifo = dir / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     SchreibeDatei(dir / "k.txt", "EINSCHALTEN MOTOR2 LINKS\nINFO " + fifo + "\nMELDUNG NIE\n");
-    Zustand().Tracelevel = 1;
+    interpreter::Zustand().Tracelevel = 1;
 
     // Repeated, so that an open still waiting is always woken up.
     struct sigaction aktion {};
@@ -76,7 +77,7 @@ TEST_F(HaertungTest, InterruptDuringAWaitingOpenSwitchesTheMotorsOff) {
 
     EXPECT_EQ(code, 128 + SIGINT);
     EXPECT_TRUE(fenster.berichte.empty()) << LetzterBericht();
-    const auto& motoren = Zustand().interfaceDS.Motoren;
+    const auto& motoren = interpreter::Zustand().interfaceDS.Motoren;
     EXPECT_EQ(std::string(motoren.begin(), motoren.end()), "NNNN");
     EXPECT_EQ(konsole.aus.find("NIE"), std::string::npos);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "interface/interface.h"
+#include "interface/leitung.h"
 #include "interface/parallelport.h"
 #include "interface/portlog.h"
 #include "interface/portwahl.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "interface/interface.h"
+#include "interface/leitung.h"
 #include "interface/portlog.h"
 #include "interface/simulator.h"
 #include "interface_testport.h"

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "interface/szenario.h"
-#include "testumgebung.h"
 #include "testdateien.h"
+#include "testumgebung.h"
 
 namespace taktler::test {
 namespace {

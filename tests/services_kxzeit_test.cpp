@@ -25,19 +25,19 @@ TEST_F(KxzeitTest, ElapsedMillisecondsCountFromCreation) {
     for (const Fall& f : faelle) {
         uhr.ms = f.start;
         auto* zeit = ZeitCreate();
-        Zustand().Zeitbausteine[1] = zeit;
+        interpreter::Zustand().Zeitbausteine[1] = zeit;
         EXPECT_EQ(zeit->MagicByte, kZeitMagic);
         uhr.ms = f.jetzt;
         EXPECT_EQ(ZeitVergangen(zeit), f.ms) << f.start << " -> " << f.jetzt;
-        Zustand().Zeitbausteine[1] = ZeitDispose(zeit);
-        EXPECT_EQ(Zustand().Zeitbausteine[1], nullptr);
+        interpreter::Zustand().Zeitbausteine[1] = ZeitDispose(zeit);
+        EXPECT_EQ(interpreter::Zustand().Zeitbausteine[1], nullptr);
     }
 }
 
 TEST_F(KxzeitTest, LaterQueriesStillCountFromCreation) {
     uhr.ms = 1'000;
     auto* zeit = ZeitCreate();
-    Zustand().Zeitbausteine[1] = zeit;
+    interpreter::Zustand().Zeitbausteine[1] = zeit;
     uhr.ms = 1'500;
     EXPECT_EQ(ZeitVergangen(zeit), 500u);
     uhr.ms = 2'700;

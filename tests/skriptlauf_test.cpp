@@ -28,7 +28,7 @@ class SkriptTest : public TaktlerTest {
         uhr.lokal.tm_min = 3;
         uhr.lokal.tm_sec = 7;
         // Quiet progress messages unless a test asks for them.
-        Zustand().Tracelevel = 1;
+        interpreter::Zustand().Tracelevel = 1;
     }
 
     int Lauf(const std::string& kommandos) {
@@ -77,7 +77,7 @@ TEST_F(SkriptTest, EmptyFileEndsNormallyAndLeavesTheProtocolUntouched) {
     EXPECT_EQ(Lauf(""), -1);
     EXPECT_EQ(konsole.fehler, "TAKTLER 091200\n");
     EXPECT_EQ(konsole.aus, kEndzeile);
-    EXPECT_EQ(Zustand().Zeile->Zeilennummer, 1);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Zeilennummer, 1);
     EXPECT_FALSE(DateiExistiert(protokoll));
 }
 
@@ -110,7 +110,7 @@ TEST_F(SkriptTest, ExitEndsOnlyInAnExecutedLevel) {
     EXPECT_EQ(Lauf("BIS SCHALTER1 = 0\nEXIT\nENDE\nMELDUNG A\nEXIT\nMELDUNG B\n"), -1);
     EXPECT_EQ(konsole.aus.find("B;"), std::string::npos);
     EXPECT_NE(konsole.aus.find(";A;"), std::string::npos);
-    EXPECT_EQ(Zustand().Zeile->Zeilennummer, 5);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Zeilennummer, 5);
 }
 
 TEST_F(SkriptTest, UnterprogrammEndsTheMainProgramEvenInASkippedBlock) {
@@ -132,8 +132,8 @@ TEST_F(SkriptTest, SkippedLevelsRaiseAndLowerWithoutEvaluating) {
         "BIS SCHALTER1 = 0\n BIS ZEIT = 10\n  MELDUNG A\n ELSE\n  MELDUNG B\n ENDE\nENDE\n"
         "MELDUNG C\n");
     EXPECT_EQ(konsole.aus, "20001209.14:03:07;C;\n" + kEndzeile);
-    EXPECT_EQ(Zustand().Zeitbausteine[2], nullptr);
-    EXPECT_EQ(Zustand().Zeile->Stufe, 0);
+    EXPECT_EQ(interpreter::Zustand().Zeitbausteine[2], nullptr);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Stufe, 0);
 }
 
 TEST_F(SkriptTest, SkippedRufeKeepsTheLevelRaisedUntilTheNextEnd) {
@@ -197,7 +197,7 @@ TEST_F(SkriptTest, NestingBeyondLevel79IsRefused) {
         ok += "BIS ZEIT 100000\n";
     }
     EXPECT_EQ(Lauf(ok), -1);
-    EXPECT_EQ(Zustand().Zeile->Stufe, 79);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Stufe, 79);
     TearDown();
     SetUp();
     EXPECT_EQ(Lauf(ok + "BIS ZEIT 100000\n"), 12);
@@ -235,10 +235,10 @@ TEST_F(SkriptTest, InfoListsTheFileNamedInItsParameter) {
 }
 
 TEST_F(SkriptTest, TracelevelGatesTheProgressMessages) {
-    Zustand().Tracelevel = 4;
+    interpreter::Zustand().Tracelevel = 4;
     Lauf("RUFE UP\nTRACELEVEL 0\nRUFE UP\nEXIT\nUNTERPROGRAMM UP\nENDE_UNTERPROGRAMM\n");
     EXPECT_EQ(konsole.aus, "Stufe: 1 UP gerufen: UP\n" + kEndzeile);
-    EXPECT_EQ(Zustand().Tracelevel, 0);
+    EXPECT_EQ(interpreter::Zustand().Tracelevel, 0);
 }
 
 std::size_t Anzahl(const std::string& text, const std::string& teil) {
@@ -250,11 +250,12 @@ std::size_t Anzahl(const std::string& text, const std::string& teil) {
 }
 
 TEST_F(SkriptTest, FirstEvaluationSeesDurchlaufZeroAndResetsTheCount) {
-    Zustand().Klickzaehler[1][0] = 5;
+    interpreter::Zustand().Klickzaehler[1][0] = 5;
     Lauf("BIS SCHALTER1 = 3\nMELDUNG DRIN\nENDE\n");
     EXPECT_NE(konsole.aus.find(";DRIN;"), std::string::npos);
-    EXPECT_EQ(Zustand().Klickzaehler[1][0], 0);
-    EXPECT_EQ(Zustand().Durchlauf[1], 1);  // ENDE keeps the count; only ENDE_BIS resets it
+    EXPECT_EQ(interpreter::Zustand().Klickzaehler[1][0], 0);
+    EXPECT_EQ(interpreter::Zustand().Durchlauf[1],
+              1);  // ENDE keeps the count; only ENDE_BIS resets it
 }
 
 TEST_F(SkriptTest, JumpBackToABisOnLineOneRereadsItAsLineOne) {
@@ -266,7 +267,7 @@ TEST_F(SkriptTest, JumpBackToABisOnLineOneRereadsItAsLineOne) {
         EXPECT_EQ(gelesen[i].zeile, i % 2 == 0 ? 1 : 2) << i;
     }
     EXPECT_EQ(gelesen.back().zeile, 2);
-    EXPECT_EQ(Zustand().Durchlauf[1], 0);
+    EXPECT_EQ(interpreter::Zustand().Durchlauf[1], 0);
 }
 
 struct ZweiWortFall {
@@ -292,8 +293,8 @@ TEST_F(SkriptTest, NestedInnerLoopStartsAfreshOnEveryOuterPass) {
     std::size_t aussen = Anzahl(konsole.aus, ";AUSSEN;");
     EXPECT_GE(aussen, 2u);
     EXPECT_EQ(Anzahl(konsole.aus, "Stufe 2; Zeitbaustein gesetzt: 0\n"), aussen);
-    EXPECT_EQ(Zustand().Durchlauf[1], 0);
-    EXPECT_EQ(Zustand().Durchlauf[2], 0);
+    EXPECT_EQ(interpreter::Zustand().Durchlauf[1], 0);
+    EXPECT_EQ(interpreter::Zustand().Durchlauf[2], 0);
 }
 
 // While the loop runs, the call returns behind the RUFE line at the loop's
@@ -322,7 +323,7 @@ TEST_F(SkriptTest, CallInsideALoopReturnsToTheLoopsLevel) {
     EXPECT_EQ(stufen, std::vector<int>(stufen.size(), 1));
     EXPECT_EQ(Anzahl(konsole.aus, ";IM_UP;"), stufen.size());
     EXPECT_EQ(Anzahl(konsole.aus, ";DANACH;"), 0u);
-    EXPECT_EQ(Zustand().Zeile->Stufe, 1);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Stufe, 1);
 }
 
 struct LaengenFall {

@@ -9,10 +9,12 @@
 #include <string>
 
 #include "interface/interface.h"
+#include "interface/leitung.h"
 #include "interface/port.h"
 #include "interface/simulator.h"
 #include "interface/szenario.h"
 #include "interpreter/taktler.h"
+#include "interpreter/zustand.h"
 #include "services/virtuelleuhr.h"
 #include "testdateien.h"
 #include "testumgebung.h"
@@ -136,7 +138,7 @@ TEST_P(VirtuelleLaufTest, EndsAtTheModelledTime) {
     const Lauf& f = GetParam();
     Starte(f.szenario);
     SchreibeDatei(dir / "k.txt", f.kommandos);
-    Zustand().Tracelevel = 1;
+    interpreter::Zustand().Tracelevel = 1;
     EXPECT_EQ(interpreter::Programmlauf({dir / "k.txt", dir / "p.txt"}), 0) << konsole.fehler;
     EXPECT_EQ(virtuell->MonotonUs(), f.endeUs);
     EXPECT_EQ(sim->Rahmen(), f.rahmen);

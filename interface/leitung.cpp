@@ -1,6 +1,7 @@
 // The three exchanges of the wire protocol. Every edge is a write of the
 // program; nothing is checked, awaited or retried.
-#include "interface/interface.h"
+#include "interface/leitung.h"
+
 #include "interface/port.h"
 #include "interface/zeitdiagramm.h"
 #include "services/umgebung.h"

@@ -9,7 +9,7 @@
 #include "interface/portwahl.h"
 #include "services/umgebung.h"
 
-namespace taktler::interpreter {
+namespace taktler::app {
 
 struct Optionen {
     interface::PortOptionen port;
@@ -29,4 +29,4 @@ Optionen ParseOptionen(int argc, char** argv);
 Optionen ParseOptionen(const std::vector<std::string>& argumente);
 std::string Hilfetext();
 
-}  // namespace taktler::interpreter
+}  // namespace taktler::app

@@ -1,6 +1,6 @@
-#include "interpreter/optionen.h"
+#include "app/optionen.h"
 
-namespace taktler::interpreter {
+namespace taktler::app {
 
 namespace {
 
@@ -128,4 +128,4 @@ std::string Hilfetext() {
            "Exit-Codes: 0 normales Ende, 12 Fehler, 99 interner Portfehler.\n";
 }
 
-}  // namespace taktler::interpreter
+}  // namespace taktler::app

@@ -1,6 +1,6 @@
-// Seams shared by the fuzz targets: a console that discards, a clock that
-// moves on by itself, a message box that answers as told, an exit that
-// throws, a silent sound device, and a scratch directory per process.
+// Seams shared by the fuzz targets, benchmarks and whole-run tests: a console that discards, a
+// clock that moves on by itself, a message box that answers as told, an exit that throws, a silent
+// sound device, and a scratch directory per process.
 #pragma once
 
 #include <unistd.h>
@@ -11,10 +11,10 @@
 #include <ctime>
 #include <string>
 
-#include "interpreter/zustand.h"
 #include "services/kxsound.h"
 #include "services/umgebung.h"
-#include "tests/testuhr.h"
+#include "testhilfe/testuhr.h"
+#include "testhilfe/zuruecksetzen.h"
 
 namespace taktler::fuzz {
 

@@ -1,0 +1,136 @@
+#include "app/hauptprogramm.h"
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/optionen.h"
+#include "interface/port.h"
+#include "interface/portwahl.h"
+#include "interface/zeitdiagramm.h"
+#include "interpreter/pruefen.h"
+#include "interpreter/taktler.h"
+#include "panel/panel.h"
+#include "services/sdlsound.h"
+#include "services/umgebung.h"
+#include "services/unterbrechung.h"
+#include "services/virtuelleuhr.h"
+
+namespace taktler::app {
+
+namespace {
+
+// Gives false when the diagram could not be written completely (and says so).
+bool DiagrammAbschliessen(interface::Zeitdiagramm* diagramm) {
+    std::string fehler;
+    if (diagramm != nullptr && !diagramm->Abschliessen(fehler)) {
+        services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int Hauptprogramm(int argc, char** argv) {
+    Optionen optionen = ParseOptionen(argc, argv);
+    if (!optionen.fehler.empty()) {
+        services::FehlerAusgabe("taktler: %s\n", optionen.fehler.c_str());
+        return 12;
+    }
+    if (optionen.hilfe) {
+        services::Ausgabe("%s", Hilfetext().c_str());
+        return 0;
+    }
+    if (optionen.version) {
+        services::Ausgabe("taktler %s\n", TAKTLER_VERSION);
+        return 0;
+    }
+    if (optionen.ports) {
+        for (const auto& name : interface::ListePorts()) {
+            services::Ausgabe("%s\n", name.c_str());
+        }
+        return 0;
+    }
+    if (optionen.pruefen) {
+        return interpreter::Pruefen(optionen.dateien);  // before any port is opened
+    }
+    if (optionen.antwort) {
+        services::StandardFenster().festeAntwort = optionen.antwort;
+    }
+
+    // Virtual time is in force before the simulator is made: its time
+    // events count from there.
+    std::optional<services::VirtuelleUhr> virtuelleUhr;
+    if (optionen.virtuelleZeit) {
+        std::string fehler;
+        auto start = services::VirtuellerStart(std::getenv("SOURCE_DATE_EPOCH"), fehler);
+        if (!start) {
+            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+            return 12;
+        }
+        virtuelleUhr.emplace(*start);
+        services::Umwelt().uhr = &*virtuelleUhr;
+    }
+    std::unique_ptr<interface::Zeitdiagramm> diagramm;
+    // The seams this function installs are gone when it returns.
+    struct Aufraeumen {
+        std::function<void(int)> ende = services::Umwelt().ende;
+        services::Uhr* uhr = services::Umwelt().uhr;
+        ~Aufraeumen() {
+            interface::SetzeZeitdiagramm(nullptr);
+            services::Umwelt().ende = ende;
+            services::Umwelt().uhr = uhr;
+        }
+    } aufraeumen;
+
+    if (optionen.panel) {
+        std::string grund = panel::PanelVorbereiten(optionen.port);
+        if (!grund.empty()) {
+            services::FehlerAusgabe("taktler: %s\n", grund.c_str());
+            return 12;
+        }
+    }
+
+    interface::GewaehlterPort wahl = interface::OeffnePort(optionen.port);
+    if (!wahl.fehler.empty()) {
+        services::FehlerAusgabe("taktler: %s\n", wahl.fehler.c_str());
+        return 12;
+    }
+    if (!wahl.info.empty()) {
+        services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
+    }
+    if (!optionen.vcdDatei.empty()) {
+        std::string fehler;
+        diagramm = interface::Zeitdiagramm::Oeffne(optionen.vcdDatei, fehler);
+        if (!diagramm) {
+            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+            return 12;
+        }
+        interface::SetzeZeitdiagramm(diagramm.get());
+        // An abort or a signal ends the process from deep inside the run:
+        // the diagram gets its end there.
+        services::Umwelt().ende = [&diagramm, vorher = aufraeumen.ende](int code) {
+            DiagrammAbschliessen(diagramm.get());
+            if (vorher) {
+                vorher(code);
+            }
+        };
+    }
+    interface::SetzePort(wahl.port.get());
+    // Virtual time plays no sound: the run does not last as long as one.
+    services::SetzeSoundgeraet(optionen.virtuelleZeit ? &services::SdlGeraetStumm()
+                                                      : &services::SdlGeraet());
+    services::SignaleAbfangen();
+    int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
+                              : interpreter::Programmlauf(optionen.dateien);
+    interface::SetzePort(nullptr);
+    if (!DiagrammAbschliessen(diagramm.get()) && code == 0) {
+        code = 12;
+    }
+    return code;
+}
+
+}  // namespace taktler::app

@@ -1,0 +1,5 @@
+#include "app/hauptprogramm.h"
+
+int main(int argc, char** argv) {
+    return taktler::app::Hauptprogramm(argc, argv);
+}

@@ -1,0 +1,19 @@
+// The one reset for tests, fuzz targets and benchmarks that run many
+// programs in one process: every module's own reset, top floor first.
+#pragma once
+
+#include "datei/datei.h"
+#include "interpreter/zustand.h"
+#include "services/strtools.h"
+#include "services/trace.h"
+
+namespace taktler {
+
+inline void ZustandZuruecksetzen() {
+    interpreter::ZustandZuruecksetzen();
+    datei::ModulZuruecksetzen();
+    services::StrtoolsZuruecksetzen();
+    services::TraceZuruecksetzen();
+}
+
+}  // namespace taktler
