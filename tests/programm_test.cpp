@@ -189,9 +189,9 @@ TEST_F(ProgrammTest, SoundOfAWaveFilePlaysThroughTheAudioDriverInRealTimeOnly) {
                   "SOUND KLAENGE\\GONG.WAV\nBIS ZEIT = 400\nENDE_BIS\nMELDUNG FERTIG\n");
     for (const std::string zeit : {"echt", "virtuell"}) {
         const std::string roh = dir / ("audio-" + zeit + ".raw");
-        auto a = StarteTaktler({"--port=sim", "--zeit=" + zeit, "k.txt", "p.txt"}, dir.pfad(), "",
-                               {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + roh,
-                                "SDL_DISKAUDIODELAY=1"});
+        auto a = StarteTaktler(
+            {"--port=sim", "--zeit=" + zeit, "k.txt", "p.txt"}, dir.pfad(), "",
+            {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + roh, "SDL_DISKAUDIODELAY=1"});
         EXPECT_EQ(a.code, 0) << a.fehler;
         EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
         EXPECT_NE(a.aus.find(";FERTIG;"), std::string::npos);
@@ -316,11 +316,10 @@ TEST_F(ProgrammTest, ClosedOutputPipeEndsTheRunWithEverythingWritten) {
     SchreibeDatei(dir / "k.txt", kommandos);
     const char* vor = std::getenv("TAKTLER_TEST_VOR");
     const std::string befehl =
-        "cd " + dir.pfad() + " && setsid -w sh -c '{ " +
-        (vor != nullptr ? std::string(vor) + " " : std::string()) + TAKTLER_BINARY +
-        " --port=sim --port-log=" + log +
-        " k.txt p.txt 2>err.txt; echo $? >code.txt; } | head -c 1 >/dev/null'";
-    ASSERT_EQ(std::system(befehl.c_str()), 0);
+        "cd " + dir.pfad() + " && { " + (vor != nullptr ? std::string(vor) + " " : std::string()) +
+        TAKTLER_BINARY + " --port=sim --port-log=" + log +
+        " k.txt p.txt 2>err.txt; echo $? >code.txt; } | head -c 1 >/dev/null";
+    ASSERT_EQ(StarteBegrenzt(befehl), 0);
     EXPECT_EQ(LiesDatei(dir / "code.txt"), std::to_string(128 + SIGPIPE) + "\n");
     EXPECT_NE(LiesDatei(dir / "err.txt")
                   .find("TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet"),

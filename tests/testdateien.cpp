@@ -1,17 +1,23 @@
 #include "testdateien.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace taktler::test {
 
@@ -165,6 +171,60 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
+namespace {
+
+// How long a run of the program may take before it is killed.
+std::chrono::seconds Frist() {
+    return std::chrono::seconds(std::getenv("TAKTLER_TEST_VOR") != nullptr ? 900 : 120);
+}
+
+}  // namespace
+
+void DateigroesseBegrenzen() {
+    constexpr rlim_t kHoechstens = rlim_t{256} << 20;
+    const rlimit grenze{kHoechstens, kHoechstens};
+    setrlimit(RLIMIT_FSIZE, &grenze);
+}
+
+int StarteBegrenzt(const std::string& befehl) {
+    const pid_t kind = fork();
+    if (kind < 0) {
+        return -1;
+    }
+    if (kind == 0) {
+        // Its own session: no controlling terminal (a WARNUNG is never asked
+        // there), and a process group that is killed as a whole.
+        setsid();
+        DateigroesseBegrenzen();
+        execl("/bin/sh", "sh", "-c", befehl.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto ende = std::chrono::steady_clock::now() + Frist();
+    auto pause = std::chrono::milliseconds(1);
+    bool beendet = false;
+    while (!beendet && std::chrono::steady_clock::now() < ende) {
+        siginfo_t info{};
+        // WNOWAIT: the ended child stays a zombie, so its group id cannot be
+        // taken by another process before the group is killed below.
+        beendet = waitid(P_PID, static_cast<id_t>(kind), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                  info.si_pid == kind;
+        if (!beendet) {
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::milliseconds(20));
+        }
+    }
+    // Whatever is left of the group goes too, before anyone removes its files.
+    kill(-kind, SIGKILL);
+    int status = 0;
+    waitpid(kind, &status, 0);
+    if (!beendet) {
+        std::fprintf(stderr, "killed after %lld s: %s\n", static_cast<long long>(Frist().count()),
+                     befehl.c_str());
+        return -1;
+    }
+    return status;
+}
+
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
                      const std::string& eingabe, const std::vector<std::string>& umgebung) {
     std::string ein = verzeichnis + "/.stdin";
@@ -184,11 +244,11 @@ Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::strin
         befehl += " " + Quote(a);
     }
     befehl += " <" + Quote(ein) + " >" + Quote(aus) + " 2>" + Quote(err);
-    // setsid: no controlling terminal, so a WARNUNG is never asked there.
-    std::string voll = "setsid -w sh -c " + Quote(befehl);
-    int status = std::system(voll.c_str());
+    const int status = StarteBegrenzt(befehl);
     Aufruf a;
-    if (WIFEXITED(status)) {
+    if (status == -1) {
+        a.code = -1;
+    } else if (WIFEXITED(status)) {
         a.code = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
         a.code = 128 + WTERMSIG(status);

@@ -50,7 +50,7 @@ struct VcdAenderung {
 };
 struct Vcd {
     std::vector<VcdAenderung> aenderungen;
-    std::uint64_t ende = 0;  // the last time stamp
+    std::uint64_t ende = 0;         // the last time stamp
     bool kopfVollstaendig = false;  // $enddefinitions seen
 };
 Vcd LiesVcd(const std::string& text);
@@ -65,12 +65,22 @@ std::string ZeitdiagrammMangel(const std::string& text, const std::string& motor
 std::string Quote(const std::string& s);
 
 struct Aufruf {
-    int code = -1;       // exit code, or 128 + signal
+    int code = -1;       // exit code, or 128 + signal; -1: killed at the time limit
     std::string aus;     // standard output
     std::string fehler;  // standard error
 };
 
-// Runs the built taktler with the arguments in dir; stdin from eingabe;
+// For a child about to run the program: a file that grows past 256 MiB ends
+// it (SIGXFSZ), so a run that never ends cannot fill the disk.
+void DateigroesseBegrenzen();
+
+// Runs a shell command in a session of its own, with a time limit and a
+// limit on the size of each file it writes; when it ends or the time is up,
+// everything left of its process group is killed. The wait status, or -1
+// when it had to be killed (and says so on standard error).
+int StarteBegrenzt(const std::string& befehl);
+
+// Runs the built taktler (through StarteBegrenzt) with the arguments in dir; stdin from eingabe;
 // umgebung holds extra NAME=WERT settings of the environment.
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
                      const std::string& eingabe = "",

@@ -66,6 +66,7 @@ class Kindprozess {
             sigset_t leer;
             sigemptyset(&leer);
             sigprocmask(SIG_SETMASK, &leer, nullptr);
+            DateigroesseBegrenzen();
             if (aus < 0 || fehler < 0 || chdir(dir.c_str()) != 0 || dup2(rohr[0], 0) < 0 ||
                 dup2(aus, 1) < 0 || dup2(fehler, 2) < 0) {
                 _exit(127);
