@@ -168,6 +168,9 @@ void MesseAnalogPegel(InterfaceDS& ds, int eingang) {
             ++ziel;
         }
     }
+    if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
+        diagramm->Analog(eingang, ziel);
+    }
 }
 
 }  // namespace taktler::interface

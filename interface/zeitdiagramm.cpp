@@ -1,5 +1,6 @@
 #include "interface/zeitdiagramm.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -29,8 +30,7 @@ void SetzeZeitdiagramm(Zeitdiagramm* diagramm) {
     Installiertes() = diagramm;
 }
 
-std::unique_ptr<Zeitdiagramm> Zeitdiagramm::Oeffne(const std::string& datei,
-                                                   std::string& fehler) {
+std::unique_ptr<Zeitdiagramm> Zeitdiagramm::Oeffne(const std::string& datei, std::string& fehler) {
     std::FILE* f = std::fopen(datei.c_str(), "w");
     if (f == nullptr) {
         fehler = datei + ": Zeitdiagramm kann nicht angelegt werden: " + std::strerror(errno);
@@ -164,7 +164,11 @@ bool Zeitdiagramm::Abschliessen(std::string& fehler) {
     if (datei_ == nullptr) {
         return true;
     }
-    Stempel();
+    // Every time stamp so far carries changes; the end gets one of its own,
+    // after the last change, so that a viewer shows that change for at least
+    // a microsecond.
+    letzteZeit_ = std::max(Zeit(), letzteZeit_ + 1);
+    std::fprintf(datei_, "#%llu\n", static_cast<unsigned long long>(letzteZeit_));
     errno = 0;
     bool ok = std::fflush(datei_) == 0 && std::ferror(datei_) == 0;
     int grund = errno;

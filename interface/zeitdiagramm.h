@@ -27,8 +27,8 @@ class Zeitdiagramm {
     Zeitdiagramm(const Zeitdiagramm&) = delete;
     Zeitdiagramm& operator=(const Zeitdiagramm&) = delete;
 
-    void Motoren(std::uint8_t motorbyte);  // the frame just completed
-    void Schalter(int k, bool zu);         // k = 1..8, as the read just saw it
+    void Motoren(std::uint8_t motorbyte);   // the frame just completed
+    void Schalter(int k, bool zu);          // k = 1..8, as the read just saw it
     void Analog(int k, std::int32_t wert);  // k = 1..2, the measurement just ended
     void Nothalt(bool scharf);
 
@@ -40,7 +40,7 @@ class Zeitdiagramm {
   private:
     Zeitdiagramm(std::FILE* datei, std::string name);
     std::uint64_t Zeit() const;
-    // Writes the time stamp if it is not the current one.
+    // Before a change: writes the time stamp if it is not the current one.
     void Stempel();
     void Skalar(bool wert, const char* kennung);
     void Vektor(std::uint32_t wert, int bits, const char* kennung);
