@@ -9,7 +9,9 @@
 # Exit code 0: the same outputs; 1: the behaviour changed (the differences
 # are shown); 2: wrong use. --neu stores this run's outputs as the copy.
 # TAKTLER names the program (default: build/taktler); standard input of the
-# run (for PAUSE) is this script's standard input.
+# run (for PAUSE) is this script's standard input. A run that waits for an
+# input its scenario never gives would go on for ever: it is killed after
+# FRIST seconds (default 60) and counts as changed behaviour.
 set -eu
 
 if [ $# -lt 3 ] || [ $# -gt 4 ] || { [ $# -eq 4 ] && [ "$4" != "--neu" ]; }; then
@@ -20,15 +22,19 @@ kommandodatei=$1
 szenario=$2
 erwartet=$3
 taktler=${TAKTLER:-build/taktler}
+frist=${FRIST:-60}
 
 lauf=$(mktemp -d)
 trap 'rm -rf "$lauf"' EXIT
 
 code=0
-SOURCE_DATE_EPOCH=1767225600 TZ=UTC0 "$taktler" --zeit=virtuell --sim="$szenario" \
-  --vcd="$lauf/zeitdiagramm.vcd" "$kommandodatei" "$lauf/protokoll.txt" \
+SOURCE_DATE_EPOCH=1767225600 TZ=UTC0 timeout -s KILL "$frist" "$taktler" --zeit=virtuell \
+  --sim="$szenario" --vcd="$lauf/zeitdiagramm.vcd" "$kommandodatei" "$lauf/protokoll.txt" \
   >"$lauf/ausgabe.txt" 2>"$lauf/fehler.txt" || code=$?
 echo "$code" >"$lauf/exitcode.txt"
+if [ "$code" -eq 137 ]; then
+  echo "$kommandodatei: nach $frist s abgebrochen" >&2
+fi
 
 if [ $# -eq 4 ]; then
   mkdir -p "$erwartet"
