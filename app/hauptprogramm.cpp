@@ -49,8 +49,12 @@ int Hauptprogramm(int argc, char** argv) {
         return 0;
     }
     if (optionen.ports) {
-        for (const auto& name : interface::ListePorts()) {
-            services::Ausgabe("%s\n", name.c_str());
+        std::string hinweis;
+        for (const auto& zeile : interface::ListePorts(interface::EchtesPortSystem(), &hinweis)) {
+            services::Ausgabe("%s\n", zeile.c_str());
+        }
+        if (!hinweis.empty()) {
+            services::FehlerAusgabe("taktler: %s\n", hinweis.c_str());
         }
         return 0;
     }
@@ -61,19 +65,7 @@ int Hauptprogramm(int argc, char** argv) {
         services::StandardFenster().festeAntwort = optionen.antwort;
     }
 
-    // Virtual time is in force before the simulator is made: its time
-    // events count from there.
     std::optional<services::VirtuelleUhr> virtuelleUhr;
-    if (optionen.virtuelleZeit) {
-        std::string fehler;
-        auto start = services::VirtuellerStart(std::getenv("SOURCE_DATE_EPOCH"), fehler);
-        if (!start) {
-            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
-            return 12;
-        }
-        virtuelleUhr.emplace(*start);
-        services::Umwelt().uhr = &*virtuelleUhr;
-    }
     std::unique_ptr<interface::Zeitdiagramm> diagramm;
     // The seams this function installs are gone when it returns.
     struct Aufraeumen {
@@ -85,6 +77,19 @@ int Hauptprogramm(int argc, char** argv) {
             services::Umwelt().uhr = uhr;
         }
     } aufraeumen;
+
+    // Virtual time is in force before the simulator is made: its time
+    // events count from there.
+    if (optionen.virtuelleZeit) {
+        std::string fehler;
+        auto start = services::VirtuellerStart(std::getenv("SOURCE_DATE_EPOCH"), fehler);
+        if (!start) {
+            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+            return 12;
+        }
+        virtuelleUhr.emplace(*start);
+        services::Umwelt().uhr = &*virtuelleUhr;
+    }
 
     if (optionen.panel) {
         std::string grund = panel::PanelVorbereiten(optionen.port);
@@ -119,12 +124,13 @@ int Hauptprogramm(int argc, char** argv) {
             }
         };
     }
+    interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());
     // Virtual time plays no sound: the run does not last as long as one.
     services::SetzeSoundgeraet(optionen.virtuelleZeit ? &services::SdlGeraetStumm()
                                                       : &services::SdlGeraet());
     services::SignaleAbfangen();
-    int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
+    int code = optionen.panel ? panel::PanelLauf(wahl.simulator, optionen.dateien)
                               : interpreter::Programmlauf(optionen.dateien);
     interface::SetzePort(nullptr);
     if (!DiagrammAbschliessen(diagramm.get()) && code == 0) {

@@ -26,6 +26,7 @@ install(FILES
   examples/ampel.txt examples/ampel.szenario
   examples/foerderband.txt examples/foerderband.szenario
   examples/panel_demo.txt examples/panel_demo.szenario
+  examples/interface_test.txt examples/interface_test.szenario
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES paket/taktler.bash
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME taktler)

@@ -1,6 +1,10 @@
 // The three exchanges of the wire protocol. Every edge is a write of the
-// program; nothing is checked, awaited or retried.
+// program; nothing is awaited or retried. After each exchange the port is
+// asked whether it still works: a fault ends the run before a read is used.
 #include "interface/leitung.h"
+
+#include <array>
+#include <string>
 
 #include "interface/port.h"
 #include "interface/zeitdiagramm.h"
@@ -29,6 +33,67 @@ class Sperre {
   private:
     Port& port_;
 };
+
+// Every access costs its time on the clock in force before it reaches the
+// port (a virtual clock counts it; a port that asks the clock sees it).
+void Schreibe(Port& port, std::uint8_t wert) {
+    services::DieUhr().PortZugriff();
+    port.SchreibeByte(wert);
+}
+
+void SchreibeWort(Port& port, std::uint16_t wert) {
+    services::DieUhr().PortZugriff();
+    port.SchreibeWort(wert);
+}
+
+std::uint8_t Lies(Port& port) {
+    services::DieUhr().PortZugriff();
+    return port.LiesStatus();
+}
+
+// The 24 writes of one frame for the motor byte, and the settling delay.
+void SchreibeRahmen(int motorbyte) {
+    const auto gesendet = static_cast<std::uint8_t>(motorbyte);
+    int p = LoescheBit(0xFF, 1);
+    for (int k = 1; k <= 8; ++k) {
+        p = (motorbyte & 0x80) != 0 ? SetzeBit(p, 3) : LoescheBit(p, 3);
+        motorbyte = (motorbyte << 1) & 0xFF;
+        p = LoescheBit(p, 4);
+        SchreibePort(static_cast<std::uint8_t>(p));
+        p = SetzeBit(p, 4);
+        SchreibePort(static_cast<std::uint8_t>(p));
+        // The last clock pulse also raises bit 1, which closes the frame.
+        p = k < 8 ? LoescheBit(p, 4) : SetzeBit(p, 1);
+        SchreibePort(static_cast<std::uint8_t>(p));
+    }
+    if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
+        diagramm->Motoren(gesendet);
+    }
+
+    // Fixed settling delay after the frame; volatile keeps the loop.
+    volatile int zaehler = 0;
+    for (int i = 1; i < kMotorVerzoegerung; ++i) {
+        zaehler = i;
+    }
+    (void)zaehler;
+}
+
+// A port that fails ends the run the way an abort does: the motors are
+// switched off as far as the port still takes writes, one line says why,
+// and the ending completes the protocol file and the port log. A failed
+// read must never pass for open switches.
+void PortPruefen() {
+    const std::string stoerung = DerPort().Stoerung();
+    if (stoerung.empty()) {
+        return;
+    }
+    for (int i = 0; i < 4; ++i) {
+        SchreibeRahmen(0);
+    }
+    services::FehlerAusgabe("TAKTLER Portfehler: %s; alle Motoren aus gesendet, Lauf abgebrochen\n",
+                            stoerung.c_str());
+    services::ProgrammBeenden(12);
+}
 
 void PruefeBitnummer(int bit) {
     if (bit < 1 || bit > 8) {
@@ -62,11 +127,11 @@ int SetzeMotorBits(char richtung, int wert, int bitL, int bitR) {
 }
 
 void SchreibePort(std::uint8_t wert) {
-    DerPort().SchreibeByte(wert);
+    Schreibe(DerPort(), wert);
 }
 
 int LiesStatus() {
-    return DerPort().LiesStatus();
+    return Lies(DerPort());
 }
 
 void SendeMotoren(InterfaceDS& ds) {
@@ -75,30 +140,9 @@ void SendeMotoren(InterfaceDS& ds) {
     motorbyte = SetzeMotorBits(ds.Motoren[1], motorbyte, 3, 4);
     motorbyte = SetzeMotorBits(ds.Motoren[2], motorbyte, 5, 6);
     motorbyte = SetzeMotorBits(ds.Motoren[3], motorbyte, 7, 8);
-    const auto gesendet = static_cast<std::uint8_t>(motorbyte);
 
-    int p = LoescheBit(0xFF, 1);
-    for (int k = 1; k <= 8; ++k) {
-        p = (motorbyte & 0x80) != 0 ? SetzeBit(p, 3) : LoescheBit(p, 3);
-        motorbyte = (motorbyte << 1) & 0xFF;
-        p = LoescheBit(p, 4);
-        SchreibePort(static_cast<std::uint8_t>(p));
-        p = SetzeBit(p, 4);
-        SchreibePort(static_cast<std::uint8_t>(p));
-        // The last clock pulse also raises bit 1, which closes the frame.
-        p = k < 8 ? LoescheBit(p, 4) : SetzeBit(p, 1);
-        SchreibePort(static_cast<std::uint8_t>(p));
-    }
-    if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
-        diagramm->Motoren(gesendet);
-    }
-
-    // Fixed settling delay after the frame; volatile keeps the loop.
-    volatile int zaehler = 0;
-    for (int i = 1; i < kMotorVerzoegerung; ++i) {
-        zaehler = i;
-    }
-    (void)zaehler;
+    SchreibeRahmen(motorbyte);
+    PortPruefen();
 }
 
 void LiesEingaenge(InterfaceDS& ds) {
@@ -107,6 +151,8 @@ void LiesEingaenge(InterfaceDS& ds) {
     p = LoescheBit(p, 3);
     p = LoescheBit(p, 4);
     SchreibePort(static_cast<std::uint8_t>(p));
+    Zeitdiagramm* diagramm = AktivesZeitdiagramm();
+    std::array<std::uint64_t, 8> gelesenUm{};
     for (int n = 7; n >= 0; --n) {
         p = SetzeBit(p, 4);
         SchreibePort(static_cast<std::uint8_t>(p));
@@ -115,40 +161,50 @@ void LiesEingaenge(InterfaceDS& ds) {
         }
         p = LoescheBit(p, 4);
         SchreibePort(static_cast<std::uint8_t>(p));
-        const bool zu = (LiesStatus() & kBitEingang) != 0;
-        ds.Eingaenge[static_cast<std::size_t>(n)] = zu ? '1' : '0';
-        if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
-            diagramm->Schalter(n + 1, zu);
+        ds.Eingaenge[static_cast<std::size_t>(n)] = (LiesStatus() & kBitEingang) != 0 ? '1' : '0';
+        if (diagramm != nullptr) {
+            gelesenUm[static_cast<std::size_t>(n)] = services::DieUhr().MonotonUs();
+        }
+    }
+    PortPruefen();
+    // Only reads of a working port reach the diagram, each at its own time.
+    if (diagramm != nullptr) {
+        for (int n = 7; n >= 0; --n) {
+            const auto i = static_cast<std::size_t>(n);
+            diagramm->Schalter(n + 1, ds.Eingaenge[i] == '1', gelesenUm[i]);
         }
     }
 }
 
 std::int32_t MesseAnalog(int leerByte, int triggerByte) {
-    Port& port = DerPort();
-    Sperre sperre(port);
-    const auto leer = static_cast<std::uint16_t>(static_cast<std::uint8_t>(leerByte));
-    const auto trigger = static_cast<std::uint16_t>(static_cast<std::uint8_t>(triggerByte));
-    port.SchreibeWort(leer);
-    port.SchreibeWort(trigger);
-    port.SchreibeWort(leer);
-
-    // Nothing but the read, the test and the counters: the count's scale is
-    // the speed of this loop.
-    std::uint16_t probe = 0;
-    bool scharf = false;
     std::int32_t anzahl = 0;
-    for (;;) {
-        ++probe;
-        if (probe == kAnalogFenster) {
-            break;
-        }
-        if ((port.LiesStatus() & kBitAnalog) == 0) {
-            scharf = true;
-        } else if (scharf) {
-            scharf = false;
-            ++anzahl;
+    {
+        Port& port = DerPort();
+        Sperre sperre(port);
+        const auto leer = static_cast<std::uint16_t>(static_cast<std::uint8_t>(leerByte));
+        const auto trigger = static_cast<std::uint16_t>(static_cast<std::uint8_t>(triggerByte));
+        SchreibeWort(port, leer);
+        SchreibeWort(port, trigger);
+        SchreibeWort(port, leer);
+
+        // Nothing but the read, the test and the counters: the count's scale
+        // is the speed of this loop.
+        std::uint16_t probe = 0;
+        bool scharf = false;
+        for (;;) {
+            ++probe;
+            if (probe == kAnalogFenster) {
+                break;
+            }
+            if ((Lies(port) & kBitAnalog) == 0) {
+                scharf = true;
+            } else if (scharf) {
+                scharf = false;
+                ++anzahl;
+            }
         }
     }
+    PortPruefen();  // outside the window
     return anzahl;
 }
 
@@ -159,15 +215,18 @@ void MesseAnalogPegel(InterfaceDS& ds, int eingang) {
     std::int32_t& ziel = eingang == 1 ? ds.Analog1 : ds.Analog2;
     const std::uint8_t trigger = eingang == 1 ? 0xE1 : 0xD1;
     ziel = 0;
-    Sperre sperre(DerPort());
-    SchreibePort(0xFB);
-    SchreibePort(trigger);
-    SchreibePort(0xFB);
-    for (int probe = 1; probe < kPegelFenster; ++probe) {
-        if ((LiesStatus() & kBitAnalog) == 0) {
-            ++ziel;
+    {
+        Sperre sperre(DerPort());
+        SchreibePort(0xFB);
+        SchreibePort(trigger);
+        SchreibePort(0xFB);
+        for (int probe = 1; probe < kPegelFenster; ++probe) {
+            if ((LiesStatus() & kBitAnalog) == 0) {
+                ++ziel;
+            }
         }
     }
+    PortPruefen();
     if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
         diagramm->Analog(eingang, ziel);
     }

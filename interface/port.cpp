@@ -1,7 +1,5 @@
 #include "interface/port.h"
 
-#include "services/umgebung.h"
-
 namespace taktler::interface {
 
 namespace {
@@ -29,40 +27,11 @@ Port*& InstallierterPort() {
     return port;
 }
 
-Port& Ziel() {
-    Port* port = InstallierterPort();
-    return port != nullptr ? *port : DerLeerePort();
-}
-
-// Every access of the protocol passes here: the clock counts its cost
-// (before the access, so a port that asks the clock sees it) and the
-// installed port carries it out.
-class Zugriffsseam : public Port {
-  public:
-    void SchreibeByte(std::uint8_t wert) override {
-        services::DieUhr().PortZugriff();
-        Ziel().SchreibeByte(wert);
-    }
-    void SchreibeWort(std::uint16_t wert) override {
-        services::DieUhr().PortZugriff();
-        Ziel().SchreibeWort(wert);
-    }
-    std::uint8_t LiesStatus() override {
-        services::DieUhr().PortZugriff();
-        return Ziel().LiesStatus();
-    }
-    void Sperren() override { Ziel().Sperren(); }
-    void Freigeben() override { Ziel().Freigeben(); }
-    void SetzeNotizZiel(std::function<void(const std::string&)> ziel) override {
-        Ziel().SetzeNotizZiel(std::move(ziel));
-    }
-};
-
 }  // namespace
 
 Port& DerPort() {
-    static Zugriffsseam seam;
-    return seam;
+    Port* port = InstallierterPort();
+    return port != nullptr ? *port : DerLeerePort();
 }
 
 void SetzePort(Port* port) {

@@ -27,12 +27,13 @@ class Port {
     // Where a port that models the device reports what it did ("# ..." lines
     // of the port log). Ports without such notes ignore it.
     virtual void SetzeNotizZiel(std::function<void(const std::string&)> ziel) { (void)ziel; }
+    // Why the port no longer works, naming it, or "" while it works. Asked
+    // after every exchange; a real port looks at the system here.
+    virtual std::string Stoerung() { return {}; }
 };
 
-// The port all exchanges use: the installed one, reached through a seam that
-// reports every byte write, 16-bit write and status read to the clock
-// (services::Uhr::PortZugriff). Until one is installed the protocol talks to
-// a port that ignores writes and reads 0.
+// The port all exchanges use. Null until one is installed; the protocol
+// then talks to a port that ignores writes and reads 0.
 Port& DerPort();
 void SetzePort(Port* port);
 

@@ -9,6 +9,10 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
+// Holds the lines of a whole measurement window (4999 reads of 9 bytes and
+// the trigger writes), so that the buffer is never written out inside one.
+constexpr std::size_t kPuffer = 1 << 16;
+
 // Hand-made hex: a measurement logs 5000 reads, printf would slow it down.
 char* Hex(char* ziel, unsigned wert, int stellen) {
     for (int i = stellen - 1; i >= 0; --i) {
@@ -34,7 +38,7 @@ std::unique_ptr<PortLog> PortLog::Oeffne(std::unique_ptr<Port> innen, const std:
         fehler = datei + ": Port-Protokoll kann nicht angelegt werden: " + std::strerror(errno);
         return nullptr;
     }
-    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
+    std::setvbuf(f, nullptr, _IOFBF, kPuffer);
     return std::unique_ptr<PortLog>(new PortLog(std::move(innen), f));
 }
 
@@ -88,12 +92,15 @@ std::uint8_t PortLog::LiesStatus() {
 
 void PortLog::Sperren() {
     Zeile("CLI\n", 4);
+    // A write to the file inside the window would stretch it.
+    std::fflush(datei_);
     innen_->Sperren();
 }
 
 void PortLog::Freigeben() {
-    innen_->Freigeben();
+    // Before the port's own notes on the window (its duration).
     Zeile("STI\n", 4);
+    innen_->Freigeben();
 }
 
 void PortLog::SetzeNotizZiel(std::function<void(const std::string&)> ziel) {

@@ -31,6 +31,7 @@ class PortLog : public Port {
     void Freigeben() override;
     // Notes go to the log and then on to this target.
     void SetzeNotizZiel(std::function<void(const std::string&)> ziel) override;
+    std::string Stoerung() override { return innen_->Stoerung(); }
 
   private:
     PortLog(std::unique_ptr<Port> innen, std::FILE* datei);

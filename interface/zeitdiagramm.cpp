@@ -78,11 +78,10 @@ std::uint64_t Zeitdiagramm::Zeit() const {
     return services::DieUhr().MonotonUs() - startUs_;
 }
 
-void Zeitdiagramm::Stempel() {
-    const std::uint64_t jetzt = Zeit();
-    if (jetzt > letzteZeit_) {
-        letzteZeit_ = jetzt;
-        std::fprintf(datei_, "#%llu\n", static_cast<unsigned long long>(jetzt));
+void Zeitdiagramm::Stempel(std::uint64_t zeit) {
+    if (zeit > letzteZeit_) {
+        letzteZeit_ = zeit;
+        std::fprintf(datei_, "#%llu\n", static_cast<unsigned long long>(zeit));
     }
 }
 
@@ -121,20 +120,20 @@ void Zeitdiagramm::Motoren(std::uint8_t motorbyte) {
         const auto bits = static_cast<std::uint8_t>((motorbyte >> (2 * m)) & 3U);
         if (bits != motoren_[m]) {
             motoren_[m] = bits;
-            Stempel();
+            Stempel(Zeit());
             Vektor(bits, 2, kMotor[m]);
         }
     }
 }
 
-void Zeitdiagramm::Schalter(int k, bool zu) {
+void Zeitdiagramm::Schalter(int k, bool zu, std::uint64_t gelesenUm) {
     if (datei_ == nullptr || k < 1 || k > 8) {
         return;
     }
     auto& alt = schalter_[static_cast<std::size_t>(k - 1)];
     if (alt != zu) {
         alt = zu;
-        Stempel();
+        Stempel(gelesenUm - startUs_);
         Skalar(zu, kSchalter[k - 1]);
     }
 }
@@ -146,7 +145,7 @@ void Zeitdiagramm::Analog(int k, std::int32_t wert) {
     auto& alt = analog_[static_cast<std::size_t>(k - 1)];
     if (alt != wert) {
         alt = wert;
-        Stempel();
+        Stempel(Zeit());
         Vektor(static_cast<std::uint32_t>(wert), 0, kAnalog[k - 1]);
     }
 }
@@ -156,7 +155,7 @@ void Zeitdiagramm::Nothalt(bool scharf) {
         return;
     }
     nothalt_ = scharf;
-    Stempel();
+    Stempel(Zeit());
     Skalar(scharf, kNothalt);
 }
 

@@ -27,9 +27,11 @@ class Zeitdiagramm {
     Zeitdiagramm(const Zeitdiagramm&) = delete;
     Zeitdiagramm& operator=(const Zeitdiagramm&) = delete;
 
-    void Motoren(std::uint8_t motorbyte);   // the frame just completed
-    void Schalter(int k, bool zu);          // k = 1..8, as the read just saw it
-    void Analog(int k, std::int32_t wert);  // k = 1..2, the measurement just ended
+    // A change is stamped now on the clock in force; a switch at the clock's
+    // MonotonUs() of the read that saw it.
+    void Motoren(std::uint8_t motorbyte);                    // the frame just completed
+    void Schalter(int k, bool zu, std::uint64_t gelesenUm);  // k = 1..8
+    void Analog(int k, std::int32_t wert);                   // k = 1..2, the measurement just ended
     void Nothalt(bool scharf);
 
     // Writes the time stamp of the end and closes the file. Gives false,
@@ -40,8 +42,9 @@ class Zeitdiagramm {
   private:
     Zeitdiagramm(std::FILE* datei, std::string name);
     std::uint64_t Zeit() const;
-    // Before a change: writes the time stamp if it is not the current one.
-    void Stempel();
+    // Before a change at zeit (since the start): writes its time stamp
+    // unless it is the current one.
+    void Stempel(std::uint64_t zeit);
     void Skalar(bool wert, const char* kennung);
     void Vektor(std::uint32_t wert, int bits, const char* kennung);
 

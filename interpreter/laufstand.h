@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "interface/interface.h"
+
 namespace taktler::interpreter {
 
 struct Laufstand {
@@ -12,6 +14,8 @@ struct Laufstand {
     std::int32_t tracelevel = 0;
     bool nothaltAktiv = false;
     std::int32_t nothaltSchalter = 0;  // 1..8 while armed
+    // The interface record: motors as last sent, inputs as last read.
+    interface::InterfaceDS schnittstelle;
 };
 
 Laufstand Stand();

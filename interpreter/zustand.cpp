@@ -19,6 +19,7 @@ Laufstand Stand() {
     s.tracelevel = z.Tracelevel;
     s.nothaltAktiv = z.NothaltAktiv != 0;
     s.nothaltSchalter = z.NothaltSchalter + 1;
+    s.schnittstelle = z.interfaceDS;
     return s;
 }
 

@@ -303,7 +303,7 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAndTheRunEqualsTheScenarioDrivenOne) {
 
 TEST_F(PanelTmuxTest, EscStopsTheMotorsAndEndsLikeCtrlC) {
     SchreibeDatei(dir / "k.txt", "EINSCHALTEN MOTOR1 LINKS\nBIS SCHALTER1 = 1\nENDE_BIS\n");
-    ASSERT_TRUE(tmux.Starte(Befehl("--panel --port-log=panel.log k.txt p.txt"), 80, 24));
+    ASSERT_TRUE(tmux.Starte(Befehl("--panel --port=sim --port-log=panel.log k.txt p.txt"), 80, 24));
     ASSERT_TRUE(tmux.WarteAuf({"MOTOR1 rechts R >>>", "BIS SCHALTER1"})) << tmux.letztes;
     tmux.Tasten("Escape");
     EXPECT_EQ(Exitcode(dir / "code.txt"), 128 + 2);
@@ -314,19 +314,19 @@ TEST_F(PanelTmuxTest, EscStopsTheMotorsAndEndsLikeCtrlC) {
 
 TEST_F(PanelTmuxTest, TooSmallATerminalEndsBeforeAnythingIsSent) {
     SchreibeDatei(dir / "k.txt", "MELDUNG A\n");
-    ASSERT_TRUE(tmux.Starte(Befehl("--panel --port-log=panel.log k.txt p.txt"), 79, 30));
+    ASSERT_TRUE(tmux.Starte(Befehl("--panel --port=sim --port-log=panel.log k.txt p.txt"), 79, 30));
     EXPECT_EQ(Exitcode(dir / "code.txt"), 12);
     EXPECT_TRUE(tmux.WarteAuf({"mindestens 80x24 Zeichen", "79x30"}, true)) << tmux.letztes;
     EXPECT_FALSE(DateiExistiert(dir / "panel.log"));
 }
 
-// Without any terminal, and on a real port, --panel refuses at once.
+// Without any terminal --panel refuses at once, before any port is opened.
 TEST(PanelOhneTerminal, RefusesWithOneLineAndWritesNothing) {
     TempVerzeichnis dir;
     SchreibeDatei(dir / "k.txt", "MELDUNG A\n");
     for (const auto& [option, text] : std::vector<std::pair<std::string, std::string>>{
              {"--port=sim", "Standardeingabe und Standardausgabe sind keines"},
-             {"--port=parport0", "nur auf dem simulierten Interface, nicht mit --port=parport0"}}) {
+             {"--port=parport7", "Standardeingabe und Standardausgabe sind keines"}}) {
         Aufruf a =
             StarteTaktler({"--panel", option, "--port-log=port.log", "k.txt", "p.txt"}, dir.pfad());
         EXPECT_EQ(a.code, 12) << option;

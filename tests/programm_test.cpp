@@ -206,9 +206,11 @@ TEST_F(ProgrammTest, SoundOfAWaveFilePlaysThroughTheAudioDriverInRealTimeOnly) {
     }
 }
 
-TEST_F(ProgrammTest, ExamplesRunToTheirEnd) {
-    for (const std::string name : {"ampel", "foerderband"}) {
+TEST_F(ProgrammTest, ExamplesAreCleanAndRunToTheirEnd) {
+    for (const std::string name : {"ampel", "foerderband", "interface_test"}) {
         std::string quelle = std::string(TAKTLER_QUELLEN) + "/examples/" + name;
+        auto p = StarteTaktler({"--pruefen", quelle + ".txt"}, dir.pfad());
+        EXPECT_EQ(p.aus, quelle + ".txt: 0 Fehler, 0 Warnung(en)\n") << p.fehler;
         auto a = StarteTaktler(
             {"--sim=" + quelle + ".szenario", quelle + ".txt", dir / (name + ".prot")}, dir.pfad());
         EXPECT_EQ(a.code, 0) << name << "\n" << a.aus << a.fehler;
