@@ -2,6 +2,7 @@
 // times, reproducible outputs, what real VCD readers make of the file, and
 // the example that checks a command file against a stored copy.
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -267,6 +268,7 @@ class Last {
         for (pid_t& kind : kinder_) {
             kind = fork();
             if (kind == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives the test
                 for (volatile unsigned long i = 0;; i = i + 1) {
                 }
             }
@@ -335,6 +337,7 @@ INSTANTIATE_TEST_SUITE_P(
         Reproduktion{"Ampel", "ampel.txt", "ampel.szenario", "", 0},
         Reproduktion{"Foerderband", "foerderband.txt", "foerderband.szenario", "", 0},
         Reproduktion{"PanelDemo", "panel_demo.txt", "panel_demo.szenario", "weiter\n", 0},
+        Reproduktion{"InterfaceTest", "interface_test.txt", "interface_test.szenario", "", 0},
         // Clicks, a subroutine in a time loop, both analog thresholds, the
         // maximum, PAUSE. A press lasts long enough for the loop to see it:
         // the emergency stop's reads count as input reads too.
