@@ -1,7 +1,6 @@
 #include "app/hauptprogramm.h"
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,20 +18,6 @@
 #include "services/virtuelleuhr.h"
 
 namespace taktler::app {
-
-namespace {
-
-// Gives false when the diagram could not be written completely (and says so).
-bool DiagrammAbschliessen(interface::Zeitdiagramm* diagramm) {
-    std::string fehler;
-    if (diagramm != nullptr && !diagramm->Abschliessen(fehler)) {
-        services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 int Hauptprogramm(int argc, char** argv) {
     Optionen optionen = ParseOptionen(argc, argv);
@@ -61,19 +46,23 @@ int Hauptprogramm(int argc, char** argv) {
     if (optionen.pruefen) {
         return interpreter::Pruefen(optionen.dateien);  // before any port is opened
     }
+    // Before anything is opened for writing.
+    std::string gleich = GleicheDatei(Dateirollen(optionen));
+    if (!gleich.empty()) {
+        services::FehlerAusgabe("taktler: %s\n", gleich.c_str());
+        return 12;
+    }
     if (optionen.antwort) {
         services::StandardFenster().festeAntwort = optionen.antwort;
     }
 
     std::optional<services::VirtuelleUhr> virtuelleUhr;
     std::unique_ptr<interface::Zeitdiagramm> diagramm;
-    // The seams this function installs are gone when it returns.
+    // The seams this function installs are gone when it is left.
     struct Aufraeumen {
-        std::function<void(int)> ende = services::Umwelt().ende;
         services::Uhr* uhr = services::Umwelt().uhr;
         ~Aufraeumen() {
             interface::SetzeZeitdiagramm(nullptr);
-            services::Umwelt().ende = ende;
             services::Umwelt().uhr = uhr;
         }
     } aufraeumen;
@@ -115,14 +104,6 @@ int Hauptprogramm(int argc, char** argv) {
             return 12;
         }
         interface::SetzeZeitdiagramm(diagramm.get());
-        // An abort or a signal ends the process from deep inside the run:
-        // the diagram gets its end there.
-        services::Umwelt().ende = [&diagramm, vorher = aufraeumen.ende](int code) {
-            DiagrammAbschliessen(diagramm.get());
-            if (vorher) {
-                vorher(code);
-            }
-        };
     }
     interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());
@@ -132,11 +113,10 @@ int Hauptprogramm(int argc, char** argv) {
     services::SignaleAbfangen();
     int code = optionen.panel ? panel::PanelLauf(wahl.simulator, optionen.dateien)
                               : interpreter::Programmlauf(optionen.dateien);
-    interface::SetzePort(nullptr);
-    if (!DiagrammAbschliessen(diagramm.get()) && code == 0) {
-        code = 12;
-    }
-    return code;
+    // The end finishes the protocol file and the port log while the port is
+    // still there: a signal during a wait for them still switches the
+    // motors off.
+    services::ProgrammBeenden(code);
 }
 
 }  // namespace taktler::app

@@ -1,8 +1,33 @@
 #include "app/optionen.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <system_error>
+
 namespace taktler::app {
 
 namespace {
+
+// What makes two paths the same file, as one comparable text; empty for a
+// device, which several roles may share.
+std::string Identitaet(const std::string& pfad) {
+    struct stat info {};
+    if (::stat(pfad.c_str(), &info) == 0) {
+        if (S_ISCHR(info.st_mode)) {
+            return {};
+        }
+        return "inode " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    }
+    std::error_code ec;
+    std::filesystem::path absolut = std::filesystem::absolute(pfad, ec);
+    std::filesystem::path aufgeloest = std::filesystem::weakly_canonical(absolut, ec);
+    return "pfad " + (ec ? absolut : aufgeloest).lexically_normal().string();
+}
+
+std::string Zeige(const Dateirolle& d) {
+    return d.rolle.back() == '=' ? d.rolle + d.pfad : d.rolle + " " + d.pfad;
+}
 
 // Splits "--name=wert"; hatWert tells whether a '=' was there.
 void Zerlege(const std::string& arg, std::string& name, std::string& wert, bool& hatWert) {
@@ -104,6 +129,39 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
         }
     }
     return o;
+}
+
+std::vector<Dateirolle> Dateirollen(const Optionen& optionen) {
+    std::vector<Dateirolle> rollen;
+    const char* const dateirollen[] = {"Kommandodatei", "Protokolldatei"};
+    for (std::size_t i = 0; i < 2 && i < optionen.dateien.size(); ++i) {
+        rollen.push_back({dateirollen[i], optionen.dateien[i]});
+    }
+    if (!optionen.port.simDatei.empty()) {
+        rollen.push_back({"--sim=", optionen.port.simDatei});
+    }
+    if (!optionen.port.logDatei.empty()) {
+        rollen.push_back({"--port-log=", optionen.port.logDatei});
+    }
+    if (!optionen.vcdDatei.empty()) {
+        rollen.push_back({"--vcd=", optionen.vcdDatei});
+    }
+    return rollen;
+}
+
+std::string GleicheDatei(const std::vector<Dateirolle>& rollen) {
+    std::vector<std::string> identitaeten;
+    for (const Dateirolle& rolle : rollen) {
+        identitaeten.push_back(Identitaet(rolle.pfad));
+    }
+    for (std::size_t i = 0; i < rollen.size(); ++i) {
+        for (std::size_t k = i + 1; k < rollen.size(); ++k) {
+            if (!identitaeten[i].empty() && identitaeten[i] == identitaeten[k]) {
+                return Zeige(rollen[i]) + " und " + Zeige(rollen[k]) + " sind dieselbe Datei";
+            }
+        }
+    }
+    return {};
 }
 
 std::string Hilfetext() {

@@ -44,6 +44,9 @@ struct DateiADO {
     std::array<char, kPfadLaenge> Pfad{};
     char WeitereSaetze = 1;
     Pfadzerlegung* Verzeichnisse = nullptr;
+    // Not in the product's record: the error number of the first write that
+    // failed on the open stream, for the report when it is closed.
+    int Schreibfehler = 0;
 };
 
 // Module-wide state shared by all objects: one copy, owned by the module.
@@ -59,6 +62,7 @@ struct DateiModulzustand {
     std::array<char, 32> DatumAnlage{};
     std::array<char, 256> Kopierpuffer{};  // KopiereBlockweise, blocks of 255
     std::string Text;                      // trace lines of LiesSatz, reused
+    std::size_t Abschluss = 0;  // key of the program end's finisher while written streams are open
 };
 
 // The module's state, and its reset: closes and frees every object still
@@ -75,11 +79,15 @@ std::uint8_t OeffnenRead(DateiADO* datei);
 std::uint8_t OeffnenWrite(DateiADO* datei);
 std::uint8_t OeffneAppend(DateiADO* datei);
 std::uint8_t OeffneReadWrite(DateiADO* datei);
+// Closes the stream; a stream written to that lost data (a failed write, or
+// a failed close) is reported with the path and the system's reason.
 std::uint8_t Schliessen(DateiADO* datei);
 const struct stat* Status(DateiADO* datei);
 std::uint8_t ExistiertDatei(DateiADO* datei);
 std::uint8_t GeheZumErstenSatz(DateiADO* datei);
-// Reads one record into puffer; never stores more than kapazitaet bytes.
+// Reads one record into puffer; never stores more than kapazitaet bytes. A
+// UTF-8 byte-order mark at the start of the file is skipped; a read error is
+// an abort, not the end of the file.
 std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet);
 std::uint8_t SchreibSatz(DateiADO* datei, const char* text);
 

@@ -1,4 +1,5 @@
 #include "datei/datei.h"
+#include "services/abschluss.h"
 
 namespace taktler::datei {
 
@@ -16,6 +17,7 @@ void ModulZuruecksetzen() {
         delete datei->Verzeichnisse;
         delete datei;
     }
+    services::AusgabeAbmelden(z.Abschluss);
     z = DateiModulzustand{};
 }
 

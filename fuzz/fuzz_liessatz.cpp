@@ -31,7 +31,8 @@ struct Modell {
 // The record rules written out plainly.
 Modell Erwartet(const std::string& d, std::uint32_t kapazitaet) {
     Modell m;
-    std::size_t i = 0;
+    // A UTF-8 byte-order mark at the start is no part of the first record.
+    std::size_t i = d.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     auto naechstes = [&]() -> int {
         return i < d.size() ? static_cast<unsigned char>(d[i++]) : -1;
     };

@@ -129,8 +129,8 @@ std::vector<std::string> ListePorts(PortSystem& system, std::string* hinweis) {
 
 PortAmEnde::PortAmEnde(GewaehlterPort& wahl) : vorher_(services::Umwelt().ende) {
     services::Umwelt().ende = [&wahl, vorher = vorher_](int code) {
-        // The simulator holds nothing of the machine; its log is a stdio
-        // stream that the ending flushes anyway.
+        // The simulator holds nothing of the machine; its log the ending
+        // finishes anyway.
         if (wahl.simulator == nullptr && wahl.port) {
             SetzePort(nullptr);
             wahl.port.reset();

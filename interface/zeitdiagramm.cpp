@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "services/abschluss.h"
 #include "services/umgebung.h"
 
 namespace taktler::interface {
@@ -67,11 +68,32 @@ Zeitdiagramm::Zeitdiagramm(std::FILE* datei, std::string name)
     }
     Skalar(false, kNothalt);
     std::fputs("$end\n", datei_);
+    abschluss_ = services::AusgabeAnmelden([this] { Abschliessen(); });
+    Pruefen();
 }
 
 Zeitdiagramm::~Zeitdiagramm() {
-    std::string fehler;
-    Abschliessen(fehler);
+    try {
+        Abschliessen();
+    } catch (...) {
+        // Only the test seam's exit throws; a destructor must not pass it on.
+    }
+}
+
+void Zeitdiagramm::Pruefen() {
+    if (datei_ != nullptr && std::ferror(datei_) != 0) {
+        Verloren(errno);
+    }
+}
+
+void Zeitdiagramm::Verloren(int fehler) {
+    services::AusgabeAbmelden(abschluss_);
+    if (datei_ != nullptr) {
+        std::fclose(datei_);
+        datei_ = nullptr;
+    }
+    services::Ausgabefehler(name_ + ": Zeitdiagramm kann nicht geschrieben werden: " +
+                            std::strerror(fehler != 0 ? fehler : EIO));
 }
 
 std::uint64_t Zeitdiagramm::Zeit() const {
@@ -124,6 +146,7 @@ void Zeitdiagramm::Motoren(std::uint8_t motorbyte) {
             Vektor(bits, 2, kMotor[m]);
         }
     }
+    Pruefen();
 }
 
 void Zeitdiagramm::Schalter(int k, bool zu, std::uint64_t gelesenUm) {
@@ -135,6 +158,7 @@ void Zeitdiagramm::Schalter(int k, bool zu, std::uint64_t gelesenUm) {
         alt = zu;
         Stempel(gelesenUm - startUs_);
         Skalar(zu, kSchalter[k - 1]);
+        Pruefen();
     }
 }
 
@@ -147,6 +171,7 @@ void Zeitdiagramm::Analog(int k, std::int32_t wert) {
         alt = wert;
         Stempel(Zeit());
         Vektor(static_cast<std::uint32_t>(wert), 0, kAnalog[k - 1]);
+        Pruefen();
     }
 }
 
@@ -157,11 +182,13 @@ void Zeitdiagramm::Nothalt(bool scharf) {
     nothalt_ = scharf;
     Stempel(Zeit());
     Skalar(scharf, kNothalt);
+    Pruefen();
 }
 
-bool Zeitdiagramm::Abschliessen(std::string& fehler) {
+void Zeitdiagramm::Abschliessen() {
+    services::AusgabeAbmelden(abschluss_);
     if (datei_ == nullptr) {
-        return true;
+        return;
     }
     // Every time stamp so far carries changes; the end gets one of its own,
     // after the last change, so that a viewer shows that change for at least
@@ -169,18 +196,15 @@ bool Zeitdiagramm::Abschliessen(std::string& fehler) {
     letzteZeit_ = std::max(Zeit(), letzteZeit_ + 1);
     std::fprintf(datei_, "#%llu\n", static_cast<unsigned long long>(letzteZeit_));
     errno = 0;
-    bool ok = std::fflush(datei_) == 0 && std::ferror(datei_) == 0;
-    int grund = errno;
-    if (std::fclose(datei_) != 0 && ok) {
-        ok = false;
-        grund = errno;
+    int fehler =
+        std::fflush(datei_) == 0 && std::ferror(datei_) == 0 ? 0 : (errno != 0 ? errno : EIO);
+    if (std::fclose(datei_) != 0 && fehler == 0) {
+        fehler = errno;
     }
     datei_ = nullptr;
-    if (!ok) {
-        fehler = name_ + ": Zeitdiagramm unvollstaendig geschrieben: " +
-                 std::strerror(grund != 0 ? grund : EIO);
+    if (fehler != 0) {
+        Verloren(fehler);
     }
-    return ok;
 }
 
 }  // namespace taktler::interface

@@ -34,10 +34,11 @@ class Zeitdiagramm {
     void Analog(int k, std::int32_t wert);                   // k = 1..2, the measurement just ended
     void Nothalt(bool scharf);
 
-    // Writes the time stamp of the end and closes the file. Gives false,
-    // with the reason, when the file could not be written completely.
-    // Later calls and the changes after it do nothing.
-    bool Abschliessen(std::string& fehler);
+    // Writes the time stamp of the end and closes the file; the program's
+    // end does it for every way the program ends. A file that lost data is
+    // reported (services::Ausgabefehler). Later calls and the changes after
+    // it do nothing.
+    void Abschliessen();
 
   private:
     Zeitdiagramm(std::FILE* datei, std::string name);
@@ -47,6 +48,9 @@ class Zeitdiagramm {
     void Stempel(std::uint64_t zeit);
     void Skalar(bool wert, const char* kennung);
     void Vektor(std::uint32_t wert, int bits, const char* kennung);
+    // After writing: a write that failed closes the file and reports it.
+    void Pruefen();
+    void Verloren(int fehler);
 
     std::FILE* datei_;
     std::string name_;
@@ -56,6 +60,7 @@ class Zeitdiagramm {
     std::array<bool, 8> schalter_{};
     std::array<std::int32_t, 2> analog_{};
     bool nothalt_ = false;
+    std::size_t abschluss_ = 0;  // the program end's finisher
 };
 
 // The diagram the protocol and the interpreter report to; null while the run

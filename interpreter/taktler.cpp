@@ -9,6 +9,7 @@
 #include "interpreter/schleifen.h"
 #include "interpreter/unterprogramme.h"
 #include "interpreter/zustand.h"
+#include "services/abschluss.h"
 #include "services/fehler.h"
 #include "services/strtools.h"
 #include "services/umgebung.h"
@@ -42,28 +43,20 @@ bool UmgebendAusfuehrend(const Kommandozeile& kz) {
     return kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe - 1)] == 1;
 }
 
-// Acts on Ctrl-C and termination where the emergency stop is checked:
-// motors off, protocol closed, then the signal's own ending.
-void UnterbrechungPruefen() {
-    int signal = services::UnterbrochenesSignal();
-    if (signal == 0) {
-        return;
-    }
-    services::SignaleGesperrt gesperrt;
+// What Ctrl-C and termination do, wherever the run notices them (the
+// emergency-stop checks, and every wait): all motors off first; the end by
+// the signal then finishes the protocol file and the port log.
+void Unterbrochen(int signal) {
     Programmzustand& z = Zustand();
     for (int motor = 1; motor <= 4; ++motor) {
         interface::MotorStop(*z.Interface, motor);
     }
-    if (z.Protokolldatei != nullptr) {
-        z.Protokolldatei = datei::Dispose(z.Protokolldatei);
-    }
     services::FehlerAusgabe("TAKTLER unterbrochen (%s): alle Motoren ausgeschaltet\n",
                             services::SignalName(signal));
-    services::ProgrammBeendenDurchSignal(signal);
 }
 
 void NothaltPruefen(Kommandozeile& kz) {
-    UnterbrechungPruefen();
+    services::UnterbrechungPruefen();
     if (Zustand().NothaltAktiv != 0) {
         Nothalt(kz);
     }
@@ -172,6 +165,8 @@ bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
 
 void Programmabbruch(std::string_view modul, std::string_view funktion, std::string_view text) {
     Programmzustand& z = Zustand();
+    // A banner that cannot be written is reported, and the abort goes on.
+    services::EndeBeginnt();
     if (z.Protokolldatei != nullptr) {
         datei::SchreibSatz(z.Protokolldatei, "---- PROGRAMMABBRUCH ------");
         datei::SchreibSatz(z.Protokolldatei, std::string(modul).c_str());
@@ -218,6 +213,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     Programmzustand& z = Zustand();
     z.Interface = &z.interfaceDS;
     interface::InterfaceInit(*z.Interface);
+    services::SetzeUnterbrechungsaktion(Unterbrochen);
 
     services::FehlerAusgabe("%s\n", kModul);
     if (dateien.size() < 2 || dateien.size() > 6) {
@@ -274,7 +270,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
         }
     }
     // A signal during the last line (an EXIT skips the second check).
-    UnterbrechungPruefen();
+    services::UnterbrechungPruefen();
 
     std::array<char, 32> datum{};
     datum_undZeit(datum.data(), datum.size());

@@ -20,14 +20,16 @@ class Konsole {
     virtual void Aus(std::string_view text) = 0;     // standard output
     virtual void Fehler(std::string_view text) = 0;  // standard error
     // PAUSE: reads one whitespace-delimited word; false at end of input
-    // (or when the run is being interrupted).
+    // (or when a signal interrupts the wait: the run acts on it next).
     virtual bool LiesWort() = 0;
 };
 
-// Wall clock in the form the timer object needs (seconds since 1970 and
-// milliseconds), local calendar time for the clock texts, and a monotonic
-// count for elapsed times, the simulated interface's time events and the
-// timing diagram. All four readings of one clock agree with each other.
+// A time record (seconds and milliseconds): the wall clock as Jetzt gives
+// it (seconds since 1970), or a monotonic reading as the timer object keeps
+// it. The clock gives local calendar time for the texts people read, and a
+// monotonic millisecond count for every elapsed time (timer object,
+// simulated interface's time events), in microseconds for the timing
+// diagram. All readings of one clock agree with each other.
 struct Zeitpunkt {
     std::int32_t Sekunden = 0;
     std::uint16_t Millisekunden = 0;
@@ -89,11 +91,14 @@ Nachrichtenfenster& DasFenster();
 // Restores the real console, clock, message box and exit.
 void UmweltZuruecksetzen();
 
-// The one way the program ends with an exit code (0, 12, 99).
+// The one way the program ends with an exit code (0, 12, 99). The output
+// files and standard output are finished first; one that lost data is
+// reported and turns 0 into 12.
 [[noreturn]] void ProgrammBeenden(int code);
 
 // Ends the program by the signal's default action, so that a shell sees an
-// interrupted program. Through the test seam it ends with 128 + signal.
+// interrupted program, after finishing the output files as above. Through
+// the test seam it ends with 128 + signal.
 [[noreturn]] void ProgrammBeendenDurchSignal(int signal);
 
 // Formats like printf into a std::string (no fixed buffer, nothing cut).
@@ -102,6 +107,10 @@ std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Report texts are Latin-1; a terminal in a UTF-8 locale needs them converted.
 bool IstGueltigesUtf8(std::string_view s);
 std::string Latin1NachUtf8(std::string_view s);
+
+// Standard output line-buffered unless it is a regular file, so that a
+// pipe (| tee) sees each line as it is printed. Call before any output.
+void StandardausgabeEinrichten();
 
 // printf-style output to the console seam.
 void Ausgabe(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -1,15 +1,34 @@
 #include "services/unterbrechung.h"
 
+#include <poll.h>
+
+#include <cerrno>
+
+#include "services/abschluss.h"
+#include "services/umgebung.h"
+
 namespace taktler::services {
 
 namespace {
 
 volatile std::sig_atomic_t signalNummer = 0;
+volatile std::sig_atomic_t signalAnzahl = 0;
 
 constexpr int kUnterbrechungsSignale[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 extern "C" void SignalEmpfangen(int signal) {
     signalNummer = signal;
+    signalAnzahl = signalAnzahl + 1;
+}
+
+struct Aktion {
+    std::function<void(int)> tun;
+    bool gelaufen = false;
+};
+
+Aktion& DieAktion() {
+    static Aktion aktion;
+    return aktion;
 }
 
 }  // namespace
@@ -19,11 +38,15 @@ int UnterbrochenesSignal() {
 }
 
 void SetzeUnterbrechung(int signal) {
-    signalNummer = signal;
+    SignalEmpfangen(signal);
 }
 
 void LoescheUnterbrechung() {
     signalNummer = 0;
+}
+
+unsigned SignalAnzahl() {
+    return static_cast<unsigned>(signalAnzahl);
 }
 
 void SignaleAbfangen() {
@@ -60,9 +83,57 @@ const char* SignalName(int signal) {
     }
 }
 
+void SetzeUnterbrechungsaktion(std::function<void(int)> aktion) {
+    DieAktion() = Aktion{std::move(aktion), false};
+}
+
+void UnterbrechungPruefen() {
+    const int signal = UnterbrochenesSignal();
+    if (signal == 0) {
+        return;
+    }
+    Aktion& aktion = DieAktion();
+    if (aktion.tun && !aktion.gelaufen) {
+        aktion.gelaufen = true;
+        SignaleGesperrt gesperrt;
+        aktion.tun(signal);
+    }
+    ProgrammBeendenDurchSignal(signal);
+}
+
+bool Nachgeben() {
+    if (EndeLaeuft()) {
+        return SignalAnzahl() != SignaleBeimEnde();
+    }
+    return UnterbrochenesSignal() != 0;
+}
+
+bool WarteBereit(int fd, short ereignisse) {
+    SignaleGesperrt gesperrt;
+    while (!Nachgeben()) {
+        pollfd warte{fd, ereignisse, 0};
+        int bereit = ::ppoll(&warte, 1, nullptr, &gesperrt.offen());
+        // Ready, or a fault of the descriptor that the next read or write
+        // reports with its own error.
+        if (bereit > 0 || (bereit < 0 && errno != EINTR)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void UnterbrechungZuruecksetzen() {
+    signalNummer = 0;
+    DieAktion() = Aktion{};
+}
+
 SignaleGesperrt::SignaleGesperrt() {
     sigset_t menge = UnterbrechungsSignale();
     sigprocmask(SIG_BLOCK, &menge, &alt_);
+    offen_ = alt_;
+    for (int signal : kUnterbrechungsSignale) {
+        sigdelset(&offen_, signal);
+    }
 }
 
 SignaleGesperrt::~SignaleGesperrt() {

@@ -4,8 +4,10 @@
 
 #include "datei/datei.h"
 #include "interpreter/zustand.h"
+#include "services/abschluss.h"
 #include "services/strtools.h"
 #include "services/trace.h"
+#include "services/unterbrechung.h"
 
 namespace taktler {
 
@@ -14,6 +16,8 @@ inline void ZustandZuruecksetzen() {
     datei::ModulZuruecksetzen();
     services::StrtoolsZuruecksetzen();
     services::TraceZuruecksetzen();
+    services::UnterbrechungZuruecksetzen();
+    services::AbschlussZuruecksetzen();
 }
 
 }  // namespace taktler

@@ -191,6 +191,58 @@ TEST_F(SkriptTest, ProtocolKeepsEarlierLinesBeforeTheBanner) {
               "---------------------------\r\n");
 }
 
+// A protocol that cannot be written ends every run with 12 and a report
+// naming it: at the normal end, behind the abort it shows the banner of, and
+// after a handler's abort, which closes it on the way out.
+struct VollFall {
+    const char* name;
+    const char* zeilen;
+    const char* abbruch;  // the run's own abort report, or nullptr
+};
+
+class SkriptVollTest : public SkriptTest, public ::testing::WithParamInterface<VollFall> {};
+
+TEST_P(SkriptVollTest, ProtocolOnAFullDeviceEndsWith12AndSaysSo) {
+    SchreibeDatei(kommandodatei, std::string("ELSE\nELSE\nELSE\n") + GetParam().zeilen);
+    EXPECT_EQ(EndeCode([&] { interpreter::Programmlauf({kommandodatei, "/dev/full"}); }), 12);
+    std::vector<std::string> berichte;
+    for (const auto& b : fenster.berichte) {
+        berichte.push_back(b.zeile);
+    }
+    std::vector<std::string> erwartet = {
+        "Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei /dev/full: No "
+        "space left on device"};
+    if (GetParam().abbruch != nullptr) {
+        // Programmabbruch closes the protocol before its report; a handler's
+        // abort leaves it to the end.
+        const bool banner = std::string(GetParam().zeilen) == "REBOOT\n";
+        erwartet.insert(banner ? erwartet.end() : erwartet.begin(), GetParam().abbruch);
+    }
+    EXPECT_EQ(berichte, erwartet);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Enden, SkriptVollTest,
+    ::testing::Values(VollFall{"NormalesEnde", "", nullptr},
+                      VollFall{"MitBanner", "REBOOT\n",
+                               "Modul: TAKTLER 091200, Funktion: Kommando erkennen: unbekanntes "
+                               "Kommando, Programmabbruch: REBOOT"},
+                      VollFall{"HandlerAbbruch", "EINSCHALTEN MOTOR9\n",
+                               "Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: "
+                               "Motor n. definiert"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Some editors start a file with a UTF-8 byte-order mark; the first keyword
+// is read without it, also when a loop reads the first line again.
+TEST_F(SkriptTest, ByteOrderMarkBeforeTheFirstKeywordIsSkipped) {
+    uhr.schritt = 10;
+    EXPECT_EQ(Lauf("\xEF\xBB\xBF"
+                   "BIS ZEIT = 30\nENDE_BIS\nMELDUNG FERTIG\n"),
+              -1)
+        << LetzterBericht();
+    EXPECT_NE(konsole.aus.find(";FERTIG;"), std::string::npos);
+}
+
 TEST_F(SkriptTest, NestingBeyondLevel79IsRefused) {
     std::string ok;
     for (int i = 0; i < 79; ++i) {

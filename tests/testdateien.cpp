@@ -226,7 +226,8 @@ int StarteBegrenzt(const std::string& befehl) {
 }
 
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
-                     const std::string& eingabe, const std::vector<std::string>& umgebung) {
+                     const std::string& eingabe, const std::vector<std::string>& umgebung,
+                     const std::string& ausgabeZiel) {
     std::string ein = verzeichnis + "/.stdin";
     std::string aus = verzeichnis + "/.stdout";
     std::string err = verzeichnis + "/.stderr";
@@ -243,7 +244,8 @@ Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::strin
     for (const auto& a : argumente) {
         befehl += " " + Quote(a);
     }
-    befehl += " <" + Quote(ein) + " >" + Quote(aus) + " 2>" + Quote(err);
+    befehl += " <" + Quote(ein) + " >" + Quote(ausgabeZiel.empty() ? aus : ausgabeZiel) + " 2>" +
+              Quote(err);
     const int status = StarteBegrenzt(befehl);
     Aufruf a;
     if (status == -1) {
@@ -253,7 +255,7 @@ Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::strin
     } else if (WIFSIGNALED(status)) {
         a.code = 128 + WTERMSIG(status);
     }
-    a.aus = LiesDatei(aus);
+    a.aus = ausgabeZiel.empty() ? LiesDatei(aus) : std::string();
     a.fehler = LiesDatei(err);
     return a;
 }

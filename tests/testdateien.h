@@ -80,10 +80,12 @@ void DateigroesseBegrenzen();
 // when it had to be killed (and says so on standard error).
 int StarteBegrenzt(const std::string& befehl);
 
-// Runs the built taktler (through StarteBegrenzt) with the arguments in dir; stdin from eingabe;
-// umgebung holds extra NAME=WERT settings of the environment.
+// Runs the built taktler (through StarteBegrenzt) with the arguments in dir;
+// stdin from eingabe; umgebung holds extra NAME=WERT settings of the
+// environment; standard output goes to ausgabeZiel when one is named (then
+// aus stays empty).
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
-                     const std::string& eingabe = "",
-                     const std::vector<std::string>& umgebung = {});
+                     const std::string& eingabe = "", const std::vector<std::string>& umgebung = {},
+                     const std::string& ausgabeZiel = "");
 
 }  // namespace taktler::test
