@@ -1,16 +1,21 @@
 #include "app/hauptprogramm.h"
 
+#include <cstdlib>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "app/optionen.h"
 #include "interface/port.h"
 #include "interface/portwahl.h"
+#include "interface/zeitdiagramm.h"
 #include "interpreter/pruefen.h"
 #include "interpreter/taktler.h"
 #include "panel/panel.h"
 #include "services/sdlsound.h"
 #include "services/umgebung.h"
 #include "services/unterbrechung.h"
+#include "services/virtuelleuhr.h"
 
 namespace taktler::app {
 
@@ -51,6 +56,30 @@ int Hauptprogramm(int argc, char** argv) {
         services::StandardFenster().festeAntwort = optionen.antwort;
     }
 
+    std::optional<services::VirtuelleUhr> virtuelleUhr;
+    std::unique_ptr<interface::Zeitdiagramm> diagramm;
+    // The seams this function installs are gone when it is left.
+    struct Aufraeumen {
+        services::Uhr* uhr = services::Umwelt().uhr;
+        ~Aufraeumen() {
+            interface::SetzeZeitdiagramm(nullptr);
+            services::Umwelt().uhr = uhr;
+        }
+    } aufraeumen;
+
+    // Virtual time is in force before the simulator is made: its time
+    // events count from there.
+    if (optionen.virtuelleZeit) {
+        std::string fehler;
+        auto start = services::VirtuellerStart(std::getenv("SOURCE_DATE_EPOCH"), fehler);
+        if (!start) {
+            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+            return 12;
+        }
+        virtuelleUhr.emplace(*start);
+        services::Umwelt().uhr = &*virtuelleUhr;
+    }
+
     if (optionen.panel) {
         std::string grund = panel::PanelVorbereiten(optionen.port);
         if (!grund.empty()) {
@@ -67,9 +96,20 @@ int Hauptprogramm(int argc, char** argv) {
     if (!wahl.info.empty()) {
         services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
     }
+    if (!optionen.vcdDatei.empty()) {
+        std::string fehler;
+        diagramm = interface::Zeitdiagramm::Oeffne(optionen.vcdDatei, fehler);
+        if (!diagramm) {
+            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+            return 12;
+        }
+        interface::SetzeZeitdiagramm(diagramm.get());
+    }
     interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());
-    services::SetzeSoundgeraet(&services::SdlGeraet());
+    // Virtual time plays no sound: the run does not last as long as one.
+    services::SetzeSoundgeraet(optionen.virtuelleZeit ? &services::SdlGeraetStumm()
+                                                      : &services::SdlGeraet());
     services::SignaleAbfangen();
     int code = optionen.panel ? panel::PanelLauf(wahl.simulator, optionen.dateien)
                               : interpreter::Programmlauf(optionen.dateien);

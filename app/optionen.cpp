@@ -91,6 +91,14 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
             } else {
                 o.fehler = "Option --antwort nimmt ok oder abbrechen";
             }
+        } else if (name == "--zeit") {
+            if (hatWert && (wert == "echt" || wert == "virtuell")) {
+                o.virtuelleZeit = wert == "virtuell";
+            } else {
+                o.fehler = "Option --zeit nimmt echt oder virtuell";
+            }
+        } else if (name == "--vcd") {
+            mitWert(o.vcdDatei);
         } else if (name == "--ports") {
             ohneWert(o.ports);
         } else if (name == "--help") {
@@ -108,6 +116,18 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
             return o;
         }
     }
+    // Virtual time models the simulated interface only; the live panel
+    // lives in real time.
+    if (o.virtuelleZeit) {
+        if (o.panel) {
+            o.fehler = "Option --zeit=virtuell geht nicht mit --panel";
+        } else if (o.port.name == "auto") {
+            o.port.name = "sim";
+        } else if (o.port.name != "sim") {
+            o.fehler = "Option --zeit=virtuell braucht das simulierte Interface, nicht --port=" +
+                       o.port.name;
+        }
+    }
     return o;
 }
 
@@ -122,6 +142,9 @@ std::vector<Dateirolle> Dateirollen(const Optionen& optionen) {
     }
     if (!optionen.port.logDatei.empty()) {
         rollen.push_back({"--port-log=", optionen.port.logDatei});
+    }
+    if (!optionen.vcdDatei.empty()) {
+        rollen.push_back({"--vcd=", optionen.vcdDatei});
     }
     return rollen;
 }
@@ -154,6 +177,10 @@ std::string Hilfetext() {
            "                      Antwort auf jede WARNUNG, ohne zu fragen\n"
            "  --pruefen           die Kommandodatei nur pruefen, nichts ausfuehren\n"
            "  --panel             mit Live-Panel laufen (auch am echten Port)\n"
+           "  --zeit=echt|virtuell\n"
+           "                      Uhr des Laufs; virtuell: reproduzierbar und schneller\n"
+           "                      als Echtzeit, nur auf dem simulierten Interface\n"
+           "  --vcd=DATEI         Zeitdiagramm des Laufs (VCD) in DATEI schreiben\n"
            "  --help, --version   Hilfe oder Version ausgeben\n"
            "\n"
            "Exit-Codes: 0 normales Ende, 12 Fehler, 99 interner Portfehler.\n";

@@ -19,6 +19,8 @@ struct Optionen {
     bool ports = false;
     bool pruefen = false;
     bool panel = false;
+    bool virtuelleZeit = false;  // --zeit=virtuell (implies the simulated interface)
+    std::string vcdDatei;        // --vcd: the timing diagram
     std::vector<std::string> dateien;
     std::string fehler;  // set for an unknown option or a malformed value
 };

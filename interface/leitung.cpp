@@ -3,9 +3,11 @@
 // asked whether it still works: a fault ends the run before a read is used.
 #include "interface/leitung.h"
 
+#include <array>
 #include <string>
 
 #include "interface/port.h"
+#include "interface/zeitdiagramm.h"
 #include "services/umgebung.h"
 
 namespace taktler::interface {
@@ -32,19 +34,50 @@ class Sperre {
     Port& port_;
 };
 
+// The port and the clock in force, taken once for an exchange. Every access
+// costs its time on that clock before it reaches the port (a virtual clock
+// counts it; a port that asks the clock sees it).
+class Zugang {
+  public:
+    Zugang() : port_(DerPort()), uhr_(services::DieUhr()) {}
+    Port& port() { return port_; }
+    services::Uhr& uhr() { return uhr_; }
+    void Schreibe(std::uint8_t wert) {
+        uhr_.PortZugriff();
+        port_.SchreibeByte(wert);
+    }
+    void SchreibeWort(std::uint16_t wert) {
+        uhr_.PortZugriff();
+        port_.SchreibeWort(wert);
+    }
+    std::uint8_t Lies() {
+        uhr_.PortZugriff();
+        return port_.LiesStatus();
+    }
+
+  private:
+    Port& port_;
+    services::Uhr& uhr_;
+};
+
 // The 24 writes of one frame for the motor byte, and the settling delay.
 void SchreibeRahmen(int motorbyte) {
+    Zugang zugang;
+    const auto gesendet = static_cast<std::uint8_t>(motorbyte);
     int p = LoescheBit(0xFF, 1);
     for (int k = 1; k <= 8; ++k) {
         p = (motorbyte & 0x80) != 0 ? SetzeBit(p, 3) : LoescheBit(p, 3);
         motorbyte = (motorbyte << 1) & 0xFF;
         p = LoescheBit(p, 4);
-        SchreibePort(static_cast<std::uint8_t>(p));
+        zugang.Schreibe(static_cast<std::uint8_t>(p));
         p = SetzeBit(p, 4);
-        SchreibePort(static_cast<std::uint8_t>(p));
+        zugang.Schreibe(static_cast<std::uint8_t>(p));
         // The last clock pulse also raises bit 1, which closes the frame.
         p = k < 8 ? LoescheBit(p, 4) : SetzeBit(p, 1);
-        SchreibePort(static_cast<std::uint8_t>(p));
+        zugang.Schreibe(static_cast<std::uint8_t>(p));
+    }
+    if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
+        diagramm->Motoren(gesendet);
     }
 
     // Fixed settling delay after the frame; volatile keeps the loop.
@@ -104,11 +137,11 @@ int SetzeMotorBits(char richtung, int wert, int bitL, int bitR) {
 }
 
 void SchreibePort(std::uint8_t wert) {
-    DerPort().SchreibeByte(wert);
+    Zugang().Schreibe(wert);
 }
 
 int LiesStatus() {
-    return DerPort().LiesStatus();
+    return Zugang().Lies();
 }
 
 void SendeMotoren(InterfaceDS& ds) {
@@ -123,34 +156,47 @@ void SendeMotoren(InterfaceDS& ds) {
 }
 
 void LiesEingaenge(InterfaceDS& ds) {
+    Zugang zugang;
     int p = 0;
     p = SetzeBit(p, 2);
     p = LoescheBit(p, 3);
     p = LoescheBit(p, 4);
-    SchreibePort(static_cast<std::uint8_t>(p));
+    zugang.Schreibe(static_cast<std::uint8_t>(p));
+    Zeitdiagramm* diagramm = AktivesZeitdiagramm();
+    std::array<std::uint64_t, 8> gelesenUm{};
     for (int n = 7; n >= 0; --n) {
         p = SetzeBit(p, 4);
-        SchreibePort(static_cast<std::uint8_t>(p));
+        zugang.Schreibe(static_cast<std::uint8_t>(p));
         if (n == 7) {
             p = LoescheBit(p, 2);
         }
         p = LoescheBit(p, 4);
-        SchreibePort(static_cast<std::uint8_t>(p));
-        ds.Eingaenge[static_cast<std::size_t>(n)] = (LiesStatus() & kBitEingang) != 0 ? '1' : '0';
+        zugang.Schreibe(static_cast<std::uint8_t>(p));
+        ds.Eingaenge[static_cast<std::size_t>(n)] = (zugang.Lies() & kBitEingang) != 0 ? '1' : '0';
+        if (diagramm != nullptr) {
+            gelesenUm[static_cast<std::size_t>(n)] = zugang.uhr().MonotonUs();
+        }
     }
     PortPruefen();
+    // Only reads of a working port reach the diagram, each at its own time.
+    if (diagramm != nullptr) {
+        for (int n = 7; n >= 0; --n) {
+            const auto i = static_cast<std::size_t>(n);
+            diagramm->Schalter(n + 1, ds.Eingaenge[i] == '1', gelesenUm[i]);
+        }
+    }
 }
 
 std::int32_t MesseAnalog(int leerByte, int triggerByte) {
     std::int32_t anzahl = 0;
     {
-        Port& port = DerPort();
-        Sperre sperre(port);
+        Zugang zugang;
+        Sperre sperre(zugang.port());
         const auto leer = static_cast<std::uint16_t>(static_cast<std::uint8_t>(leerByte));
         const auto trigger = static_cast<std::uint16_t>(static_cast<std::uint8_t>(triggerByte));
-        port.SchreibeWort(leer);
-        port.SchreibeWort(trigger);
-        port.SchreibeWort(leer);
+        zugang.SchreibeWort(leer);
+        zugang.SchreibeWort(trigger);
+        zugang.SchreibeWort(leer);
 
         // Nothing but the read, the test and the counters: the count's scale
         // is the speed of this loop.
@@ -161,7 +207,7 @@ std::int32_t MesseAnalog(int leerByte, int triggerByte) {
             if (probe == kAnalogFenster) {
                 break;
             }
-            if ((port.LiesStatus() & kBitAnalog) == 0) {
+            if ((zugang.Lies() & kBitAnalog) == 0) {
                 scharf = true;
             } else if (scharf) {
                 scharf = false;
@@ -181,17 +227,21 @@ void MesseAnalogPegel(InterfaceDS& ds, int eingang) {
     const std::uint8_t trigger = eingang == 1 ? 0xE1 : 0xD1;
     ziel = 0;
     {
-        Sperre sperre(DerPort());
-        SchreibePort(0xFB);
-        SchreibePort(trigger);
-        SchreibePort(0xFB);
+        Zugang zugang;
+        Sperre sperre(zugang.port());
+        zugang.Schreibe(0xFB);
+        zugang.Schreibe(trigger);
+        zugang.Schreibe(0xFB);
         for (int probe = 1; probe < kPegelFenster; ++probe) {
-            if ((LiesStatus() & kBitAnalog) == 0) {
+            if ((zugang.Lies() & kBitAnalog) == 0) {
                 ++ziel;
             }
         }
     }
     PortPruefen();
+    if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
+        diagramm->Analog(eingang, ziel);
+    }
 }
 
 }  // namespace taktler::interface

@@ -113,11 +113,14 @@ std::int32_t GeheZuSatz(datei::DateiADO* datei, std::int32_t n) {
     services::TraceKlammer trace(kModul, "GeheZuSatz");
     std::uint8_t ok = datei::GeheZumErstenSatz(datei);
     std::int32_t anzahl = 0;
+    std::int32_t gelesen = 0;
     std::array<char, kSprungzeile> puffer{};
     while (anzahl < n && ok == 1) {
         ok = datei::LiesSatz(datei, puffer.data(), puffer.size());
         ++anzahl;
+        gelesen += ok == 1 ? 1 : 0;
     }
+    services::DieUhr().ZeilenGelesen(gelesen);
     return anzahl;
 }
 

@@ -264,6 +264,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
 
     std::array<char, kZeilenpuffer> zeile{};
     while (datei::LiesSatz(z.Kommandodatei, zeile.data(), kZeilenpuffer) == 1) {
+        services::DieUhr().ZeilenGelesen(1);
         if (!VerarbeiteZeile(zeile.data())) {
             break;
         }

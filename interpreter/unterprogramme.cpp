@@ -59,16 +59,18 @@ std::int32_t FindeUnterprogramm(datei::DateiADO* datei, const char* name) {
     datei::GeheZumErstenSatz(datei);
     std::int32_t anzahl = 0;
     std::uint8_t ok = datei::LiesSatz(datei, zeile.data(), zeile.size());
+    Kopfzeile art = Kopfzeile::Nein;
     while (ok == 1) {
         ++anzahl;
-        Kopfzeile art = TesteKopfzeile(zeile.data(), name);
-        if (art == Kopfzeile::ZuVieleFelder) {
-            services::Fehlerabbruch(kModul, "FindeUnterprogramm: Zu viele Felder", zeile.data());
-        }
-        if (art == Kopfzeile::Treffer) {
+        art = TesteKopfzeile(zeile.data(), name);
+        if (art != Kopfzeile::Nein) {
             break;
         }
         ok = datei::LiesSatz(datei, zeile.data(), zeile.size());
+    }
+    services::DieUhr().ZeilenGelesen(anzahl);
+    if (art == Kopfzeile::ZuVieleFelder) {
+        services::Fehlerabbruch(kModul, "FindeUnterprogramm: Zu viele Felder", zeile.data());
     }
     if (ok != 1) {
         services::Fehlerabbruch(kModul, "FindeUnterprogramm: N. gefunden", name);

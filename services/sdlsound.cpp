@@ -139,10 +139,23 @@ SdlSoundgeraet& DasSdlGeraet() {
     return geraet;
 }
 
+class StummesSdlGeraet : public Soundgeraet {
+  public:
+    void Spiele(const std::string& pfad) override {
+        WavDaten wav;
+        SDL_LoadWAV(pfad.c_str(), &wav.format, &wav.puffer, &wav.laenge);
+    }
+};
+
 }  // namespace
 
 Soundgeraet& SdlGeraet() {
     return DasSdlGeraet();
+}
+
+Soundgeraet& SdlGeraetStumm() {
+    static StummesSdlGeraet geraet;
+    return geraet;
 }
 
 void SdlGeraetSchliessen() {

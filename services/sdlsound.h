@@ -7,6 +7,8 @@
 namespace taktler::services {
 
 Soundgeraet& SdlGeraet();
+// For virtual time: loads the file as SdlGeraet does and plays nothing.
+Soundgeraet& SdlGeraetStumm();
 // Closes the device and audio subsystem; the next sound opens them anew.
 void SdlGeraetSchliessen();
 

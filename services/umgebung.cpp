@@ -210,6 +210,12 @@ std::uint64_t SystemUhr::MonotonMs() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+std::uint64_t SystemUhr::MonotonUs() {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 Antwort KonsolenFenster::Zeige(std::string_view titel, std::string_view zeile, bool mitAbbrechen) {
     std::string text(zeile);
     // A line end that the composed text already carries is not doubled.

@@ -28,7 +28,8 @@ class Konsole {
 // it (seconds since 1970), or a monotonic reading as the timer object keeps
 // it. The clock gives local calendar time for the texts people read, and a
 // monotonic millisecond count for every elapsed time (timer object,
-// simulated interface's time events).
+// simulated interface's time events), in microseconds for the timing
+// diagram. All readings of one clock agree with each other.
 struct Zeitpunkt {
     std::int32_t Sekunden = 0;
     std::uint16_t Millisekunden = 0;
@@ -40,10 +41,21 @@ class Uhr {
     virtual Zeitpunkt Jetzt() = 0;
     virtual std::tm LokaleZeit() = 0;
     virtual std::uint64_t MonotonMs() = 0;
+    virtual std::uint64_t MonotonUs() { return MonotonMs() * 1000; }
     // The work that takes time in the interface's cost model: a line read from
     // the command file (however the program finds it) and a port access. A
     // clock that counts work advances here; the real clock ignores both.
+    // anzahl is the number of lines a reading delivered; a read that finds no
+    // further line is not counted. One call per reading:
+    // - the script loop: 1 for each line it reads;
+    // - GeheZuSatz(n): the lines it skips, n or the file's lines if fewer
+    //   (0 for n <= 0);
+    // - the header search of RUFE: the lines from the first up to and
+    //   including the one it stops at (the header, or a line with too many
+    //   fields), or all lines when the name is not found.
     virtual void ZeilenGelesen(std::int32_t anzahl) { (void)anzahl; }
+    // Called once for each byte write, 16-bit write and status read, before
+    // the access reaches the port.
     virtual void PortZugriff() {}
 };
 
@@ -118,6 +130,7 @@ class SystemUhr : public Uhr {
     Zeitpunkt Jetzt() override;
     std::tm LokaleZeit() override;
     std::uint64_t MonotonMs() override;
+    std::uint64_t MonotonUs() override;
 
   private:
     std::uint64_t start_;

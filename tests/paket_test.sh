@@ -53,7 +53,7 @@ version=$(dpkg-deb -f "$deb" Version)
 # An installed example on the simulated interface: the scenario presses the
 # button, so the light goes green, red, green.
 mkdir "$tmp/lauf"
-if (cd "$tmp/lauf" && "$programm" --sim="$doku/examples/ampel.szenario" \
+if (cd "$tmp/lauf" && timeout -s KILL 120 "$programm" --sim="$doku/examples/ampel.szenario" \
     "$doku/examples/ampel.txt" ampel.prot </dev/null >ausgabe 2>fehler); then
     phasen=$(grep -o ';\(GRUEN\|ROT\);' "$tmp/lauf/ausgabe" | tr -d ';' | tr '\n' ' ')
     [ "$phasen" = "GRUEN ROT GRUEN " ] || falsch "Ampel-Beispiel: Phasen '$phasen'"

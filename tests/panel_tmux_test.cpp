@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
@@ -43,7 +44,18 @@ class Tmux {
         // The pane stays after the program ends, for what it printed then.
         SchreibeDatei(konfig_, "set -g remain-on-exit on\nset -g default-terminal screen\n");
     }
-    ~Tmux() { std::system((basis_ + " kill-server >/dev/null 2>&1").c_str()); }
+    // The program in the pane is killed with its whole process group, and
+    // gone, before the server and then the test's directory go.
+    ~Tmux() {
+        const pid_t gruppe = std::atoi(Ausgabe(basis_ + " list-panes -F '#{pane_pid}'").c_str());
+        if (gruppe > 1) {
+            kill(-gruppe, SIGKILL);
+            for (int i = 0; i < 250 && kill(-gruppe, 0) == 0; ++i) {
+                std::this_thread::sleep_for(20ms);
+            }
+        }
+        std::system((basis_ + " kill-server >/dev/null 2>&1").c_str());
+    }
 
     static bool Vorhanden() { return std::system("command -v tmux >/dev/null 2>&1") == 0; }
 
@@ -211,10 +223,11 @@ class PanelTmuxTest : public ::testing::Test {
             GTEST_SKIP() << "tmux fehlt";
         }
     }
-    // The program in the pane; its exit code lands in code.txt.
+    // The program in the pane, killed after two minutes; its exit code lands
+    // in code.txt.
     std::string Befehl(const std::string& argumente) const {
-        return "cd " + Quote(dir.pfad()) + " && " + Quote(TAKTLER_BINARY) + " " + argumente +
-               "; echo $? > code.txt";
+        return "cd " + Quote(dir.pfad()) + " && timeout --foreground -s KILL 120 " +
+               Quote(TAKTLER_BINARY) + " " + argumente + "; echo $? > code.txt";
     }
 
     TempVerzeichnis dir;

@@ -65,7 +65,8 @@ TEST_F(ProgrammTest, EveryRunStartsWithFourSwitchOffFramesEvenWithWrongArguments
 }
 
 TEST_F(ProgrammTest, BadOptionsEndBeforeAnythingIsWritten) {
-    for (const std::string opt : {"--gibtsnicht", "--port=", "--antwort=vielleicht", "--ports=1"}) {
+    for (const std::string opt : {"--gibtsnicht", "--port=", "--antwort=vielleicht", "--ports=1",
+                                  "--zeit=bald", "--vcd="}) {
         auto a = StarteTaktler({opt, "--port-log=" + log, "k.txt", "p.txt"}, dir.pfad());
         EXPECT_EQ(a.code, 12) << opt;
         EXPECT_NE(a.fehler.find(opt.substr(0, opt.find('='))), std::string::npos) << a.fehler;
@@ -111,6 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
         AblehnFall{"NochNichtVorhanden",
                    {"--port=sim", "--port-log=p.txt", "k.txt", "v/../p.txt"},
                    "taktler: Protokolldatei v/../p.txt und --port-log=p.txt sind dieselbe Datei"},
+        AblehnFall{"ZeitdiagrammIstPortLog",
+                   {"--port=sim", "--port-log=port.log", "--vcd=./port.log", "k.txt", "p.txt"},
+                   "taktler: --port-log=port.log und --vcd=./port.log sind dieselbe Datei"},
         AblehnFall{"SzenarioUeberVerweis",
                    {"--sim=l.txt", "k.txt", "p.txt"},
                    "taktler: Kommandodatei k.txt und --sim=l.txt sind dieselbe Datei"},
@@ -164,6 +168,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "",
                     "taktler: /dev/full: Port-Protokoll kann nicht geschrieben werden: No space "
                     "left on device"},
+        AusgabeFall{"Zeitdiagramm",
+                    {"--port=sim", "--vcd=/dev/full", "k.txt", "p.txt"},
+                    "",
+                    "taktler: /dev/full: Zeitdiagramm kann nicht geschrieben werden: No space "
+                    "left on device"},
         AusgabeFall{"Standardausgabe",
                     {"--port=sim", "k.txt", "p.txt"},
                     "/dev/full",
@@ -199,7 +208,7 @@ TEST_F(ProgrammTest, FullFileSystemEndsWith12AndNamesEveryLostFile) {
                              "2>../err.txt; echo $? >../code.txt";
     const std::string befehl =
         "cd " + Quote(dir.pfad()) + " && " + unshare + " sh -c " + Quote(lauf);
-    ASSERT_EQ(std::system(befehl.c_str()), 0);
+    ASSERT_EQ(StarteBegrenzt(befehl), 0);
     EXPECT_EQ(LiesDatei(dir / "code.txt"), "12\n");
     const std::string fehler = LiesDatei(dir / "err.txt");
     for (const char* meldung :
@@ -312,20 +321,29 @@ TEST_F(ProgrammTest, SoundOfAMissingFileGoesOnSilently) {
     EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
 }
 
-TEST_F(ProgrammTest, SoundOfAWaveFilePlaysThroughTheAudioDriver) {
+// In virtual time the file is loaded but nothing is played: the audio driver
+// is never opened.
+TEST_F(ProgrammTest, SoundOfAWaveFilePlaysThroughTheAudioDriverInRealTimeOnly) {
     dir.Datei("klaenge/gong.wav", SinusWav(0.5));
     SchreibeDatei(dir / "k.txt",
                   "SOUND KLAENGE\\GONG.WAV\nBIS ZEIT = 400\nENDE_BIS\nMELDUNG FERTIG\n");
-    auto a = StarteTaktler({"--port=sim", "k.txt", "p.txt"}, dir.pfad(), "",
-                           {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + (dir / "audio.raw"),
-                            "SDL_DISKAUDIODELAY=1"});
-    EXPECT_EQ(a.code, 0) << a.fehler;
-    EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
-    EXPECT_NE(a.aus.find(";FERTIG;"), std::string::npos);
-    // The driver wrote the played samples; a silent device would write zeros only.
-    std::string roh = LiesDatei(dir / "audio.raw");
-    EXPECT_GT(roh.size(), 1000u);
-    EXPECT_NE(roh.find_first_not_of(std::string(1, '\0')), std::string::npos);
+    for (const std::string zeit : {"echt", "virtuell"}) {
+        const std::string roh = dir / ("audio-" + zeit + ".raw");
+        auto a = StarteTaktler(
+            {"--port=sim", "--zeit=" + zeit, "k.txt", "p.txt"}, dir.pfad(), "",
+            {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + roh, "SDL_DISKAUDIODELAY=1"});
+        EXPECT_EQ(a.code, 0) << a.fehler;
+        EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
+        EXPECT_NE(a.aus.find(";FERTIG;"), std::string::npos);
+        if (zeit == "virtuell") {
+            EXPECT_FALSE(DateiExistiert(roh));
+            continue;
+        }
+        // The driver wrote the played samples; a silent device would write zeros only.
+        const std::string daten = LiesDatei(roh);
+        EXPECT_GT(daten.size(), 1000u);
+        EXPECT_NE(daten.find_first_not_of(std::string(1, '\0')), std::string::npos);
+    }
 }
 
 TEST_F(ProgrammTest, ExamplesAreCleanAndRunToTheirEnd) {
@@ -440,11 +458,10 @@ TEST_F(ProgrammTest, ClosedOutputPipeEndsTheRunWithEverythingWritten) {
     SchreibeDatei(dir / "k.txt", kommandos);
     const char* vor = std::getenv("TAKTLER_TEST_VOR");
     const std::string befehl =
-        "cd " + dir.pfad() + " && setsid -w sh -c '{ " +
-        (vor != nullptr ? std::string(vor) + " " : std::string()) + TAKTLER_BINARY +
-        " --port=sim --port-log=" + log +
-        " k.txt p.txt 2>err.txt; echo $? >code.txt; } | head -c 1 >/dev/null'";
-    ASSERT_EQ(std::system(befehl.c_str()), 0);
+        "cd " + dir.pfad() + " && { " + (vor != nullptr ? std::string(vor) + " " : std::string()) +
+        TAKTLER_BINARY + " --port=sim --port-log=" + log +
+        " k.txt p.txt 2>err.txt; echo $? >code.txt; } | head -c 1 >/dev/null";
+    ASSERT_EQ(StarteBegrenzt(befehl), 0);
     EXPECT_EQ(LiesDatei(dir / "code.txt"), std::to_string(128 + SIGPIPE) + "\n");
     EXPECT_NE(LiesDatei(dir / "err.txt")
                   .find("TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet"),
@@ -476,7 +493,7 @@ TEST_P(ProgrammAbbruchTest, KeepsProtocolPortLogAndMotors) {
     const AbbruchFall& f = GetParam();
     auto a = Starte(
         "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\nBIS ZEIT 10\nELSE\nENDE\n" + f.zeilen,
-        f.szenario);
+        f.szenario, {"--vcd=" + (dir / "z.vcd")});
     EXPECT_EQ(a.code, 12);
     EXPECT_NE(a.fehler.find(f.meldung), std::string::npos) << a.fehler;
 
@@ -498,6 +515,7 @@ TEST_P(ProgrammAbbruchTest, KeepsProtocolPortLogAndMotors) {
     for (std::size_t i = zeilen.size() - 25; i < zeilen.size() - 1; ++i) {
         EXPECT_EQ(zeilen[i].rfind("W 378 ", 0), 0u) << i << ": " << zeilen[i];
     }
+    EXPECT_EQ(ZeitdiagrammMangel(LiesDatei(dir / "z.vcd"), f.motoren), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -20,6 +20,7 @@
 #include "interface/szenario.h"
 #include "interpreter/taktler.h"
 #include "services/kxsound.h"
+#include "services/virtuelleuhr.h"
 #include "testdateien.h"
 #include "testhilfe/pruefvergleich.h"
 #include "testhilfe/stumme_seams.h"
@@ -66,13 +67,13 @@ class BudgetPort : public interface::Port {
     std::uint64_t zugriffe_ = 0;
 };
 
-// Runs in-process on the simulated interface, with a clock that moves on by
-// itself, a silent console and sound, and budgets of lines and port accesses.
+// Runs in-process on the simulated interface in virtual time (reproducible,
+// and as fast as the work of the run), with a silent console and sound, and
+// budgets of lines and port accesses.
 class PruefLauf : public TaktlerTest {
   protected:
     void SetUp() override {
         TaktlerTest::SetUp();
-        services::Umwelt().uhr = &schrittUhr;
         services::Umwelt().konsole = &stumm;
         services::SetzeSoundgeraet(&ton);
     }
@@ -90,7 +91,8 @@ class PruefLauf : public TaktlerTest {
 
     Laufende Laufe() {
         ZustandZuruecksetzen();
-        schrittUhr.Zuruecksetzen();
+        uhr.emplace(kStartMs);
+        services::Umwelt().uhr = &*uhr;
         fenster.berichte.clear();
         std::filesystem::remove(protokoll);
         interface::SzenarioErgebnis szenario = interface::LadeSzenario(szenariodatei);
@@ -102,7 +104,7 @@ class PruefLauf : public TaktlerTest {
         int zeilen = 0;
         interpreter::SetzeZeilenHaken(
             [&](const interpreter::Kommandozeile& kz, const std::string&) {
-                if (++zeilen > 2500) {
+                if (++zeilen > 5000) {
                     throw Grenzerreicht{};
                 }
                 ende.Zeile(kz);
@@ -125,7 +127,8 @@ class PruefLauf : public TaktlerTest {
     std::string kommandodatei = dir / "k.txt";
     std::string szenariodatei = dir / "s.txt";
     std::string protokoll = dir / "p.txt";
-    fuzz::SchrittUhr schrittUhr;
+    static constexpr std::int64_t kStartMs = 1'000'000'000'000;
+    std::optional<services::VirtuelleUhr> uhr;
     fuzz::StummeKonsole stumm;
     fuzz::StillesSoundgeraet ton;
 };

@@ -90,6 +90,7 @@ class Kindprozess {
             sigset_t leer;
             sigemptyset(&leer);
             sigprocmask(SIG_SETMASK, &leer, nullptr);
+            DateigroesseBegrenzen();
             if (optionen.terminal) {
                 int tty = setsid() < 0 ? -1 : open(geraet.c_str(), O_RDWR);
                 if (tty < 0 || ioctl(tty, TIOCSCTTY, 0) != 0) {
@@ -217,7 +218,8 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheProgramEndsByTheSignal) {
     kommandos += "MELDUNG NIE\n";
     SchreibeDatei(dir / "k.txt", kommandos);
 
-    Kindprozess taktler({"--port=sim", "--port-log=" + log, "k.txt", "p.txt"}, dir.pfad());
+    Kindprozess taktler({"--port=sim", "--port-log=" + log, "--vcd=z.vcd", "k.txt", "p.txt"},
+                        dir.pfad());
     ASSERT_TRUE(taktler.Laeuft());
     // PAUSE flushes its prompt; the loop's frames soon fill the log's buffer.
     bool bereit = taktler.WarteBis([&] {
@@ -252,6 +254,7 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheProgramEndsByTheSignal) {
             EXPECT_EQ(zeilen[k].rfind("W 378 ", 0), 0u) << k << ": " << zeilen[k];
         }
     }
+    EXPECT_EQ(ZeitdiagrammMangel(LiesDatei(dir / "z.vcd"), "NNNN"), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(

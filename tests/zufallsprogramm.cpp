@@ -71,7 +71,7 @@ class Erzeuger {
     std::string Bedingung() {
         const int art = Zahl(100);
         if (art < 35) {
-            const int grenze = Eins<int>({0, 2, 5, 50, 150, 300});
+            const int grenze = Eins<int>({0, 1, 2, 5, 20});
             return Wahr(8) ? "BIS ZEIT " + std::to_string(grenze)
                            : "BIS ZEIT = " + std::to_string(grenze);
         }
@@ -233,7 +233,7 @@ class Erzeuger {
             const int wann = Zahl(3);
             std::string zeit = wann == 0   ? "start"
                                : wann == 1 ? "abfrage " + std::to_string(1 + Zahl(40))
-                                           : "zeit " + std::to_string(Zahl(20000));
+                                           : "zeit " + std::to_string(Zahl(50));
             if (Wahr(70)) {
                 const int k = Wahr(90) ? 1 + Zahl(3) : 1 + Zahl(8);
                 text +=

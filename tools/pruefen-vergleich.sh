@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Compares --pruefen with real runs on random command files: every seed
 # from FROM to TO (default 1 to 10000) gives a command file and a scenario;
-# each file is checked, then run in-process on the simulated interface with
-# a clock that moves on by itself. Prints the counts (files, endings by
-# kind, findings by kind) and every disagreement with its files. The files
-# of disagreements and of files too branchy to check are kept in
+# each file is checked, then run in-process on the simulated interface in
+# virtual time. Prints the counts (files, endings by kind, findings by kind)
+# and every disagreement with its files. The files of disagreements and of
+# files too branchy to check are kept in
 # build/pruefvergleich/ (kSEED.txt, sSEED.txt, "@DIR@" for the directory
 # the run used) to become fixed cases.
 #
