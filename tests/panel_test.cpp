@@ -35,7 +35,7 @@ std::string Text(const Bild& bild) {
 // ---- parts ----
 
 TEST(PanelTeile, DisplayTextIsCleanUtf8) {
-    const std::vector<std::pair<std::string, std::string>> faelle = {
+    const std::pair<std::string, std::string> faelle[] = {
         {"Quelldatei \xF6"
          "ffnen",
          "Quelldatei \xC3\xB6"
@@ -94,40 +94,51 @@ TEST(PanelTeile, PauseTakesOneWordLikeStandardInput) {
         bool wort;
         std::string rest;
     };
-    for (const Fall& f : std::vector<Fall>{{"\n", false, false, ""},
-                                           {"  \n weiter\n", false, true, ""},
+    for (const Fall& f : std::vector<Fall>{{"  \n weiter\n", false, true, ""},
                                            {"a b\n", false, true, "b\n"},
                                            {"halb", false, false, "halb"},
                                            {"halb", true, true, ""},
-                                           {"", true, false, ""}}) {
+                                           {"\n", true, false, ""}}) {
         std::string vorrat = f.vorrat;
         EXPECT_EQ(NimmWort(vorrat, f.ende), f.wort) << f.vorrat;
         EXPECT_EQ(vorrat, f.rest) << f.vorrat;
     }
     for (const auto& [zeile, ok] : std::vector<std::pair<std::string, bool>>{
-             {"o\n", true}, {"  OK\n", true}, {"a\n", false}, {"\n", false}, {"", false}}) {
+             {"  OK\n", true}, {"o", true}, {"a\n", false}, {"\n", false}}) {
         EXPECT_EQ(IstOk(zeile), ok) << zeile;
     }
 }
 
+// Each key in turn, with the analog values and the chosen input after it.
 TEST(PanelTeile, KeysActOnTheModel) {
     interface::Simulator sim;
     Bedienung b(sim);
+    struct Schritt {
+        int taste;
+        int analog1, analog2, auswahl;
+    };
+    const Schritt schritte[] = {
+        {taste::kHoch, 10, 0, 1},        {taste::kBildHoch, 110, 0, 1},
+        {taste::kRunter, 100, 0, 1},     {taste::kTab, 100, 0, 2},
+        {taste::kBildHoch, 100, 100, 2}, {taste::kBildRunter, 100, 0, 2},
+        {taste::kRunter, 100, 0, 2},     {taste::kTab, 100, 0, 1},
+        {taste::kBildRunter, 0, 0, 1},  // never below 0 ...
+    };
+    for (const Schritt& s : schritte) {
+        b.Taste(s.taste, false);
+        EXPECT_EQ(sim.AnalogWert(1), s.analog1) << s.taste;
+        EXPECT_EQ(sim.AnalogWert(2), s.analog2) << s.taste;
+        EXPECT_EQ(b.Auswahl(), s.auswahl) << s.taste;
+    }
+    for (int i = 0; i < 30; ++i) {
+        b.Taste(taste::kBildHoch, false);  // ... nor above the model's top value
+    }
+    EXPECT_EQ(sim.AnalogWert(1), 2499);
     b.Taste('3', false);
     b.Taste('8', false);
     b.Taste('3', false);
     EXPECT_EQ(sim.Schalter(),
               (std::array<bool, 8>{false, false, false, false, false, false, false, true}));
-    for (int i = 0; i < 30; ++i) {
-        b.Taste(taste::kBildHoch, false);  // stops at the model's top value
-    }
-    b.Taste(taste::kRunter, false);
-    EXPECT_EQ(sim.AnalogWert(1), 2489);
-    b.Taste(taste::kTab, false);
-    b.Taste(taste::kHoch, false);
-    b.Taste(taste::kBildRunter, false);  // never below 0
-    EXPECT_EQ(sim.AnalogWert(2), 0);
-    EXPECT_EQ(b.Auswahl(), 2);
 
     // Typing counts only while the run waits; digits 1-8 stay switch keys.
     b.Taste('x', false);
@@ -170,12 +181,14 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
     // A long console line wraps instead of being cut.
     EXPECT_NE(t.find(std::string(80, 'x') + "\n" + std::string(50, 'x')), std::string::npos);
     EXPECT_EQ(bild.cursorZeile, -1);
+    EXPECT_EQ(t.find("Der Lauf wartet"), std::string::npos);
 
     m.wartet = true;
     m.eingabe = "wei";
     ablage.Anhaengen("Weiter: ");
     bild = Zeichne(m, ablage, 80, 24);
     EXPECT_NE(Text(bild).find("Weiter: wei"), std::string::npos);
+    EXPECT_NE(Text(bild).find("Der Lauf wartet"), std::string::npos);
     EXPECT_EQ(bild.cursorSpalte, 11);
 
     EXPECT_NE(Text(Zeichne(m, ablage, 79, 24)).find("Terminal zu klein"), std::string::npos);
@@ -193,7 +206,7 @@ class TickUhr : public TestUhr {
     }
 };
 
-// Gives each key once the screen shows its text.
+// Gives each key once the screen shows its text, and keeps that screen.
 class TestSchirm : public Bildschirm {
   public:
     explicit TestSchirm(TestUhr& uhr) : uhr_(uhr) {}
@@ -202,6 +215,7 @@ class TestSchirm : public Bildschirm {
         if (!tasten.empty() && letztes.find(tasten.front().first) != std::string::npos) {
             int t = tasten.front().second;
             tasten.pop_front();
+            gegebenBei.push_back(letztes);
             return t;
         }
         uhr_.ms += wartezeitMs;
@@ -215,6 +229,7 @@ class TestSchirm : public Bildschirm {
     void Schliessen() override { ++geschlossen; }
 
     std::deque<std::pair<std::string, int>> tasten;
+    std::vector<std::string> gegebenBei;
     std::string letztes;
     int geschlossen = 0;
     int leer = 0;
@@ -260,6 +275,11 @@ TEST_F(PanelLaufTest, KeysCloseTheSwitchLoopAndAnswerThePause) {
     EXPECT_EQ(Lauf("PAUSE P\nEINSCHALTEN MOTOR1\nBIS SCHALTER3 = 2\nENDE_BIS\n"), -1);
     EXPECT_TRUE(schirm.tasten.empty());
     EXPECT_EQ(schirm.geschlossen, 1);
+    // The typed answer shows while the run waits, and the note goes with the answer.
+    ASSERT_EQ(schirm.gegebenBei.size(), 6u);
+    EXPECT_NE(schirm.gegebenBei[1].find("druecken...w"), std::string::npos);
+    EXPECT_NE(schirm.gegebenBei[1].find("Der Lauf wartet"), std::string::npos);
+    EXPECT_EQ(schirm.gegebenBei[2].find("Der Lauf wartet"), std::string::npos);
     // What the run printed, after the panel closed, with the typed answer.
     EXPECT_EQ(konsole.fehler, "TAKTLER 091200\n");
     EXPECT_EQ(konsole.aus,
