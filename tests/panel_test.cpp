@@ -36,14 +36,8 @@ std::string Text(const Bild& bild) {
 
 TEST(PanelTeile, DisplayTextIsCleanUtf8) {
     const std::pair<std::string, std::string> faelle[] = {
-        {"Quelldatei \xF6"
-         "ffnen",
-         "Quelldatei \xC3\xB6"
-         "ffnen"},  // Latin-1 converted
-        {"gr\xC3\xBC\xC3\x9F"
-         "e",
-         "gr\xC3\xBC\xC3\x9F"
-         "e"},  // UTF-8 kept
+        {"gr\xF6\xDFte", "gr\xC3\xB6\xC3\x9Fte"},          // Latin-1 converted
+        {"gr\xC3\xB6\xC3\x9Fte", "gr\xC3\xB6\xC3\x9Fte"},  // UTF-8 kept
         {"a\tb", "a       b"},
         {"ab\r", "ab"},
         {"x\x1B[2Jy", "x?[2Jy"},  // no escape sequence reaches the terminal
@@ -52,9 +46,7 @@ TEST(PanelTeile, DisplayTextIsCleanUtf8) {
     for (const auto& [roh, erwartet] : faelle) {
         EXPECT_EQ(Anzeigetext(roh), erwartet) << roh;
     }
-    EXPECT_EQ(Spalten("gr\xC3\xBC\xC3\x9F"
-                      "e"),
-              5u);
+    EXPECT_EQ(Spalten("gr\xC3\xB6\xC3\x9Fte"), 6u);
     EXPECT_EQ(ErsteSpalten("\xC3\xB6\xC3\xB6\xC3\xB6", 2), "\xC3\xB6\xC3\xB6");
 }
 
@@ -85,6 +77,13 @@ TEST(PanelTeile, TranscriptReplaysInOrderAndSaysWhatItDropped) {
     knapp.Abspielen(k2);
     EXPECT_EQ(k2.aus, "");
     EXPECT_EQ(k2.fehler, "taktler: Ausgabe gekuerzt, die ersten 8 Bytes fehlen\nende\n");
+}
+
+TEST(PanelTeile, OnlyOnTheSimulatedInterface) {
+    interface::PortOptionen port;
+    port.name = "parport0";
+    EXPECT_EQ(PanelVorbereiten(port),
+              "--panel laeuft nur auf dem simulierten Interface, nicht mit --port=parport0");
 }
 
 TEST(PanelTeile, PauseTakesOneWordLikeStandardInput) {
