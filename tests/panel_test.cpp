@@ -170,12 +170,18 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
         EXPECT_EQ(Spalten(z.text), 80u) << z.text;
     }
     std::string t = Text(bild);
-    for (const char* teil :
-         {"Tracelevel 3", "Zeile 17: BIS ANALOG1 > 300", "Stufe 1", "scharf auf SCHALTER8",
-          "MOTOR1 <<< L links     1.5 s", "MOTOR2 rechts R >>>    0.3 s",
-          "MOTOR4     aus       123.5 s", "2 [X] zu", "1 [ ] offen", "> ANALOG1  400",
-          "ANALOG2   40", "TAKTLER 091200", "Esc Stopp"}) {
+    for (const char* teil : {"Tracelevel 3", "Zeile 17: BIS ANALOG1 > 300", "Stufe 1",
+                             "scharf auf SCHALTER8", "TAKTLER 091200", "Esc Stopp"}) {
         EXPECT_NE(t.find(teil), std::string::npos) << teil << "\n" << t;
+    }
+    const char* reihen[] = {
+        "MOTOR1 <<< L links     1.5 s   1 [ ] offen  5 [ ] offen   > ANALOG1  400",
+        "MOTOR2 rechts R >>>    0.3 s   2 [X] zu     6 [ ] offen     ANALOG2   40",
+        "MOTOR3     aus         0.0 s   3 [ ] offen  7 [ ] offen",
+        "MOTOR4     aus       123.5 s   4 [ ] offen  8 [ ] offen"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        std::string reihe = bild.zeilen[4 + i].text;
+        EXPECT_EQ(reihe.erase(reihe.find_last_not_of(' ') + 1), reihen[i]);
     }
     // A long console line wraps instead of being cut.
     EXPECT_NE(t.find(std::string(80, 'x') + "\n" + std::string(50, 'x')), std::string::npos);
@@ -195,30 +201,42 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
 
 // ---- whole runs on a stand-in screen ----
 
-// A clock that moves on whenever the panel looks at it, so that every
-// chance to redraw is taken.
+// A clock that moves on by tick ms whenever the panel looks at it, so that
+// every chance to redraw is taken.
 class TickUhr : public TestUhr {
   public:
     std::uint64_t MonotonMs() override {
-        ms += 10;
+        ms += tick;
         return TestUhr::MonotonMs();
     }
+    int tick = 10;
 };
 
-// Gives each key once the screen shows its text, and keeps that screen.
+// Gives each key once the screen shows its text (and the panel has waited
+// in vain often enough), and keeps that screen. A terminal that is gone
+// answers at once with nothing.
 class TestSchirm : public Bildschirm {
   public:
+    struct Taste {
+        std::string wenn;
+        int taste;
+        int nachLeeren = 0;
+    };
     explicit TestSchirm(TestUhr& uhr) : uhr_(uhr) {}
-    void Zeige(const Bild& bild) override { letztes = Text(bild); }
+    void Zeige(const Bild& bild) override {
+        letztes = Text(bild);
+        ++bilder;
+    }
     int LiesTaste(int wartezeitMs) override {
-        if (!tasten.empty() && letztes.find(tasten.front().first) != std::string::npos) {
-            int t = tasten.front().second;
+        if (!tasten.empty() && leer >= tasten.front().nachLeeren &&
+            letztes.find(tasten.front().wenn) != std::string::npos) {
+            int t = tasten.front().taste;
             tasten.pop_front();
             gegebenBei.push_back(letztes);
             return t;
         }
-        uhr_.ms += wartezeitMs;
-        if (wartezeitMs > 0 && ++leer > 10000) {
+        uhr_.ms += weg ? 0 : wartezeitMs;
+        if ((wartezeitMs > 0 || weg) && ++leer > 10000) {
             throw std::runtime_error("the panel waits for a key the test never gives:\n" + letztes);
         }
         return taste::kKeine;
@@ -227,11 +245,13 @@ class TestSchirm : public Bildschirm {
     int Hoehe() const override { return 30; }
     void Schliessen() override { ++geschlossen; }
 
-    std::deque<std::pair<std::string, int>> tasten;
+    std::deque<Taste> tasten;
     std::vector<std::string> gegebenBei;
     std::string letztes;
+    int bilder = 0;
     int geschlossen = 0;
     int leer = 0;
+    bool weg = false;
 
   private:
     TestUhr& uhr_;
@@ -253,9 +273,9 @@ class PanelLaufTest : public TaktlerTest {
         SchreibeDatei(dir / "k.txt", kommandos);
         return EndeCode([&] { PanelLauf(schirm, sim, {dir / "k.txt", dir / "p.txt"}); });
     }
-    void Tippe(const std::string& wenn, const std::string& text) {
+    void Tippe(const std::string& wenn, const std::string& text, int nachLeeren = 0) {
         for (char c : text) {
-            schirm.tasten.emplace_back(wenn, c);
+            schirm.tasten.push_back({wenn, c, nachLeeren});
         }
     }
 
@@ -267,10 +287,10 @@ class PanelLaufTest : public TaktlerTest {
 
 TEST_F(PanelLaufTest, KeysCloseTheSwitchLoopAndAnswerThePause) {
     Tippe("druecken...", "w\n");
-    schirm.tasten.emplace_back("0 gesetzt", '3');
-    schirm.tasten.emplace_back("1 Klicks!", '3');
-    schirm.tasten.emplace_back("losgelassen", '3');
-    schirm.tasten.emplace_back("Lauf beendet (Exit-Code 0)", 'q');
+    Tippe("0 gesetzt", "3");
+    Tippe("1 Klicks!", "3");
+    Tippe("losgelassen", "3");
+    Tippe("Lauf beendet (Exit-Code 0)", "q");
     EXPECT_EQ(Lauf("PAUSE P\nEINSCHALTEN MOTOR1\nBIS SCHALTER3 = 2\nENDE_BIS\n"), -1);
     EXPECT_TRUE(schirm.tasten.empty());
     EXPECT_EQ(schirm.geschlossen, 1);
@@ -291,13 +311,47 @@ TEST_F(PanelLaufTest, KeysCloseTheSwitchLoopAndAnswerThePause) {
     EXPECT_EQ(&services::DieKonsole(), &konsole);
 }
 
+// A PAUSE waits as long as the user takes; a terminal that answers at once
+// with nothing, again and again, is gone: the PAUSE sees the end of input,
+// the run goes on and the panel closes without waiting for a key.
+TEST_F(PanelLaufTest, APauseOutwaitsTheUserButNotAGoneTerminal) {
+    Tippe("druecken...", "w\n", 100);  // after ten seconds
+    Tippe("Lauf beendet", "q");
+    EXPECT_EQ(Lauf("PAUSE P\nMELDUNG DANACH\n"), -1);
+    EXPECT_NE(konsole.aus.find("druecken...w\n19000100.00:00:00;DANACH;"), std::string::npos)
+        << konsole.aus;
+    EXPECT_TRUE(schirm.tasten.empty());
+}
+
+TEST_F(PanelLaufTest, AGoneTerminalEndsThePauseAndClosesThePanel) {
+    schirm.weg = true;
+    EXPECT_EQ(Lauf("PAUSE P\nMELDUNG DANACH\n"), -1);
+    EXPECT_NE(konsole.aus.find("druecken...19000100.00:00:00;DANACH;"), std::string::npos)
+        << konsole.aus;
+    EXPECT_EQ(schirm.geschlossen, 1);
+}
+
+// With the clock standing still, output draws the first picture and the
+// closing one, not one per line.
+TEST_F(PanelLaufTest, RedrawsAreSpacedInTime) {
+    tickUhr.tick = 0;
+    tickUhr.ms += 1000;
+    Tippe("Lauf beendet", "q");
+    std::string zeilen;
+    for (int i = 0; i < 20; ++i) {
+        zeilen += "MELDUNG A\n";
+    }
+    EXPECT_EQ(Lauf(zeilen), -1);
+    EXPECT_EQ(schirm.bilder, 2);
+}
+
 class PanelWarnungTest : public PanelLaufTest,
                          public ::testing::WithParamInterface<std::pair<const char*, bool>> {};
 
 TEST_P(PanelWarnungTest, WarningIsAnsweredInThePanel) {
     auto [antwort, weiter] = GetParam();
     Tippe("[o/a]", antwort);
-    schirm.tasten.emplace_back("Lauf abgebrochen (Exit-Code 12)", taste::kEnter);
+    Tippe("Lauf abgebrochen (Exit-Code 12)", "\n");
     // INFO without a name: SetzePfad warns; going on, the read aborts.
     EXPECT_EQ(Lauf("INFO\n"), 12);
     EXPECT_NE(konsole.fehler.find("[WARNUNG] Modul: DATEI 151100"), std::string::npos);
