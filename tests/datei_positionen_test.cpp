@@ -107,17 +107,6 @@ INSTANTIATE_TEST_SUITE_P(
                       AktualisiereFall{"Laenger", "xyz", "ab\r\nxy\r\nef\r\n", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DateiTest, AktualisiereSatzCancelledWritesNothing) {
-    Schreibe("k.txt", "ab\r\n");
-    DateiADO* d = Neu("k.txt");
-    char puffer[20];
-    LiesSatz(d, puffer, sizeof puffer);
-    fenster.antwort = services::Antwort::Abbrechen;
-    EXPECT_EQ(EndeCode([&] { AktualisiereSatz(d, "lang"); }), 12);
-    Schliessen(d);
-    EXPECT_EQ(Lies("k.txt"), "ab\r\n");
-}
-
 // The stream has buffered the whole file for LiesSatz; a block read in
 // between still comes from the offset asked for (or the position), and
 // reading records goes on behind the block.

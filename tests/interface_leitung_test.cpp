@@ -157,13 +157,5 @@ TEST_F(LeitungTest, BitNumberOutsideOneToEightEndsWith99WithoutAMessage) {
     EXPECT_TRUE(konsole.fehler.empty());
 }
 
-TEST_F(PortTest, WithoutAPortWritesVanishAndReadsGiveZero) {
-    InterfaceDS ds;
-    ds.Eingaenge.fill('1');
-    LiesEingaenge(ds);
-    EXPECT_EQ(std::string(ds.Eingaenge.begin(), ds.Eingaenge.end()), "00000000");
-    EXPECT_EQ(MesseAnalog(0xFB, 0xE1), 0);
-}
-
 }  // namespace
 }  // namespace taktler::test

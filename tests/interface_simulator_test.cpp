@@ -78,32 +78,6 @@ TEST_F(SimulatorTest, ReadsGiveTheSwitchesAndAnalogValuesSet) {
     }
 }
 
-// Frames, input reads and measurements interleaved: none disturbs another.
-TEST_F(SimulatorTest, ExchangesDoNotDisturbEachOther) {
-    Starte("start schalter 2 an\nstart schalter 7 an\nstart analog 1 12\nstart analog 2 34\n");
-    const std::vector<std::string> folge = {"LNNN", "LRLR", "NNNN", "RNNL"};
-    for (std::size_t i = 0; i < folge.size(); ++i) {
-        for (std::size_t m = 0; m < 4; ++m) {
-            ds.Motoren[m] = folge[i][m];
-        }
-        if (i % 2 == 0) {
-            LiesAnalog(ds);
-        }
-        SendeMotoren(ds);
-        LiesEingaenge(ds);
-        LiesAnalog(ds);
-        LiesEingaenge(ds);
-        EXPECT_EQ(Text(sim->Motoren()), folge[i]);
-        EXPECT_EQ(Eingaenge(), "01000010");
-        EXPECT_EQ(ds.Analog1, 12);
-        EXPECT_EQ(ds.Analog2, 34);
-    }
-    EXPECT_EQ(sim->Rahmen(), folge.size());
-    EXPECT_EQ(sim->Abfragen(), 2 * folge.size());
-    EXPECT_EQ(sim->Messungen(), 2 * (folge.size() + 2));
-    EXPECT_EQ(notizen.size(), folge.size());
-}
-
 TEST_F(SimulatorTest, EventsApplyJustBeforeTheirExchange) {
     Starte(
         "abfrage 2 schalter 1 an\n"
