@@ -94,15 +94,12 @@ TEST_F(BefehlTest, MotorCommandsLatchInTurn) {
 
 TEST_F(BefehlTest, UnknownSwitchEchoesTheLineThenAborts) {
     Starte();
-    for (const char* name : {"SCHALTER9", "SCHALTER1X"}) {
+    for (const std::string zeile : {"NOTHALT SCHALTER9 A", "NOTHALT SCHALTER1X A"}) {
         konsole.aus.clear();
         z.NothaltAktiv = 0;
-        kz = Kommandozeile();
-        interpreter::Kopiere(kz.Kommando, "NOTHALT");
-        interpreter::Kopiere(kz.Parameter1, name);
-        interpreter::Kopiere(kz.Parameter2, "A");
-        EXPECT_EQ(EndeCode([&] { interpreter::Nothalt(kz); }), 12) << name;
-        EXPECT_EQ(konsole.aus, std::string("NOTHALT ") + name + " A  \n");
+        Zeile(zeile.c_str());
+        EXPECT_EQ(EndeCode([&] { interpreter::Nothalt(kz); }), 12) << zeile;
+        EXPECT_EQ(konsole.aus, zeile + "  \n");
         EXPECT_EQ(LetzterBericht(), Abbruch("GibSchalterIndex", "Unbekannter Schalter"));
     }
 }
