@@ -294,8 +294,10 @@ TEST_F(PanelLaufTest, KeysCloseTheSwitchLoopAndAnswerThePause) {
     EXPECT_EQ(Lauf("PAUSE P\nEINSCHALTEN MOTOR1\nBIS SCHALTER3 = 2\nENDE_BIS\n"), -1);
     EXPECT_TRUE(schirm.tasten.empty());
     EXPECT_EQ(schirm.geschlossen, 1);
-    // The typed answer shows while the run waits, and the note goes with the answer.
+    // The line the run is on; the typed answer shows while the run waits, and
+    // the note goes with the answer.
     ASSERT_EQ(schirm.gegebenBei.size(), 6u);
+    EXPECT_NE(schirm.gegebenBei[0].find("Zeile 1: PAUSE P"), std::string::npos);
     EXPECT_NE(schirm.gegebenBei[1].find("druecken...w"), std::string::npos);
     EXPECT_NE(schirm.gegebenBei[1].find("Der Lauf wartet"), std::string::npos);
     EXPECT_EQ(schirm.gegebenBei[2].find("Der Lauf wartet"), std::string::npos);
