@@ -34,7 +34,9 @@ bool Warte(F&& pruefe) {
 class Tmux {
   public:
     explicit Tmux(const TempVerzeichnis& dir)
-        : dir_(dir), basis_("tmux -L taktler-test-" + std::to_string(getpid())) {
+        : dir_(dir),
+          basis_("tmux -L taktler-test-" + std::to_string(getpid()) + "-" +
+                 std::to_string(++zaehler_)) {
         // The pane stays after the program ends, for what it printed then.
         SchreibeDatei(dir / "tmux.conf",
                       "set -g remain-on-exit on\nset -g default-terminal screen\n");
@@ -53,19 +55,23 @@ class Tmux {
     void Tasten(const std::string& tasten) const {
         std::system((basis_ + " send-keys -t panel " + tasten).c_str());
     }
+    // What tmux prints for a command.
+    std::string Ausgabe(const std::string& befehl) const {
+        std::string text;
+        if (FILE* p = popen((basis_ + " " + befehl).c_str(), "r")) {
+            char puffer[4096];
+            for (std::size_t n; (n = std::fread(puffer, 1, sizeof puffer, p)) > 0;) {
+                text.append(puffer, n);
+            }
+            pclose(p);
+        }
+        return text;
+    }
     // Polls the screen (with its history) until it shows all texts.
     bool WarteAuf(const std::vector<std::string>& texte, bool mitVerlauf = false) {
         return Warte([&] {
-            letztes.clear();
-            std::string befehl =
-                basis_ + " capture-pane -p -t panel" + (mitVerlauf ? " -S -1000" : "");
-            if (FILE* p = popen(befehl.c_str(), "r")) {
-                char puffer[4096];
-                for (std::size_t n; (n = std::fread(puffer, 1, sizeof puffer, p)) > 0;) {
-                    letztes.append(puffer, n);
-                }
-                pclose(p);
-            }
+            letztes =
+                Ausgabe(std::string("capture-pane -t panel -p") + (mitVerlauf ? " -S -1000" : ""));
             for (const auto& t : texte) {
                 if (letztes.find(t) == std::string::npos) {
                     return false;
@@ -87,6 +93,7 @@ class Tmux {
     std::string letztes;
 
   private:
+    static inline int zaehler_ = 0;
     const TempVerzeichnis& dir_;
     std::string basis_;
 };
@@ -137,6 +144,8 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAsItsScenarioDoes) {
         << tmux.letztes;
     tmux.Tasten("q");
     ASSERT_EQ(tmux.Exitcode(), 0);
+    EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"),
+              "0\n");  // the terminal is given back
     // The exit code is written once the program has ended, so all it printed
     // is in the pane; tmux may mark the pane dead only later under load.
     ASSERT_TRUE(tmux.WarteAuf({"druecken...weiter", "FERTIG;", "ENDE : am"}, true)) << tmux.letztes;
@@ -162,6 +171,7 @@ TEST_F(PanelTmuxTest, AsciiTerminalAndEscStopsTheMotors) {
         << tmux.letztes;
     tmux.Tasten("Escape");
     EXPECT_EQ(tmux.Exitcode(), 128 + 2);
+    EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
     EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")).back(), "NNNN");
     EXPECT_TRUE(tmux.WarteAuf({"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"}, true))
         << tmux.letztes;
