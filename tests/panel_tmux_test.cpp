@@ -144,8 +144,8 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAsItsScenarioDoes) {
         << tmux.letztes;
     tmux.Tasten("q");
     ASSERT_EQ(tmux.Exitcode(), 0);
-    EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"),
-              "0\n");  // the terminal is given back
+    // The terminal is back from the panel's own screen.
+    EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
     // The exit code is written once the program has ended, so all it printed
     // is in the pane; tmux may mark the pane dead only later under load.
     ASSERT_TRUE(tmux.WarteAuf({"druecken...weiter", "FERTIG;", "ENDE : am"}, true)) << tmux.letztes;
@@ -164,10 +164,9 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAsItsScenarioDoes) {
 // character. Esc then stops the run as Ctrl-C does.
 TEST_F(PanelTmuxTest, AsciiTerminalAndEscStopsTheMotors) {
     SchreibeDatei(dir / "k.txt",
-                  "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDF"
-                  "E\nBIS SCHALTER1 = 1\nENDE_BIS\n");
+                  "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDFTE\nBIS SCHALTER1 = 1\nENDE_BIS\n");
     ASSERT_TRUE(tmux.Starte("--panel --port-log=panel.log k.txt p.txt", 80, 24, "LC_ALL=C"));
-    ASSERT_TRUE(tmux.WarteAuf({";GR??E;", "MOTOR1 rechts R >>>", "1 [ ] offen", "Esc Stopp"}))
+    ASSERT_TRUE(tmux.WarteAuf({";GR??TE;", "MOTOR1 rechts R >>>", "1 [ ] offen", "Esc Stopp"}))
         << tmux.letztes;
     tmux.Tasten("Escape");
     EXPECT_EQ(tmux.Exitcode(), 128 + 2);
