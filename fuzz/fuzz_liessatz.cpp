@@ -71,12 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     fuzz::Seams& seams = fuzz::Installiere();
     seams.fenster.Zuruecksetzen(0);
     const std::uint32_t kapazitaet = kKapazitaeten[daten[0] % kKapazitaeten.size()];
-    const std::string inhalt(reinterpret_cast<const char*>(daten + 1), groesse - 1);
     const std::string pfad = fuzz::Arbeitsverzeichnis() + "/satz.txt";
     fuzz::SchreibeDatei(pfad, daten + 1, groesse - 1);
+    const Modell modell =
+        Erwartet(std::string(reinterpret_cast<const char*>(daten + 1), groesse - 1), kapazitaet);
 
-    const Modell modell = Erwartet(inhalt, kapazitaet);
-    std::vector<Satz> gelesen;
+    std::size_t gelesen = 0;
     int code = -1;
     // The buffer is exactly as large as announced, so ASan sees any overrun.
     std::vector<char> puffer(kapazitaet);
@@ -84,29 +84,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         datei::DateiADO* d = datei::Create();
         datei::SetzePfad(d, pfad.c_str());
         while (datei::LiesSatz(d, puffer.data(), kapazitaet) == 1) {
-            Satz s;
+            fuzz::Pruefe(gelesen < modell.saetze.size(), "more records than the model");
             // A record may hold NUL bytes; the model keeps them as well.
-            s.text.assign(puffer.data(), modell.saetze.size() > gelesen.size()
-                                             ? modell.saetze[gelesen.size()].text.size()
-                                             : std::char_traits<char>::length(puffer.data()));
-            s.pos = d->Pos;
-            s.laenge = d->Satzlaenge;
-            fuzz::Pruefe(puffer[s.text.size()] == '\0', "record not terminated");
-            gelesen.push_back(s);
-            fuzz::Pruefe(gelesen.size() <= modell.saetze.size(), "more records than the model");
+            const Satz& s = modell.saetze[gelesen++];
+            fuzz::Pruefe(std::string(puffer.data(), s.text.size() + 1) == s.text + '\0',
+                         "record text differs or is not terminated");
+            fuzz::Pruefe(d->Pos == s.pos && d->Satzlaenge == s.laenge,
+                         "record position or length differs");
         }
         fuzz::Pruefe(!modell.abbruch, "line too long did not abort");
+        fuzz::Pruefe(gelesen == modell.saetze.size(), "record count differs");
         // Reading again from the top gives the first record once more.
         datei::GeheZumErstenSatz(d);
-        fuzz::Pruefe(datei::LiesSatz(d, puffer.data(), kapazitaet) == 1, "no record after rewind");
         fuzz::Pruefe(
-            std::string(puffer.data(), modell.saetze[0].text.size()) == modell.saetze[0].text,
+            datei::LiesSatz(d, puffer.data(), kapazitaet) == 1 &&
+                std::string(puffer.data(), modell.saetze[0].text.size()) == modell.saetze[0].text,
             "first record differs after rewind");
         datei::Dispose(d);
     } catch (const services::Programmende& e) {
         code = e.code;
     }
-
     if (modell.abbruch) {
         fuzz::Pruefe(code == 12, "line too long did not abort");
         fuzz::Pruefe(
@@ -114,12 +111,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             "wrong abort text", seams.fenster.letzteZeile);
     } else {
         fuzz::Pruefe(code == -1, "unexpected abort", seams.fenster.letzteZeile);
-        fuzz::Pruefe(gelesen.size() == modell.saetze.size(), "record count differs");
-        for (std::size_t i = 0; i < gelesen.size(); ++i) {
-            fuzz::Pruefe(gelesen[i].text == modell.saetze[i].text, "record text differs");
-            fuzz::Pruefe(gelesen[i].pos == modell.saetze[i].pos, "record position differs");
-            fuzz::Pruefe(gelesen[i].laenge == modell.saetze[i].laenge, "record length differs");
-        }
     }
     datei::ModulZuruecksetzen();
     services::StrtoolsZuruecksetzen();

@@ -33,15 +33,12 @@ std::vector<char> Puffer(const std::string& inhalt, std::size_t kapazitaet) {
 }
 
 std::int32_t Finde(const std::string& text, const std::string& muster) {
-    if (muster.empty()) {
-        return -1;
-    }
-    for (std::size_t i = 0; i + muster.size() <= text.size(); ++i) {
-        bool gleich = true;
-        for (std::size_t j = 0; j < muster.size() && gleich; ++j) {
-            gleich = Gross(text[i + j]) == Gross(muster[j]);
+    for (std::size_t i = 0; !muster.empty() && i + muster.size() <= text.size(); ++i) {
+        std::size_t j = 0;
+        while (j < muster.size() && Gross(text[i + j]) == Gross(muster[j])) {
+            ++j;
         }
-        if (gleich) {
+        if (j == muster.size()) {
             return static_cast<std::int32_t>(i);
         }
     }
@@ -72,52 +69,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     if (groesse < 4) {
         return 0;
     }
-    fuzz::Seams& seams = fuzz::Installiere();
-    seams.fenster.Zuruecksetzen(0);
-    const std::uint8_t op = daten[0];
+    fuzz::Installiere().fenster.Zuruecksetzen(0);
     const std::uint8_t a = daten[1];
     const std::uint8_t b = daten[2];
-    const std::uint8_t c = daten[3];
-    const std::string rest(reinterpret_cast<const char*>(daten + 4), groesse - 4);
+    const char trenner = static_cast<char>(a == 0 ? '|' : a);
     // Texts are C strings: the rest splits at NUL bytes into up to three.
     std::vector<std::string> teile(3);
-    std::size_t anfang = 0;
-    for (std::size_t k = 0; k < 3 && anfang <= rest.size(); ++k) {
-        std::size_t ende = rest.find('\0', anfang);
-        if (ende == std::string::npos) {
-            ende = rest.size();
-        }
-        teile[k] = rest.substr(anfang, ende - anfang);
-        anfang = ende + 1;
+    std::string rest(reinterpret_cast<const char*>(daten + 4), groesse - 4);
+    for (std::string& teil : teile) {
+        std::size_t ende = std::min(rest.find('\0'), rest.size());
+        teil = rest.substr(0, ende);
+        rest.erase(0, ende + 1);
     }
     const std::string& text = teile[0];
 
-    switch (op % 7) {
+    switch (daten[0] % 7) {
         case 0: {
             auto p = Puffer(text, text.size() + 1);
             services::strTrimEnde(p.data());
-            fuzz::Pruefe(std::string(p.data()) == TrimEnde(text), "strTrimEnde");
+            fuzz::Pruefe(p.data() == TrimEnde(text), "strTrimEnde");
             break;
         }
         case 1: {
-            const char trenner = static_cast<char>(a == 0 ? '|' : a);
-            const std::uint32_t kapazitaet = b;
-            auto p = Puffer("", kapazitaet);
+            auto p = Puffer("", b);
             std::int32_t n = 0;
-            int code = Ende([&] {
-                n = services::strTrenneFelder(text.c_str(), trenner, p.data(), kapazitaet);
-            });
+            int code =
+                Ende([&] { n = services::strTrenneFelder(text.c_str(), trenner, p.data(), b); });
             std::string erwartet;
             std::int32_t anzahl = 0;
-            for (std::size_t i = 0; i < text.size();) {
-                if (text[i] == ' ') {
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                if (text[i] != ' ') {
+                    erwartet.push_back(text[i]);
+                } else if (i == 0 || text[i - 1] != ' ') {
                     erwartet.push_back(trenner);
                     ++anzahl;
-                    while (i < text.size() && text[i] == ' ') {
-                        ++i;
-                    }
-                } else {
-                    erwartet.push_back(text[i++]);
                 }
             }
             if (anzahl == 0 && !text.empty()) {
@@ -126,18 +111,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             }
             // Also an empty text aborts at capacity 1: the rule looks only at the length.
             const bool ohneBlank = text.find(' ') == std::string::npos;
-            if (text.size() >= kapazitaet || (ohneBlank && text.size() + 1 == kapazitaet)) {
+            if (text.size() >= b || (ohneBlank && text.size() + 1 == b)) {
                 fuzz::Pruefe(code == 12, "strTrenneFelder did not abort");
             } else {
-                fuzz::Pruefe(code == -1, "strTrenneFelder aborted");
-                fuzz::Pruefe(erwartet.size() < kapazitaet,
-                             "strTrenneFelder result beyond capacity");
-                fuzz::Pruefe(std::string(p.data()) == erwartet && n == anzahl, "strTrenneFelder");
+                fuzz::Pruefe(
+                    code == -1 && erwartet.size() < b && p.data() == erwartet && n == anzahl,
+                    "strTrenneFelder");
             }
             break;
         }
         case 2: {
-            const char trenner = static_cast<char>(a == 0 ? '|' : a);
             const auto n = static_cast<std::int32_t>(static_cast<std::int8_t>(b));
             std::string ergebnis;
             int code =
@@ -146,30 +129,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
                 fuzz::Pruefe(code == 12, "ParseEingabezeile did not abort");
                 break;
             }
-            fuzz::Pruefe(code == -1, "ParseEingabezeile aborted");
-            std::vector<std::string> felder;
-            std::string feld;
-            for (std::size_t i = 0; i < text.size(); ++i) {
-                if (text[i] == trenner) {
-                    felder.push_back(feld);
-                    feld.clear();
+            // Fields end at a separator; a last field without one counts when not empty.
+            std::vector<std::string> felder(1);
+            for (char c : text) {
+                if (c == trenner) {
+                    felder.emplace_back();
                 } else {
-                    feld.push_back(text[i]);
-                    if (i + 1 == text.size()) {
-                        felder.push_back(feld);
-                    }
+                    felder.back().push_back(c);
                 }
+            }
+            if (felder.back().empty()) {
+                felder.pop_back();
             }
             std::string erwartet =
                 n >= 1 && static_cast<std::size_t>(n) <= felder.size() ? felder[n - 1] : "";
-            fuzz::Pruefe(ergebnis == erwartet, "ParseEingabezeile", ergebnis + " / " + erwartet);
+            fuzz::Pruefe(code == -1 && ergebnis == erwartet, "ParseEingabezeile",
+                         ergebnis + " / " + erwartet);
             break;
         }
-        case 3: {
+        case 3:
             fuzz::Pruefe(services::strfnd(text.c_str(), teile[1].c_str()) == Finde(text, teile[1]),
                          "strfnd");
             break;
-        }
         case 4: {
             const std::string& ersatz = teile[1];
             const std::string& suche = teile[2];
@@ -180,17 +161,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
                 ersetzt = services::strErsetze(p.data(), kapazitaet, ersatz.c_str(), suche.c_str());
             });
             std::int32_t pos = Finde(text, suche);
-            if (pos < 0) {
-                fuzz::Pruefe(code == -1 && !ersetzt && std::string(p.data()) == text,
-                             "strErsetze without match");
-                break;
-            }
-            std::string erwartet = text.substr(0, static_cast<std::size_t>(pos)) + ersatz +
-                                   text.substr(pos + suche.size());
+            std::string erwartet =
+                pos < 0 ? text : text.substr(0, pos) + ersatz + text.substr(pos + suche.size());
             if (erwartet.size() >= kapazitaet) {
                 fuzz::Pruefe(code == 12, "strErsetze did not abort");
             } else {
-                fuzz::Pruefe(code == -1 && ersetzt && std::string(p.data()) == erwartet,
+                fuzz::Pruefe(code == -1 && ersetzt == (pos >= 0) && p.data() == erwartet,
                              "strErsetze");
             }
             break;
@@ -199,14 +175,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             auto p = Puffer(text, text.size() + 1);
             fuzz::Pruefe(services::strTrim(p.data()), "strTrim result");
             std::size_t i = text.find_first_not_of(' ');
-            fuzz::Pruefe(std::string(p.data()) == (i == std::string::npos ? "" : text.substr(i)),
-                         "strTrim");
+            fuzz::Pruefe(p.data() == (i == std::string::npos ? "" : text.substr(i)), "strTrim");
             break;
         }
         case 6: {
             const std::uint32_t start = Zahl(a);
             const std::uint32_t laenge = Zahl(b);
-            const std::uint32_t kapazitaet = c;
+            const std::uint32_t kapazitaet = daten[3];
             auto p = Puffer("", kapazitaet);
             fuzz::Pruefe(
                 services::IsoliereString(text.c_str(), start, laenge, p.data(), kapazitaet),
@@ -216,9 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
                 erwartet = TrimEnde(text.substr(start, laenge));
                 erwartet = erwartet.substr(0, erwartet.find('\0'));
             }
-            if (kapazitaet > 0) {
-                fuzz::Pruefe(std::string(p.data()) == erwartet, "IsoliereString");
-            }
+            fuzz::Pruefe(kapazitaet == 0 || p.data() == erwartet, "IsoliereString");
             break;
         }
     }

@@ -115,8 +115,7 @@ class CursesBildschirm : public Bildschirm {
         if (screen_ == nullptr) {
             return;
         }
-        curs_set(1);
-        endwin();
+        endwin();  // also shows the cursor again
         delscreen(screen_);
         screen_ = nullptr;
         std::setlocale(LC_CTYPE, altesCtype_.c_str());

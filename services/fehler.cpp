@@ -8,7 +8,6 @@ std::string ZeileZusammensetzen(std::string_view art, std::string_view modul,
                                 std::string_view funktion, std::string_view text,
                                 std::size_t puffer) {
     std::string zeile;
-    zeile.reserve(puffer);
     zeile.append("Modul: ").append(modul).append(", Funktion: ").append(funktion);
     zeile.append(", ").append(art).append(": ").append(text);
     // A text may hold a NUL byte only where a caller's buffer did; the

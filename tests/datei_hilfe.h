@@ -3,12 +3,9 @@
 // directory restored afterwards, and small helpers for file bytes.
 #pragma once
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,31 +20,17 @@ namespace taktler::test {
 
 class DateiTest : public TaktlerTest {
   protected:
-    void SetUp() override {
-        TaktlerTest::SetUp();
-        char arbeit[4096];
-        ASSERT_NE(::getcwd(arbeit, sizeof arbeit), nullptr);
-        startverzeichnis_ = arbeit;
-        dir = temp_.pfad();
-    }
     void TearDown() override {
         // An abort inside BauePfadAuf leaves the working directory changed.
-        EXPECT_EQ(::chdir(startverzeichnis_.c_str()), 0);
+        EXPECT_EQ(::chdir(start_.c_str()), 0);
         TaktlerTest::TearDown();  // closes and frees objects left behind
     }
 
     std::string Pfad(const std::string& name) const { return dir + "/" + name; }
-
     void Schreibe(const std::string& name, const std::string& bytes) const {
-        std::ofstream aus(Pfad(name), std::ios::binary | std::ios::trunc);
-        aus.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        SchreibeDatei(Pfad(name), bytes);
     }
-
-    std::string Lies(const std::string& name) const {
-        std::ifstream ein(Pfad(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(ein), {});
-    }
-
+    std::string Lies(const std::string& name) const { return LiesDatei(Pfad(name)); }
     bool Gibt(const std::string& name) const { return std::filesystem::exists(Pfad(name)); }
 
     // A new object on dir/name.
@@ -70,16 +53,13 @@ class DateiTest : public TaktlerTest {
         return z;
     }
 
-    static std::string Arbeitsverzeichnis() {
-        char arbeit[4096];
-        return ::getcwd(arbeit, sizeof arbeit) != nullptr ? arbeit : "";
-    }
+    static std::string Arbeitsverzeichnis() { return std::filesystem::current_path().string(); }
 
     TempVerzeichnis temp_;
-    std::string dir;
+    std::string dir = temp_.pfad();
 
   private:
-    std::string startverzeichnis_;
+    std::string start_ = Arbeitsverzeichnis();
 };
 
 }  // namespace taktler::test

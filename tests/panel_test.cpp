@@ -37,15 +37,9 @@ std::string Text(const Bild& bild) {
 // ---- parts ----
 
 TEST(PanelTeile, DisplayTextIsCleanUtf8) {
-    const std::vector<std::pair<std::string, std::string>> faelle = {
-        {"Quelldatei \xF6"
-         "ffnen",
-         "Quelldatei \xC3\xB6"
-         "ffnen"},  // Latin-1 converted
-        {"gr\xC3\xBC\xC3\x9F"
-         "e",
-         "gr\xC3\xBC\xC3\x9F"
-         "e"},  // UTF-8 kept
+    const std::pair<std::string, std::string> faelle[] = {
+        {"gr\xF6\xDFte", "gr\xC3\xB6\xC3\x9Fte"},          // Latin-1 converted
+        {"gr\xC3\xB6\xC3\x9Fte", "gr\xC3\xB6\xC3\x9Fte"},  // UTF-8 kept
         {"a\tb", "a       b"},
         {"ab\r", "ab"},
         {"x\x1B[2Jy", "x?[2Jy"},  // no escape sequence reaches the terminal
@@ -54,9 +48,7 @@ TEST(PanelTeile, DisplayTextIsCleanUtf8) {
     for (const auto& [roh, erwartet] : faelle) {
         EXPECT_EQ(Anzeigetext(roh), erwartet) << roh;
     }
-    EXPECT_EQ(Spalten("gr\xC3\xBC\xC3\x9F"
-                      "e"),
-              5u);
+    EXPECT_EQ(Spalten("gr\xC3\xB6\xC3\x9Fte"), 6u);
     EXPECT_EQ(ErsteSpalten("\xC3\xB6\xC3\xB6\xC3\xB6", 2), "\xC3\xB6\xC3\xB6");
 }
 
@@ -96,40 +88,51 @@ TEST(PanelTeile, PauseTakesOneWordLikeStandardInput) {
         bool wort;
         std::string rest;
     };
-    for (const Fall& f : std::vector<Fall>{{"\n", false, false, ""},
-                                           {"  \n weiter\n", false, true, ""},
+    for (const Fall& f : std::vector<Fall>{{"  \n weiter\n", false, true, ""},
                                            {"a b\n", false, true, "b\n"},
                                            {"halb", false, false, "halb"},
                                            {"halb", true, true, ""},
-                                           {"", true, false, ""}}) {
+                                           {"\n", true, false, ""}}) {
         std::string vorrat = f.vorrat;
         EXPECT_EQ(NimmWort(vorrat, f.ende), f.wort) << f.vorrat;
         EXPECT_EQ(vorrat, f.rest) << f.vorrat;
     }
     for (const auto& [zeile, ok] : std::vector<std::pair<std::string, bool>>{
-             {"o\n", true}, {"  OK\n", true}, {"a\n", false}, {"\n", false}, {"", false}}) {
+             {"  OK\n", true}, {"o", true}, {"a\n", false}, {"\n", false}}) {
         EXPECT_EQ(IstOk(zeile), ok) << zeile;
     }
 }
 
+// Each key in turn, with the analog values and the chosen input after it.
 TEST(PanelTeile, KeysActOnTheModel) {
     interface::Simulator sim;
     Bedienung b(&sim);
+    struct Schritt {
+        int taste;
+        int analog1, analog2, auswahl;
+    };
+    const Schritt schritte[] = {
+        {taste::kHoch, 10, 0, 1},        {taste::kBildHoch, 110, 0, 1},
+        {taste::kRunter, 100, 0, 1},     {taste::kTab, 100, 0, 2},
+        {taste::kBildHoch, 100, 100, 2}, {taste::kBildRunter, 100, 0, 2},
+        {taste::kRunter, 100, 0, 2},     {taste::kTab, 100, 0, 1},
+        {taste::kBildRunter, 0, 0, 1},  // never below 0 ...
+    };
+    for (const Schritt& s : schritte) {
+        b.Taste(s.taste, false);
+        EXPECT_EQ(sim.AnalogWert(1), s.analog1) << s.taste;
+        EXPECT_EQ(sim.AnalogWert(2), s.analog2) << s.taste;
+        EXPECT_EQ(b.Auswahl(), s.auswahl) << s.taste;
+    }
+    for (int i = 0; i < 30; ++i) {
+        b.Taste(taste::kBildHoch, false);  // ... nor above the model's top value
+    }
+    EXPECT_EQ(sim.AnalogWert(1), 2499);
     b.Taste('3', false);
     b.Taste('8', false);
     b.Taste('3', false);
     EXPECT_EQ(sim.Schalter(),
               (std::array<bool, 8>{false, false, false, false, false, false, false, true}));
-    for (int i = 0; i < 30; ++i) {
-        b.Taste(taste::kBildHoch, false);  // stops at the model's top value
-    }
-    b.Taste(taste::kRunter, false);
-    EXPECT_EQ(sim.AnalogWert(1), 2489);
-    b.Taste(taste::kTab, false);
-    b.Taste(taste::kHoch, false);
-    b.Taste(taste::kBildRunter, false);  // never below 0
-    EXPECT_EQ(sim.AnalogWert(2), 0);
-    EXPECT_EQ(b.Auswahl(), 2);
 
     // Typing counts only while the run waits; digits 1-8 stay switch keys.
     b.Taste('x', false);
@@ -162,22 +165,30 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
         EXPECT_EQ(Spalten(z.text), 80u) << z.text;
     }
     std::string t = Text(bild);
-    for (const char* teil :
-         {"Tracelevel 3", "Zeile 17: BIS ANALOG1 > 300", "Stufe 1", "scharf auf SCHALTER8",
-          "MOTOR1 <<< L links     1.5 s", "MOTOR2 rechts R >>>    0.3 s",
-          "MOTOR4     aus       123.5 s", "2 [X] zu", "1 [ ] offen", "> ANALOG1  400",
-          "ANALOG2   40", "TAKTLER 091200", "Esc Stopp"}) {
+    for (const char* teil : {"Tracelevel 3", "Zeile 17: BIS ANALOG1 > 300", "Stufe 1",
+                             "scharf auf SCHALTER8", "TAKTLER 091200", "Esc Stopp"}) {
         EXPECT_NE(t.find(teil), std::string::npos) << teil << "\n" << t;
+    }
+    const char* reihen[] = {
+        "MOTOR1 <<< L links     1.5 s   1 [ ] offen  5 [ ] offen   > ANALOG1  400",
+        "MOTOR2 rechts R >>>    0.3 s   2 [X] zu     6 [ ] offen     ANALOG2   40",
+        "MOTOR3     aus         0.0 s   3 [ ] offen  7 [ ] offen",
+        "MOTOR4     aus       123.5 s   4 [ ] offen  8 [ ] offen"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        std::string reihe = bild.zeilen[4 + i].text;
+        EXPECT_EQ(reihe.erase(reihe.find_last_not_of(' ') + 1), reihen[i]);
     }
     // A long console line wraps instead of being cut.
     EXPECT_NE(t.find(std::string(80, 'x') + "\n" + std::string(50, 'x')), std::string::npos);
     EXPECT_EQ(bild.cursorZeile, -1);
+    EXPECT_EQ(t.find("Der Lauf wartet"), std::string::npos);
 
     m.wartet = true;
     m.eingabe = "wei";
     ablage.Anhaengen("Weiter: ");
     bild = Zeichne(m, ablage, 80, 24);
     EXPECT_NE(Text(bild).find("Weiter: wei"), std::string::npos);
+    EXPECT_NE(Text(bild).find("Der Lauf wartet"), std::string::npos);
     EXPECT_EQ(bild.cursorSpalte, 11);
 
     EXPECT_NE(Text(Zeichne(m, ablage, 79, 24)).find("Terminal zu klein"), std::string::npos);
@@ -185,29 +196,42 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
 
 // ---- whole runs on a stand-in screen ----
 
-// A clock that moves on whenever the panel looks at it, so that every
-// chance to redraw is taken.
+// A clock that moves on by tick ms whenever the panel looks at it, so that
+// every chance to redraw is taken.
 class TickUhr : public TestUhr {
   public:
     std::uint64_t MonotonMs() override {
-        ms += 10;
+        ms += tick;
         return TestUhr::MonotonMs();
     }
+    int tick = 10;
 };
 
-// Gives each key once the screen shows its text.
+// Gives each key once the screen shows its text (and the panel has waited
+// in vain often enough), and keeps that screen. A terminal that is gone
+// answers at once with nothing.
 class TestSchirm : public Bildschirm {
   public:
+    struct Taste {
+        std::string wenn;
+        int taste;
+        int nachLeeren = 0;
+    };
     explicit TestSchirm(TestUhr& uhr) : uhr_(uhr) {}
-    void Zeige(const Bild& bild) override { letztes = Text(bild); }
+    void Zeige(const Bild& bild) override {
+        letztes = Text(bild);
+        ++bilder;
+    }
     int LiesTaste(int wartezeitMs) override {
-        if (!tasten.empty() && letztes.find(tasten.front().first) != std::string::npos) {
-            int t = tasten.front().second;
+        if (!tasten.empty() && leer >= tasten.front().nachLeeren &&
+            letztes.find(tasten.front().wenn) != std::string::npos) {
+            int t = tasten.front().taste;
             tasten.pop_front();
+            gegebenBei.push_back(letztes);
             return t;
         }
-        uhr_.ms += wartezeitMs;
-        if (wartezeitMs > 0 && ++leer > 10000) {
+        uhr_.ms += weg ? 0 : wartezeitMs;
+        if ((wartezeitMs > 0 || weg) && ++leer > 10000) {
             throw std::runtime_error("the panel waits for a key the test never gives:\n" + letztes);
         }
         return taste::kKeine;
@@ -216,10 +240,13 @@ class TestSchirm : public Bildschirm {
     int Hoehe() const override { return 30; }
     void Schliessen() override { ++geschlossen; }
 
-    std::deque<std::pair<std::string, int>> tasten;
+    std::deque<Taste> tasten;
+    std::vector<std::string> gegebenBei;
     std::string letztes;
+    int bilder = 0;
     int geschlossen = 0;
     int leer = 0;
+    bool weg = false;
 
   private:
     TestUhr& uhr_;
@@ -241,9 +268,9 @@ class PanelLaufTest : public TaktlerTest {
         SchreibeDatei(dir / "k.txt", kommandos);
         return EndeCode([&] { PanelLauf(schirm, &sim, {dir / "k.txt", dir / "p.txt"}); });
     }
-    void Tippe(const std::string& wenn, const std::string& text) {
+    void Tippe(const std::string& wenn, const std::string& text, int nachLeeren = 0) {
         for (char c : text) {
-            schirm.tasten.emplace_back(wenn, c);
+            schirm.tasten.push_back({wenn, c, nachLeeren});
         }
     }
 
@@ -255,13 +282,20 @@ class PanelLaufTest : public TaktlerTest {
 
 TEST_F(PanelLaufTest, KeysCloseTheSwitchLoopAndAnswerThePause) {
     Tippe("druecken...", "w\n");
-    schirm.tasten.emplace_back("0 gesetzt", '3');
-    schirm.tasten.emplace_back("1 Klicks!", '3');
-    schirm.tasten.emplace_back("losgelassen", '3');
-    schirm.tasten.emplace_back("Lauf beendet (Exit-Code 0)", 'q');
+    Tippe("0 gesetzt", "3");
+    Tippe("1 Klicks!", "3");
+    Tippe("losgelassen", "3");
+    Tippe("Lauf beendet (Exit-Code 0)", "q");
     EXPECT_EQ(Lauf("PAUSE P\nEINSCHALTEN MOTOR1\nBIS SCHALTER3 = 2\nENDE_BIS\n"), -1);
     EXPECT_TRUE(schirm.tasten.empty());
     EXPECT_EQ(schirm.geschlossen, 1);
+    // The line the run is on; the typed answer shows while the run waits, and
+    // the note goes with the answer.
+    ASSERT_EQ(schirm.gegebenBei.size(), 6u);
+    EXPECT_NE(schirm.gegebenBei[0].find("Zeile 1: PAUSE P"), std::string::npos);
+    EXPECT_NE(schirm.gegebenBei[1].find("druecken...w"), std::string::npos);
+    EXPECT_NE(schirm.gegebenBei[1].find("Der Lauf wartet"), std::string::npos);
+    EXPECT_EQ(schirm.gegebenBei[2].find("Der Lauf wartet"), std::string::npos);
     // What the run printed, after the panel closed, with the typed answer.
     EXPECT_EQ(konsole.fehler, "TAKTLER 091200\n");
     EXPECT_EQ(konsole.aus,
@@ -281,8 +315,8 @@ TEST_F(PanelLaufTest, OnARealPortShowsTheInterfaceAndEscStops) {
     port.status = [](int lesung) { return lesung % 8 == 6 ? 0x20 : 0x00; };  // switch 2 closed
     interface::SetzePort(&port);
     SchreibeDatei(dir / "k.txt", "EINSCHALTEN MOTOR1\nBIS SCHALTER3 = 1\nENDE_BIS\n");
-    schirm.tasten.emplace_back("MOTOR1 <<< L links", '3');
-    schirm.tasten.emplace_back("2 [X] zu", taste::kEsc);
+    schirm.tasten.push_back({"MOTOR1 <<< L links", '3'});
+    schirm.tasten.push_back({"2 [X] zu", taste::kEsc});
     EXPECT_EQ(EndeCode([&] {
                   PanelLauf(schirm, nullptr, {dir / "k.txt", dir / "p.txt"});
               }),
@@ -294,13 +328,47 @@ TEST_F(PanelLaufTest, OnARealPortShowsTheInterfaceAndEscStops) {
     EXPECT_NE(konsole.fehler.find("TAKTLER unterbrochen (SIGINT)"), std::string::npos);
 }
 
+// A PAUSE waits as long as the user takes; a terminal that answers at once
+// with nothing, again and again, is gone: the PAUSE sees the end of input,
+// the run goes on and the panel closes without waiting for a key.
+TEST_F(PanelLaufTest, APauseOutwaitsTheUserButNotAGoneTerminal) {
+    Tippe("druecken...", "w\n", 100);  // after ten seconds
+    Tippe("Lauf beendet", "q");
+    EXPECT_EQ(Lauf("PAUSE P\nMELDUNG DANACH\n"), -1);
+    EXPECT_NE(konsole.aus.find("druecken...w\n19000100.00:00:00;DANACH;"), std::string::npos)
+        << konsole.aus;
+    EXPECT_TRUE(schirm.tasten.empty());
+}
+
+TEST_F(PanelLaufTest, AGoneTerminalEndsThePauseAndClosesThePanel) {
+    schirm.weg = true;
+    EXPECT_EQ(Lauf("PAUSE P\nMELDUNG DANACH\n"), -1);
+    EXPECT_NE(konsole.aus.find("druecken...19000100.00:00:00;DANACH;"), std::string::npos)
+        << konsole.aus;
+    EXPECT_EQ(schirm.geschlossen, 1);
+}
+
+// With the clock standing still, output draws the first picture and the
+// closing one, not one per line.
+TEST_F(PanelLaufTest, RedrawsAreSpacedInTime) {
+    tickUhr.tick = 0;
+    tickUhr.ms += 1000;
+    Tippe("Lauf beendet", "q");
+    std::string zeilen;
+    for (int i = 0; i < 20; ++i) {
+        zeilen += "MELDUNG A\n";
+    }
+    EXPECT_EQ(Lauf(zeilen), -1);
+    EXPECT_EQ(schirm.bilder, 2);
+}
+
 class PanelWarnungTest : public PanelLaufTest,
                          public ::testing::WithParamInterface<std::pair<const char*, bool>> {};
 
 TEST_P(PanelWarnungTest, WarningIsAnsweredInThePanel) {
     auto [antwort, weiter] = GetParam();
     Tippe("[o/a]", antwort);
-    schirm.tasten.emplace_back("Lauf abgebrochen (Exit-Code 12)", taste::kEnter);
+    Tippe("Lauf abgebrochen (Exit-Code 12)", "\n");
     // INFO without a name: SetzePfad warns; going on, the read aborts.
     EXPECT_EQ(Lauf("INFO\n"), 12);
     EXPECT_NE(konsole.fehler.find("[WARNUNG] Modul: DATEI 151100"), std::string::npos);
