@@ -3,7 +3,8 @@
 // answers (bit i answers the i-th box, 1 = OK), then the command file, then
 // optionally kMarke and the scenario. The run is bounded in lines and port
 // accesses; afterwards the abort promises are checked: port log complete and
-// matching the motors, protocol file holding exactly the lines written.
+// matching the motors, protocol file holding exactly the lines written, and
+// --pruefen of the same file agreeing with how the run ended.
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,7 +15,9 @@
 #include "interface/portlog.h"
 #include "interface/simulator.h"
 #include "interface/szenario.h"
+#include "interpreter/pruefen.h"
 #include "interpreter/taktler.h"
+#include "testhilfe/pruefvergleich.h"
 #include "testhilfe/stumme_seams.h"
 #include "testhilfe/zuruecksetzen.h"
 
@@ -25,6 +28,7 @@ using namespace taktler;
 constexpr std::string_view kMarke = "\n#SZENARIO\n";
 constexpr int kZeilenGrenze = 1000;
 constexpr std::uint64_t kPortGrenze = 150'000;
+constexpr std::size_t kZustandsGrenze = 20'000;  // of the check; beyond, it gives up
 
 struct ZeilenGrenze {};
 struct PortGrenze {};
@@ -140,12 +144,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     std::vector<std::string> elseZeilen;
     bool letzteWarElse = false;
     int zeilen = 0;
+    test::Laufende lauf;
     interpreter::SetzeZeilenHaken([&](const interpreter::Kommandozeile& kz, const std::string& z) {
         if (++zeilen > kZeilenGrenze) {
             throw ZeilenGrenze{};
         }
         fuzz::Pruefe(kz.Stufe >= 0 && kz.Stufe < interpreter::kMaxStufen, "level out of range",
                      std::to_string(kz.Stufe));
+        lauf.Zeile(kz);
         letzteWarElse = interpreter::GibKommando(&kz) == interpreter::kElse;
         if (letzteWarElse) {
             elseZeilen.push_back(std::string(z.find_first_not_of(' '), ' ') + "ELSE");
@@ -211,5 +217,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     }
     fuzz::Pruefe(p == erwartet, "protocol differs from the lines written",
                  std::to_string(p.size()) + " / " + std::to_string(erwartet.size()));
+
+    lauf.art = ende == Ende::Normal    ? test::Laufende::Normal
+               : ende == Ende::Abbruch ? test::Laufende::Abbruch
+                                       : test::Laufende::Grenze;
+    lauf.bericht = bericht;
+    const std::string abweichung =
+        test::Vergleiche(interpreter::PruefeKommandodatei(kommandodatei, kZustandsGrenze), lauf);
+    fuzz::Pruefe(abweichung.empty(), "--pruefen disagrees with the run", abweichung);
     return 0;
 }
