@@ -27,6 +27,9 @@ constexpr std::uint32_t kZeilenpuffer = 500;
 constexpr std::uint32_t kSuchzeile = 200;
 constexpr std::uint32_t kSprungzeile = 100;
 
+// Upper-cases zeile in place; true when it holds the word UNTERPROGRAMM,
+// so that the header search tests it as a header.
+bool NenntUnterprogramm(char* zeile);
 // How the header search sees one line for a name.
 enum class Kopfzeile { Nein, Treffer, ZuVieleFelder };
 // Upper-cases zeile in place and tests it as FindeUnterprogramm does. The

@@ -1,9 +1,11 @@
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "interpreter/handler.h"
+#include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
+#include "services/fehler.h"
 #include "services/kxzeit.h"
 #include "services/trace.h"
 #include "services/umgebung.h"
@@ -108,14 +110,30 @@ void Ende_Bis(Kommandozeile& kz) {
 
 std::int32_t GeheZuSatz(datei::DateiADO* datei, std::int32_t n) {
     services::TraceKlammer trace(kModul, "GeheZuSatz");
-    std::uint8_t ok = datei::GeheZumErstenSatz(datei);
-    std::int32_t anzahl = 0;
-    std::array<char, kSprungzeile> puffer{};
-    while (anzahl < n && ok == 1) {
-        ok = datei::LiesSatz(datei, puffer.data(), puffer.size());
-        ++anzahl;
+    Zeilenindex& index = ZeilenindexVon(datei);
+    const std::int32_t ziel = std::max(n, 0);
+    // Lines 1..ziel, read again with a kSprungzeile buffer: the reading would
+    // stop at the first line too long for it, or at the end of the file.
+    const std::uint32_t grenze = kSprungzeile - 1;
+    for (;;) {
+        const std::int32_t bekannt = std::min(ziel, Zeilenanzahl(index));
+        if (LaengsteBis(index, bekannt) >= grenze) {
+            services::DieUhr().ZeilenGelesen(ErsteZeileAb(index, grenze) - 1);
+            ZeileZuLang();
+        }
+        if (bekannt == ziel) {
+            break;
+        }
+        if (!LiesWeiter(index)) {
+            services::DieUhr().ZeilenGelesen(bekannt);
+            services::Fehlerabbruch(
+                kModul, "GeheZuSatz: Zeile nicht in der Datei",
+                services::Format("Zeile %d, die Datei hat %d Zeilen", ziel, bekannt));
+        }
     }
-    return anzahl;
+    index.position = ziel;
+    services::DieUhr().ZeilenGelesen(ziel);
+    return ziel;
 }
 
 }  // namespace taktler::interpreter

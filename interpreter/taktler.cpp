@@ -9,6 +9,7 @@
 #include "interpreter/handler.h"
 #include "interpreter/optionen.h"
 #include "interpreter/pruefen.h"
+#include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
 #include "panel/panel.h"
 #include "services/fehler.h"
@@ -323,8 +324,9 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     kz.Zeilennummer = 0;
     kz.Ausfuehren[0] = 1;
 
+    ZeilenindexBinden(z.Kommandodatei);
     std::array<char, kZeilenpuffer> zeile{};
-    while (datei::LiesSatz(z.Kommandodatei, zeile.data(), kZeilenpuffer) == 1) {
+    while (LiesZeile(z.Kommandodatei, zeile.data())) {
         if (!VerarbeiteZeile(zeile.data())) {
             break;
         }
@@ -336,6 +338,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     datum_undZeit(datum.data(), datum.size());
     services::Ausgabe("%s\n", services::Format("%s ENDE : %s", kModul, datum.data()).c_str());
     z.Kommandodatei = datei::Dispose(z.Kommandodatei);
+    ZeilenindexZuruecksetzen();
     z.Protokolldatei = datei::Dispose(z.Protokolldatei);
     return 0;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "interpreter/zeilenindex.h"
+
 namespace taktler {
 
 Programmzustand& Zustand() {
@@ -25,6 +27,7 @@ void ZustandZuruecksetzen() {
     }
     delete z.Zeile;
     z = Programmzustand{};
+    interpreter::ZeilenindexZuruecksetzen();
 }
 
 }  // namespace taktler
