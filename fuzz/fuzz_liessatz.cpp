@@ -15,50 +15,6 @@ using namespace taktler;
 // Script loop, INFO, subroutine search and loop jump, plus the smallest.
 constexpr std::array<std::uint32_t, 6> kKapazitaeten = {500, 250, 200, 100, 2, 3};
 
-struct Satz {
-    std::string text;
-    std::int32_t pos = 0;
-    std::int32_t laenge = 0;
-};
-
-struct Modell {
-    std::vector<Satz> saetze;
-    bool abbruch = false;
-};
-
-// The record rules written out plainly.
-Modell Erwartet(const std::string& d, std::uint32_t kapazitaet) {
-    Modell m;
-    std::size_t i = 0;
-    auto naechstes = [&]() -> int {
-        return i < d.size() ? static_cast<unsigned char>(d[i++]) : -1;
-    };
-    for (;;) {
-        Satz s;
-        s.pos = static_cast<std::int32_t>(i);
-        int c = naechstes();
-        while (c != -1 && c != 13 && c != 10 && c != 26) {
-            s.text.push_back(static_cast<char>(c));
-            if (s.text.size() >= kapazitaet - 1) {
-                m.abbruch = true;
-                return m;
-            }
-            c = naechstes();
-        }
-        s.laenge = static_cast<std::int32_t>(s.text.size()) + 1;
-        c = naechstes();
-        while (c == 10 || c == 0) {
-            ++s.laenge;
-            c = naechstes();
-        }
-        m.saetze.push_back(s);
-        if (c == -1 || c == 26) {
-            return m;
-        }
-        --i;  // pushed back: first byte of the next record
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t groesse) {
@@ -72,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     const std::string pfad = fuzz::Arbeitsverzeichnis() + "/satz.txt";
     fuzz::SchreibeDatei(pfad, daten + 1, groesse - 1);
 
-    const Modell modell = Erwartet(inhalt, kapazitaet);
-    std::vector<Satz> gelesen;
+    const fuzz::Satzmodell modell = fuzz::Saetze(inhalt, kapazitaet);
+    std::vector<fuzz::Satz> gelesen;
     int code = -1;
     // The buffer is exactly as large as announced, so ASan sees any overrun.
     std::vector<char> puffer(kapazitaet);
@@ -81,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         datei::DateiADO* d = datei::Create();
         datei::SetzePfad(d, pfad.c_str());
         while (datei::LiesSatz(d, puffer.data(), kapazitaet) == 1) {
-            Satz s;
+            fuzz::Satz s;
             // A record may hold NUL bytes; the model keeps them as well.
             s.text.assign(puffer.data(), modell.saetze.size() > gelesen.size()
                                              ? modell.saetze[gelesen.size()].text.size()
