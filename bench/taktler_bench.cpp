@@ -1,20 +1,26 @@
 // Throughput of the script loop on the simulated interface without a port
 // log: straight lines, loop passes by the position of the BIS line, and
-// subroutine calls with the header far down the file.
+// subroutine calls with the header far down the file; and how many virtual
+// seconds a run in virtual time simulates per wall-clock second.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
+#include <vector>
 
-#include "fuzz/fuzz_umgebung.h"
 #include "interface/port.h"
 #include "interface/simulator.h"
+#include "interface/szenario.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
 #include "services/umgebung.h"
+#include "services/virtuelleuhr.h"
+#include "testhilfe/stumme_seams.h"
+#include "testhilfe/zuruecksetzen.h"
 
 namespace {
 
@@ -54,7 +60,7 @@ struct Lauf {
     }
     void Einmal() {
         ZustandZuruecksetzen();
-        Zustand().Tracelevel = 1;
+        interpreter::Zustand().Tracelevel = 1;
         interpreter::Programmlauf({verzeichnis + "/k.txt", verzeichnis + "/p.txt"});
     }
 };
@@ -122,6 +128,65 @@ void Unterprogrammaufrufe(benchmark::State& state) {
     state.SetLabel("RUFE/ENDE_UNTERPROGRAMM pairs, header at line " + std::to_string(kopfzeile));
 }
 BENCHMARK(Unterprogrammaufrufe)->Arg(10)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+// A whole run in virtual time, as --zeit=virtuell runs it, without a port
+// log or a timing diagram: virtual seconds per wall-clock second, and per
+// second of CPU time (which a machine shared with other work does not hide).
+void VirtuelleZeit(benchmark::State& state) {
+    struct Fall {
+        const char* name;
+        std::string kommandos;  // a file in examples/, or the text itself
+        std::string szenario;
+    };
+    const std::string beispiele = std::string(TAKTLER_QUELLEN) + "/examples/";
+    const Fall faelle[] = {
+        {"ampel", beispiele + "ampel.txt", beispiele + "ampel.szenario"},
+        {"foerderband", beispiele + "foerderband.txt", beispiele + "foerderband.szenario"},
+        {"BIS ZEIT = 60000 mit NOTHALT", "", ""},
+    };
+    const Fall& fall = faelle[state.range(0)];
+
+    StilleKonsole konsole;
+    services::Umwelt().konsole = &konsole;
+    std::vector<interface::Ereignis> szenario;
+    if (!fall.szenario.empty()) {
+        szenario = interface::LadeSzenario(fall.szenario).ereignisse;
+    }
+    char muster[] = "/tmp/tbXXXXXX";
+    const std::string verzeichnis = mkdtemp(muster);
+    std::string kommandos = fall.kommandos;
+    if (kommandos.empty()) {
+        kommandos = verzeichnis + "/k.txt";
+        std::ofstream(kommandos, std::ios::binary)
+            << "NOTHALT SCHALTER8\r\nBIS ZEIT = 60000\r\nENDE_BIS\r\n";
+    }
+    const std::string protokoll = verzeichnis + "/p.txt";
+
+    double virtuelleSekunden = 0;
+    const std::clock_t cpuStart = std::clock();
+    for (auto _ : state) {
+        services::VirtuelleUhr uhr(0);
+        services::Umwelt().uhr = &uhr;
+        interface::Simulator sim(szenario);
+        interface::SetzePort(&sim);
+        ZustandZuruecksetzen();
+        interpreter::Programmlauf({kommandos, protokoll});
+        virtuelleSekunden += static_cast<double>(uhr.MonotonUs()) / 1e6;
+        interface::SetzePort(nullptr);
+        services::Umwelt().uhr = nullptr;
+    }
+    const double cpuSekunden = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    state.counters["virt_s_pro_s"] =
+        benchmark::Counter(virtuelleSekunden, benchmark::Counter::kIsRate);
+    state.counters["virt_s_pro_cpu_s"] = virtuelleSekunden / cpuSekunden;
+    state.SetLabel(fall.name);
+
+    services::UmweltZuruecksetzen();
+    std::remove((verzeichnis + "/k.txt").c_str());
+    std::remove(protokoll.c_str());
+    rmdir(verzeichnis.c_str());
+}
+BENCHMARK(VirtuelleZeit)->DenseRange(0, 2)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 // The file object: path, open modes, records read line by line and lines
 // appended with CR LF.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -7,12 +9,13 @@
 #include <new>
 
 #include "datei/intern.h"
+#include "services/abschluss.h"
 #include "services/unterbrechung.h"
 
 namespace taktler::datei {
 
 using intern::Abbruch;
-using intern::Modul;
+
 using intern::Pruefe;
 using intern::Warne;
 
@@ -65,12 +68,90 @@ std::string_view SpurSatz(bool letzter, std::int32_t pos, std::int32_t marke, co
     return std::string_view(zeile.data(), static_cast<std::size_t>(p - zeile.data()));
 }
 
+bool Geschrieben(std::int32_t modus) {
+    return modus == kAnhaengen || modus == kSchreiben || modus == kLesenSchreiben;
+}
+
+// Every stream open for writing is finished and checked at the program's
+// end, on every way it ends: one finisher for the module while any is open.
+void AbschlussAnmelden() {
+    DateiModulzustand& z = Modul();
+    if (z.Abschluss != 0) {
+        return;
+    }
+    z.Abschluss = services::AusgabeAnmelden([] {
+        Modul().Abschluss = 0;
+        for (DateiADO* datei : Modul().Lebende) {
+            if (datei->FilePtr != nullptr && Geschrieben(datei->Modus)) {
+                Schliessen(datei);
+            }
+        }
+    });
+}
+
 std::uint8_t OeffneMit(DateiADO* datei, const char* funktion, const char* modus,
                        std::int32_t code) {
     Pruefe(datei, funktion);
     std::uint8_t ok = Oeffnen(datei, modus);
     datei->Modus = code;
+    if (ok == 1 && Geschrieben(code)) {
+        AbschlussAnmelden();
+    }
     return ok;
+}
+
+// A UTF-8 byte-order mark, as some editors write it, is no part of the
+// first record. Bytes that only begin like one are given back (the stream
+// takes back what it has just read; otherwise it starts over).
+void UeberspringeBom(std::FILE* strom) {
+    static constexpr int kBom[] = {0xEF, 0xBB, 0xBF};
+    int gelesen[3];
+    std::size_t n = 0;
+    while (n < 3) {
+        gelesen[n] = getc_unlocked(strom);
+        const bool passt = gelesen[n] == kBom[n];
+        ++n;
+        if (!passt) {
+            break;
+        }
+    }
+    if (n == 3 && gelesen[2] == kBom[2]) {
+        return;
+    }
+    while (n > 0) {
+        --n;
+        if (gelesen[n] != EOF && std::ungetc(gelesen[n], strom) == EOF) {
+            std::fseek(strom, 0, SEEK_SET);
+            return;
+        }
+    }
+}
+
+// The end of the bytes, or a read error, which is no end of the file: a
+// record would go missing without a word.
+void LesefehlerPruefen(DateiADO* datei, std::FILE* strom) {
+    if (std::ferror(strom) == 0) {
+        return;
+    }
+    const int fehler = errno;
+    std::clearerr(strom);
+    if (fehler == EINTR) {
+        services::UnterbrechungPruefen();
+    }
+    Abbruch("LiesSatz", services::Format("Eingabedatei %s: %s", datei->Pfad.data(),
+                                         intern::Systemtext(fehler).c_str()));
+}
+
+// A write to the stream failed. A signal that broke into a write that
+// waited (a reader that stopped reading) takes the interrupt path; any
+// other failure is the abort of the product's text. The close reports the
+// file and the reason.
+void SchreibfehlerMelden(DateiADO* datei, int fehler, const char* text) {
+    datei->Schreibfehler = fehler != 0 ? fehler : EIO;
+    if (fehler == EINTR) {
+        services::UnterbrechungPruefen();
+    }
+    services::Ausgabefehler(kModul, "SchreibSatz", text);
 }
 
 }  // namespace
@@ -136,15 +217,24 @@ std::uint8_t Oeffnen(DateiADO* datei, const char* modus) {
     if (datei->FilePtr != nullptr) {
         Schliessen(datei);
     }
-    datei->FilePtr = std::fopen(datei->Pfad.data(), modustext.c_str());
+    int fehler = 0;
+    do {
+        datei->FilePtr = std::fopen(datei->Pfad.data(), modustext.c_str());
+        fehler = errno;
+    } while (datei->FilePtr == nullptr && fehler == EINTR && services::UnterbrochenesSignal() == 0);
+    // A directory opens for reading and then reads as an empty file.
+    struct stat info {};
+    if (datei->FilePtr != nullptr && ::fstat(fileno(datei->FilePtr), &info) == 0 &&
+        S_ISDIR(info.st_mode)) {
+        std::fclose(datei->FilePtr);
+        datei->FilePtr = nullptr;
+        fehler = EISDIR;
+    }
     if (datei->FilePtr == nullptr) {
-        int fehler = errno;
         // Ctrl-C or a termination broke into an open that waited (a FIFO):
-        // no fault of the file to report. The run ends at its next check,
-        // with the motors switched off.
-        if (fehler == EINTR && services::UnterbrochenesSignal() != 0) {
-            datei->Pos = 0;
-            return 0;
+        // no fault of the file; the run takes the interrupt path.
+        if (fehler == EINTR) {
+            services::UnterbrechungPruefen();
         }
         Warne("Oeffnen", services::Format("Eingabedatei %s: %s\n", datei->Pfad.data(),
                                           intern::Systemtext(fehler).c_str()));
@@ -180,8 +270,26 @@ std::uint8_t Schliessen(DateiADO* datei) {
     // Closes whatever stream is present: a bare Oeffnen leaves Modus 0 with
     // an open stream, which must not leak.
     if (datei->FilePtr != nullptr) {
-        std::fclose(datei->FilePtr);
+        const bool geschrieben = Geschrieben(datei->Modus);
+        int fehler = datei->Schreibfehler;
+        bool verloren = geschrieben && (fehler != 0 || std::ferror(datei->FilePtr) != 0);
+        errno = 0;
+        // The last buffered block reaches the file only here.
+        if (std::fclose(datei->FilePtr) != 0 && geschrieben) {
+            verloren = true;
+            fehler = fehler != 0 ? fehler : errno;
+        }
         datei->FilePtr = nullptr;
+        datei->Schreibfehler = 0;
+        datei->Modus = kGeschlossen;
+        if (verloren) {
+            services::Ausgabefehler(
+                kModul, "Schliessen",
+                services::Format(
+                    "Ausgabedatei %s: %s", datei->Pfad.data(),
+                    fehler != 0 ? intern::Systemtext(fehler).c_str() : "Schreibfehler"));
+        }
+        return 1;
     }
     datei->Modus = kGeschlossen;
     return 1;
@@ -242,6 +350,10 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     }
     std::FILE* strom = datei->FilePtr;
     datei->Pos = intern::Offset(strom);
+    if (datei->Pos == 0) {
+        UeberspringeBom(strom);
+        datei->Pos = intern::Offset(strom);
+    }
     datei->Satzlaenge = 0;
 
     const std::uint32_t grenze = kapazitaet - 1;
@@ -257,6 +369,9 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
             Abbruch("LiesSatz", "max. Zeilenlaenge zu gross");
         }
     }
+    if (c == EOF) {
+        LesefehlerPruefen(datei, strom);
+    }
     puffer[n] = '\0';
     datei->Satzlaenge = static_cast<std::int32_t>(n) + 1;
 
@@ -264,6 +379,9 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     while (c == kLF || c == 0) {
         ++datei->Satzlaenge;
         c = getc_unlocked(strom);
+    }
+    if (c == EOF) {
+        LesefehlerPruefen(datei, strom);
     }
     if (c == EOF || c == kCtrlZ) {
         datei->WeitereSaetze = 0;
@@ -300,13 +418,14 @@ std::uint8_t SchreibSatz(DateiADO* datei, const char* text) {
         text = "";
     }
     std::uint8_t ok = intern::ZumAnhaengen(datei);
-    if (ok == 1) {
+    // A stream that has lost data takes no more; its close reports it.
+    if (ok == 1 && datei->Schreibfehler == 0) {
         std::size_t laenge = std::strlen(text);
+        errno = 0;
         if (std::fwrite(text, 1, laenge, datei->FilePtr) != laenge) {
-            Abbruch("SchreibSatz", "fwrite");
-        }
-        if (std::fputs("\r\n", datei->FilePtr) == EOF) {
-            Abbruch("SchreibSatz", "fprintf");
+            SchreibfehlerMelden(datei, errno, "fwrite");
+        } else if (std::fputs("\r\n", datei->FilePtr) == EOF) {
+            SchreibfehlerMelden(datei, errno, "fprintf");
         }
     }
     if (ok == 0) {

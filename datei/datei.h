@@ -44,9 +44,12 @@ struct DateiADO {
     std::array<char, kPfadLaenge> Pfad{};
     char WeitereSaetze = 1;
     Pfadzerlegung* Verzeichnisse = nullptr;
+    // Not in the product's record: the error number of the first write that
+    // failed on the open stream, for the report when it is closed.
+    int Schreibfehler = 0;
 };
 
-// Module-wide state shared by all objects (one copy, see interpreter/zustand.h).
+// Module-wide state shared by all objects: one copy, owned by the module.
 struct DateiModulzustand {
     std::int32_t Anzahl = 0;      // Create minus Dispose
     struct stat Dateistatus {};   // filled by Status
@@ -59,11 +62,13 @@ struct DateiModulzustand {
     std::array<char, 32> DatumAnlage{};
     std::array<char, 256> Kopierpuffer{};  // KopiereBlockweise, blocks of 255
     std::string Text;                      // trace lines of LiesSatz, reused
+    std::size_t Abschluss = 0;  // key of the program end's finisher while written streams are open
 };
 
-// Closes and frees every object still alive (for tests that run many
-// programs in one process).
-void ModulFreigeben(DateiModulzustand& z);
+// The module's state, and its reset: closes and frees every object still
+// alive (for tests that run many programs in one process).
+DateiModulzustand& Modul();
+void ModulZuruecksetzen();
 
 // --- File object ---
 DateiADO* Create();
@@ -74,45 +79,16 @@ std::uint8_t OeffnenRead(DateiADO* datei);
 std::uint8_t OeffnenWrite(DateiADO* datei);
 std::uint8_t OeffneAppend(DateiADO* datei);
 std::uint8_t OeffneReadWrite(DateiADO* datei);
+// Closes the stream; a stream written to that lost data (a failed write, or
+// a failed close) is reported with the path and the system's reason.
 std::uint8_t Schliessen(DateiADO* datei);
 const struct stat* Status(DateiADO* datei);
 std::uint8_t ExistiertDatei(DateiADO* datei);
 std::uint8_t GeheZumErstenSatz(DateiADO* datei);
-// Reads one record into puffer; never stores more than kapazitaet bytes.
+// Reads one record into puffer; never stores more than kapazitaet bytes. A
+// UTF-8 byte-order mark at the start of the file is skipped; a read error is
+// an abort, not the end of the file.
 std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet);
 std::uint8_t SchreibSatz(DateiADO* datei, const char* text);
-
-// --- Positions, marks and blocks ---
-std::uint8_t SetzeMarke(DateiADO* datei);
-std::uint8_t GeheZuMarke(DateiADO* datei);
-std::uint8_t IstMarkeErreicht(DateiADO* datei);
-void AktualisiereSatz(DateiADO* datei, const char* text);
-std::uint8_t SchreibDaten(DateiADO* datei, const void* daten, std::int32_t anzahl);
-std::int32_t GibFilePtrPos(DateiADO* datei);
-std::uint8_t GeheZuFilePtrPos(DateiADO* datei, std::int32_t position);
-// Reads up to gewuenscht bytes into puffer, which must hold that many,
-// starting at byte start (negative: at Pos).
-std::int32_t LiesBlock(DateiADO* datei, void* puffer, std::int32_t gewuenscht, std::int32_t start);
-
-// --- Paths and directories ---
-std::uint8_t ParsePfad(DateiADO* datei);
-std::uint8_t BauePfadAuf(DateiADO* datei);
-std::uint8_t LegePfadAn(DateiADO* datei);
-const char* GibExtension(DateiADO* datei);
-const char* GibDateinamenOhnePfad(DateiADO* datei);
-const char* GibVerzeichnis(DateiADO* datei);
-
-// --- Copy, rename and file dates ---
-std::uint8_t KopiereDaten(DateiADO* ziel, DateiADO* quelle);
-std::uint8_t ErgaenzeDaten(DateiADO* ziel, DateiADO* quelle);
-std::uint8_t KopiereBlockweise(DateiADO* ziel, DateiADO* quelle);
-std::uint8_t Rename(DateiADO* datei, const char* neuerPfad);
-std::uint8_t Destroy(DateiADO* datei);
-std::int32_t GibGroesse(DateiADO* datei);
-std::int32_t NichtGeaendertSeitXSekunden(DateiADO* datei);
-std::int32_t NichtGeaendertSeitXMinuten(DateiADO* datei);
-const char* DatumLetzterLesezugriff(DateiADO* datei);
-const char* DatumLetzteAenderung(DateiADO* datei);
-const char* DatumAnlage(DateiADO* datei);
 
 }  // namespace taktler::datei

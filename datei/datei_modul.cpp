@@ -1,8 +1,15 @@
 #include "datei/datei.h"
+#include "services/abschluss.h"
 
 namespace taktler::datei {
 
-void ModulFreigeben(DateiModulzustand& z) {
+DateiModulzustand& Modul() {
+    static DateiModulzustand zustand;
+    return zustand;
+}
+
+void ModulZuruecksetzen() {
+    DateiModulzustand& z = Modul();
     for (DateiADO* datei : z.Lebende) {
         if (datei->FilePtr != nullptr) {
             std::fclose(datei->FilePtr);
@@ -10,7 +17,8 @@ void ModulFreigeben(DateiModulzustand& z) {
         delete datei->Verzeichnisse;
         delete datei;
     }
-    z.Lebende.clear();
+    services::AusgabeAbmelden(z.Abschluss);
+    z = DateiModulzustand{};
 }
 
 }  // namespace taktler::datei

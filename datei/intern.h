@@ -5,15 +5,10 @@
 #include <string_view>
 
 #include "datei/datei.h"
-#include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/trace.h"
 
 namespace taktler::datei::intern {
-
-inline DateiModulzustand& Modul() {
-    return Zustand().datei;
-}
 
 [[noreturn]] inline void Abbruch(const char* funktion, std::string_view text) {
     services::Fehlerabbruch(kModul, funktion, text);

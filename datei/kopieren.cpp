@@ -1,4 +1,6 @@
 // Whole-file services: copy and append, rename and delete, size and dates.
+#include "datei/kopieren.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -7,11 +9,12 @@
 #include <ctime>
 
 #include "datei/intern.h"
+#include "datei/pfade.h"
 
 namespace taktler::datei {
 
 using intern::Abbruch;
-using intern::Modul;
+
 using intern::Pruefe;
 using intern::Warne;
 

@@ -7,6 +7,8 @@
 // path is completed from the working directory, with "." and ".." resolved
 // lexically, and so always begins with "/" (MitLaufwerk 0). Directories are
 // built under "/": a drive component stands for the root.
+#include "datei/pfade.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +23,7 @@
 namespace taktler::datei {
 
 using intern::Abbruch;
-using intern::Modul;
+
 using intern::Pruefe;
 using intern::Warne;
 

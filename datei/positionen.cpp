@@ -6,6 +6,8 @@
 // GeheZuMarke give 0 (mark 0), IstMarkeErreicht 1, GeheZuFilePtrPos and
 // LiesBlock 0, AktualisiereSatz writes nothing; the open's warning has been
 // shown.
+#include "datei/positionen.h"
+
 #include <unistd.h>
 
 #include <cerrno>

@@ -13,12 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_umgebung.h"
 #include "interface/portlog.h"
 #include "interface/simulator.h"
 #include "interface/szenario.h"
 #include "interpreter/taktler.h"
 #include "services/strtools.h"
+#include "testhilfe/stumme_seams.h"
+#include "testhilfe/zuruecksetzen.h"
 
 namespace {
 
@@ -181,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         ende = Ende::PortGrenze;
     }
 
-    const interface::InterfaceDS ds = Zustand().interfaceDS;
+    const interface::InterfaceDS ds = interpreter::Zustand().interfaceDS;
     interpreter::SetzeZeilenHaken(nullptr);
     ZustandZuruecksetzen();  // closes the protocol file as the process end would
     interface::SetzePort(nullptr);

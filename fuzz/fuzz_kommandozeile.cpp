@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_umgebung.h"
 #include "interpreter/kommandozeile.h"
 #include "services/strtools.h"
+#include "testhilfe/stumme_seams.h"
+#include "testhilfe/zuruecksetzen.h"
 
 namespace {
 

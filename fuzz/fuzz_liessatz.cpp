@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "datei/datei.h"
-#include "fuzz_umgebung.h"
+#include "services/strtools.h"
+#include "services/trace.h"
+#include "testhilfe/stumme_seams.h"
 
 namespace {
 
@@ -74,6 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             fuzz::Pruefe(gelesen[i].laenge == modell.saetze[i].laenge, "record length differs");
         }
     }
-    ZustandZuruecksetzen();
+    datei::ModulZuruecksetzen();
+    services::StrtoolsZuruecksetzen();
+    services::TraceZuruecksetzen();
     return 0;
 }

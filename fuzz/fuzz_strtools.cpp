@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_umgebung.h"
 #include "services/strtools.h"
+#include "services/trace.h"
+#include "testhilfe/stumme_seams.h"
 
 namespace {
 
@@ -221,6 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             break;
         }
     }
-    ZustandZuruecksetzen();
+    services::StrtoolsZuruecksetzen();
+    services::TraceZuruecksetzen();
     return 0;
 }

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "fuzz_umgebung.h"
 #include "interface/simulator.h"
 #include "interface/szenario.h"
+#include "testhilfe/stumme_seams.h"
 
 namespace {
 

@@ -2,6 +2,9 @@
 // the whole motor state, every sensing call reads the port afresh.
 #include "interface/interface.h"
 
+#include "interface/leitung.h"
+#include "interface/zeitdiagramm.h"
+
 namespace taktler::interface {
 
 namespace {
@@ -62,7 +65,13 @@ void MotorStop(InterfaceDS& ds, int motor) {
 
 void LiesAnalog(InterfaceDS& ds) {
     ds.Analog1 = MesseAnalog(kTriggerLeer, kTriggerAnalog1);
+    if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
+        diagramm->Analog(1, ds.Analog1);
+    }
     ds.Analog2 = MesseAnalog(kTriggerLeer, kTriggerAnalog2);
+    if (Zeitdiagramm* diagramm = AktivesZeitdiagramm()) {
+        diagramm->Analog(2, ds.Analog2);
+    }
 }
 
 void MotorBisSchalter1Links(InterfaceDS& ds) {

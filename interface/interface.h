@@ -1,5 +1,5 @@
-// The wire protocol of the control interface and the one InterfaceDS that
-// mirrors it: motor frames, the input read, the analog measurement.
+// The interface state: the one InterfaceDS that mirrors the device, and the
+// motor operations on it.
 #pragma once
 
 #include <array>
@@ -13,17 +13,6 @@ struct InterfaceDS {
     std::int32_t Analog1 = 0;
     std::int32_t Analog2 = 0;
 };
-
-// --- Protocol ---
-void SendeMotoren(InterfaceDS& ds);
-void LiesEingaenge(InterfaceDS& ds);
-std::int32_t MesseAnalog(int leerByte, int triggerByte);
-void MesseAnalogPegel(InterfaceDS& ds, int eingang);
-int SetzeBit(int wert, int bit);    // exit code 99 outside 1..8
-int LoescheBit(int wert, int bit);  // exit code 99 outside 1..8
-int SetzeMotorBits(char richtung, int wert, int bitL, int bitR);
-void SchreibePort(std::uint8_t wert);
-int LiesStatus();
 
 // --- Interface state and motor operations ---
 void InterfaceInit(InterfaceDS& ds);

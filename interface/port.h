@@ -27,6 +27,9 @@ class Port {
     // Where a port that models the device reports what it did ("# ..." lines
     // of the port log). Ports without such notes ignore it.
     virtual void SetzeNotizZiel(std::function<void(const std::string&)> ziel) { (void)ziel; }
+    // Why the port no longer works, naming it, or "" while it works. Asked
+    // after every exchange; a real port looks at the system here.
+    virtual std::string Stoerung() { return {}; }
 };
 
 // The port all exchanges use. Null until one is installed; the protocol

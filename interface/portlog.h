@@ -7,7 +7,7 @@
 // caused them.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -31,17 +31,31 @@ class PortLog : public Port {
     void Freigeben() override;
     // Notes go to the log and then on to this target.
     void SetzeNotizZiel(std::function<void(const std::string&)> ziel) override;
+    std::string Stoerung() override { return innen_->Stoerung(); }
+
+    // Writes what is still held, closes the file and reports a log that
+    // could not be written completely. Runs at the program's end on every
+    // way it ends, or when the log is destroyed before.
+    void Abschliessen();
 
   private:
-    PortLog(std::unique_ptr<Port> innen, std::FILE* datei);
+    PortLog(std::unique_ptr<Port> innen, int fd, std::string name);
     void Zeile(const char* text, std::size_t laenge);
     // One access line: "W 378 F2", "W16 378 00FB", "R 379 3F".
     void Zugriff(const char* art, std::uint16_t adresse, unsigned wert, int stellen);
     void Notiz(const std::string& text);
+    // Writes the held lines out. It waits while a reader of a pipe is behind,
+    // but gives way to a signal: switching the motors off must not wait for
+    // the log, so from then on the lines are held until the program ends.
+    void Leeren();
+    // The log lost lines: no more are written, and the run is told.
+    void Verloren(int fehler);
 
     std::unique_ptr<Port> innen_;
-    // A plain stdio stream: exit() flushes it on every way the program ends.
-    std::FILE* datei_;
+    int fd_;  // -1 once closed or lost
+    std::string name_;
+    std::string gehalten_;       // lines not yet written
+    std::size_t abschluss_ = 0;  // the program end's finisher
     std::function<void(const std::string&)> weiter_;
 };
 

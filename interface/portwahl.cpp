@@ -1,9 +1,12 @@
 #include "interface/portwahl.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "interface/portlog.h"
 #include "interface/szenario.h"
+#include "services/umgebung.h"
 
 namespace taktler::interface {
 
@@ -15,6 +18,30 @@ GewaehlterPort Fehler(std::string text) {
     GewaehlterPort ergebnis;
     ergebnis.fehler = std::move(text);
     return ergebnis;
+}
+
+// The search waits no longer for a port in use than this before it lists.
+constexpr int kListenFristMs = 500;
+
+// A USB printer adapter shows up as /dev/usb/lpN, not as a parallel port.
+std::string UsbHinweis(PortSystem& system) {
+    for (int i = 0; i < 8; ++i) {
+        const std::string geraet = "/dev/usb/lp" + std::to_string(i);
+        if (system.Zugang(geraet, F_OK) == 0) {
+            return " (" + geraet +
+                   " ist ein USB-Druckeradapter: er kann das Interface nicht ansteuern, es "
+                   "braucht einen Parallelport mit Registerzugriff)";
+        }
+    }
+    return "";
+}
+
+std::vector<PortEintrag> Registrierte(PortSystem& system, std::string& fehler) {
+    std::vector<PortEintrag> ports = FindePorts(system, &fehler, kListenFristMs);
+    ports.erase(std::remove_if(ports.begin(), ports.end(),
+                               [](const PortEintrag& p) { return !p.registriert; }),
+                ports.end());
+    return ports;
 }
 
 std::unique_ptr<Port> NeuerSimulator(GewaehlterPort& ergebnis, std::vector<Ereignis> szenario) {
@@ -43,39 +70,30 @@ GewaehlterPort OeffnePort(const PortOptionen& optionen, PortSystem& system) {
             szenario = std::move(geladen.ereignisse);
         }
         ergebnis.port = NeuerSimulator(ergebnis, std::move(szenario));
-    } else if (optionen.name == "auto") {
-        std::string fehler;
-        auto ports = FindePorts(system, &fehler);
-        if (!fehler.empty()) {
-            return Fehler(fehler);
+    } else {
+        std::string name = optionen.name;
+        if (name == "auto") {
+            std::string fehler;
+            const std::vector<PortEintrag> ports = Registrierte(system, fehler);
+            if (!fehler.empty()) {
+                return Fehler(fehler);
+            }
+            auto an378 = std::find_if(ports.begin(), ports.end(),
+                                      [](const PortEintrag& p) { return p.basis == 0x378; });
+            name = an378 != ports.end() ? an378->name : ports.empty() ? "" : ports.front().name;
         }
-        auto geraet = std::find_if(ports.begin(), ports.end(),
-                                   [](const PortEintrag& p) { return p.eigenesGeraet; });
-        if (geraet != ports.end()) {
-            auto port = ParallelPort::Oeffne(geraet->name, fehler, system);
+        if (name.empty()) {
+            ergebnis.info = kKeinPortInfo + UsbHinweis(system);
+            ergebnis.port = NeuerSimulator(ergebnis, {});
+        } else {
+            std::string fehler;
+            auto port = ParallelPort::Oeffne(name, fehler, system);
             if (!port) {
                 return Fehler(fehler);
             }
+            ergebnis.info = port->Startzeile();
             ergebnis.port = std::move(port);
-        } else {
-            for (const auto& vermutet : ports) {
-                ergebnis.port = ParallelPort::Oeffne(vermutet.name, fehler, system, true);
-                if (ergebnis.port) {
-                    break;
-                }
-            }
-            if (!ergebnis.port) {
-                ergebnis.info = kKeinPortInfo;
-                ergebnis.port = NeuerSimulator(ergebnis, {});
-            }
         }
-    } else {
-        std::string fehler;
-        auto port = ParallelPort::Oeffne(optionen.name, fehler, system);
-        if (!port) {
-            return Fehler(fehler);
-        }
-        ergebnis.port = std::move(port);
     }
 
     if (!optionen.logDatei.empty()) {
@@ -89,12 +107,42 @@ GewaehlterPort OeffnePort(const PortOptionen& optionen, PortSystem& system) {
     return ergebnis;
 }
 
-std::vector<std::string> ListePorts(PortSystem& system) {
-    std::vector<std::string> namen;
-    for (const auto& port : FindePorts(system)) {
-        namen.push_back(port.name);
+std::vector<std::string> ListePorts(PortSystem& system, std::string* hinweis) {
+    std::string fehler;
+    std::vector<std::string> zeilen;
+    for (const PortEintrag& p : Registrierte(system, fehler)) {
+        std::string zeile = p.name + services::Format(" 0x%lx ", p.basis) + Zugriffsart(system, p);
+        const std::string halter = Halter(system, p.name);
+        if (!halter.empty()) {
+            zeile += ", belegt von \"" + halter + "\"";
+        }
+        zeilen.push_back(zeile);
     }
-    return namen;
+    if (hinweis != nullptr && zeilen.empty()) {
+        *hinweis = !fehler.empty() ? fehler
+                                   : "kein Parallelport vom System registriert (Module parport_pc "
+                                     "und ppdev laden)" +
+                                         UsbHinweis(system);
+    }
+    return zeilen;
+}
+
+PortAmEnde::PortAmEnde(GewaehlterPort& wahl) : vorher_(services::Umwelt().ende) {
+    services::Umwelt().ende = [&wahl, vorher = vorher_](int code) {
+        // The simulator holds nothing of the machine; its log the ending
+        // finishes anyway.
+        if (wahl.simulator == nullptr && wahl.port) {
+            SetzePort(nullptr);
+            wahl.port.reset();
+        }
+        if (vorher) {
+            vorher(code);
+        }
+    };
+}
+
+PortAmEnde::~PortAmEnde() {
+    services::Umwelt().ende = vorher_;
 }
 
 }  // namespace taktler::interface

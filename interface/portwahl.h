@@ -2,6 +2,7 @@
 // port, the simulated interface, and the port log around either.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,19 +26,35 @@ struct GewaehlterPort {
     std::string info;                // one line for standard error, or empty
 };
 
-// Rules: --sim implies sim; auto takes the first port found and the
-// simulator (with an info line) only when the machine has none; a port that
-// exists but cannot be opened is never replaced by the simulator; any other
-// name is a port that cannot be opened. The log, when asked for, is the
-// outermost port.
-// For auto, a port with a device of its own (ppdev) counts as found. The
-// legacy addresses the library offers without one are only guesses: the
-// first that opens and answers is taken, and none of them is reason to
-// refuse the simulator.
+// Rules: --sim implies sim; auto takes a port the system registered, the
+// one at base address 0x378 first, else the first in the library's order
+// (parport0), and the simulator (with an info line) only when there is
+// none; a port that exists but cannot be opened is never replaced by the
+// simulator; any other name is a port that cannot be opened. The library's
+// guessed legacy addresses are never used by auto and never probed; named
+// explicitly, one is opened like any port. The log, when asked for, is the
+// outermost port. For a real port, info is the start line.
 GewaehlterPort OeffnePort(const PortOptionen& optionen, PortSystem& system = EchtesPortSystem());
 
-// --ports: the names of the machine's parallel ports.
-std::vector<std::string> ListePorts(PortSystem& system = EchtesPortSystem());
+// --ports: one line per port the system registered: name, base address and
+// the access method it would get. When there is none, hinweis (if given)
+// says so and what to do.
+std::vector<std::string> ListePorts(PortSystem& system = EchtesPortSystem(),
+                                    std::string* hinweis = nullptr);
+
+// Makes every ending of the program (an exit code or a signal) close a real
+// port first: released, and its port log complete. Puts the previous ending
+// back when destroyed.
+class PortAmEnde {
+  public:
+    explicit PortAmEnde(GewaehlterPort& wahl);
+    ~PortAmEnde();
+    PortAmEnde(const PortAmEnde&) = delete;
+    PortAmEnde& operator=(const PortAmEnde&) = delete;
+
+  private:
+    std::function<void(int)> vorher_;
+};
 
 extern const char* const kKeinPortInfo;
 

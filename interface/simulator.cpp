@@ -23,8 +23,7 @@ bool Steigt(std::uint8_t alt, std::uint8_t neu, std::uint8_t bit) {
     return (alt & bit) == 0 && (neu & bit) != 0;
 }
 
-// Motor n's two bits, looked up. Written as two bit tests compared with
-// each other, g++ 12 at -O2 decoded most bytes wrongly (0x12 as RNNN).
+// Motor n's two bits: 01 left, 10 right, 00 and 11 off.
 char Richtung(std::uint8_t motorbyte, int motor) {
     static constexpr char kRichtung[4] = {'N', 'L', 'R', 'N'};
     return kRichtung[(static_cast<unsigned>(motorbyte) >> (2 * motor)) & 3U];
@@ -135,30 +134,16 @@ bool Simulator::Schreibe(std::uint8_t neu) {
 }
 
 void Simulator::NachLatch() {
-    std::function<void(const std::string&)> ziel;
-    Beobachter beobachter;
-    Motorzustand motoren{};
-    {
-        std::lock_guard<std::mutex> sperre(mutex_);
-        ziel = notizZiel_;
-        beobachter = beobachter_;
-        motoren = motoren_;
+    if (notizZiel_) {
+        notizZiel_("# Motoren " + std::string(motoren_.begin(), motoren_.end()));
     }
-    if (ziel) {
-        ziel("# Motoren " + std::string(motoren.begin(), motoren.end()));
-    }
-    if (beobachter) {
-        beobachter(motoren);
+    if (beobachter_) {
+        beobachter_(motoren_);
     }
 }
 
 void Simulator::SchreibeByte(std::uint8_t wert) {
-    bool gelatcht = false;
-    {
-        std::lock_guard<std::mutex> sperre(mutex_);
-        gelatcht = Schreibe(wert);
-    }
-    if (gelatcht) {
+    if (Schreibe(wert)) {
         NachLatch();
     }
 }
@@ -169,7 +154,6 @@ void Simulator::SchreibeWort(std::uint16_t wert) {
 }
 
 std::uint8_t Simulator::LiesStatus() {
-    std::lock_guard<std::mutex> sperre(mutex_);
     ZeitPruefen();
     std::uint8_t status = 0;
     if ((eingabeSchieber_ & 0x80) != 0) {
@@ -186,52 +170,42 @@ std::uint8_t Simulator::LiesStatus() {
 }
 
 void Simulator::SetzeNotizZiel(std::function<void(const std::string&)> ziel) {
-    std::lock_guard<std::mutex> sperre(mutex_);
     notizZiel_ = std::move(ziel);
 }
 
 void Simulator::SetzeBeobachter(Beobachter beobachter) {
-    std::lock_guard<std::mutex> sperre(mutex_);
     beobachter_ = std::move(beobachter);
 }
 
 void Simulator::SetzeSchalter(int k, bool an) {
-    std::lock_guard<std::mutex> sperre(mutex_);
     Anwenden(Ereignis{Anlass::Start, 0, Eingriff::Schalter, k, an ? 1 : 0, 0});
 }
 
 void Simulator::SetzeAnalog(int k, int wert) {
-    std::lock_guard<std::mutex> sperre(mutex_);
     Anwenden(Ereignis{Anlass::Start, 0, Eingriff::Analog, k, wert, 0});
 }
 
 Simulator::Motorzustand Simulator::Motoren() const {
-    std::lock_guard<std::mutex> sperre(mutex_);
     return motoren_;
 }
 
 std::array<bool, 8> Simulator::Schalter() const {
-    std::lock_guard<std::mutex> sperre(mutex_);
     return schalter_;
 }
 
 int Simulator::AnalogWert(int k) const {
-    std::lock_guard<std::mutex> sperre(mutex_);
     return k >= 1 && k <= 2 ? analog_[static_cast<std::size_t>(k - 1)] : 0;
 }
 
 std::uint64_t Simulator::Rahmen() const {
-    std::lock_guard<std::mutex> sperre(mutex_);
     return rahmen_;
 }
 
 std::uint64_t Simulator::Abfragen() const {
-    std::lock_guard<std::mutex> sperre(mutex_);
     return abfragen_;
 }
 
 std::uint64_t Simulator::Messungen() const {
-    std::lock_guard<std::mutex> sperre(mutex_);
     return messungen_;
 }
 

@@ -29,14 +29,13 @@
 // input load, "messung N" just before the N-th trigger, "zeit N" at the
 // first port access N ms or more after construction.
 //
-// The model may be read and set from another thread (a live panel); the
-// note target and the listener are called outside the lock.
+// The live panel reads and sets the model on the interpreter's own thread,
+// between two port accesses.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -86,7 +85,6 @@ class Simulator : public Port {
     void ZeitPruefen();
     void NachLatch();
 
-    mutable std::mutex mutex_;
     std::uint8_t daten_ = 0;
     std::uint8_t motorSchieber_ = 0;
     int geschoben_ = 0;

@@ -15,6 +15,9 @@ namespace {
 
 constexpr std::size_t kZeigeHoechstens = 40;  // keeps a message on one line
 
+// The longest line, the same as in a command file.
+constexpr std::size_t kLaengsteZeile = 498;
+
 bool IstLeer(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
@@ -193,37 +196,55 @@ std::optional<Ereignis> ParseZeile(Zeilenleser& z) {
 
 }  // namespace
 
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// One line of the file, numbered from 1; false when it ends the parse.
+bool NimmZeile(SzenarioErgebnis& ergebnis, std::string_view zeile, int nummer,
+               std::string_view dateiname) {
+    auto fehler = [&](const std::string& text) {
+        ergebnis.ereignisse.clear();
+        ergebnis.fehler = services::Format("%.*s:%d: %s", static_cast<int>(dateiname.size()),
+                                           dateiname.data(), nummer, text.c_str());
+        return false;
+    };
+    if (zeile.size() > kLaengsteZeile) {
+        return fehler(services::Format("Zeile zu lang: mehr als %zu Zeichen", kLaengsteZeile));
+    }
+    auto felder = Felder(zeile);
+    if (felder.empty() || felder.front().front() == '#') {
+        return true;
+    }
+    Zeilenleser leser(std::move(felder));
+    auto ereignis = ParseZeile(leser);
+    if (!ereignis) {
+        return fehler(leser.Fehler());
+    }
+    ereignis->zeile = nummer;
+    ergebnis.ereignisse.push_back(*ereignis);
+    return true;
+}
+
+}  // namespace
+
 SzenarioErgebnis ParseSzenario(std::string_view text, std::string_view dateiname) {
     SzenarioErgebnis ergebnis;
     int nummer = 0;
     std::size_t pos = 0;
     // Editors on other systems like to start a file with a UTF-8 mark.
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-        pos = 3;
+    if (text.substr(0, kBom.size()) == kBom) {
+        pos = kBom.size();
     }
     while (pos < text.size()) {
         std::size_t ende = text.find('\n', pos);
         if (ende == std::string_view::npos) {
             ende = text.size();
         }
-        std::string_view zeile = text.substr(pos, ende - pos);
+        if (!NimmZeile(ergebnis, text.substr(pos, ende - pos), ++nummer, dateiname)) {
+            break;
+        }
         pos = ende + 1;
-        ++nummer;
-
-        auto felder = Felder(zeile);
-        if (felder.empty() || felder.front().front() == '#') {
-            continue;
-        }
-        Zeilenleser leser(std::move(felder));
-        auto ereignis = ParseZeile(leser);
-        if (!ereignis) {
-            ergebnis.ereignisse.clear();
-            ergebnis.fehler = services::Format("%.*s:%d: %s", static_cast<int>(dateiname.size()),
-                                               dateiname.data(), nummer, leser.Fehler().c_str());
-            return ergebnis;
-        }
-        ereignis->zeile = nummer;
-        ergebnis.ereignisse.push_back(*ereignis);
     }
     return ergebnis;
 }
@@ -236,20 +257,39 @@ SzenarioErgebnis LadeSzenario(const std::string& dateiname) {
             dateiname + ": Szenariodatei kann nicht geoeffnet werden: " + std::strerror(errno);
         return ergebnis;
     }
-    std::string text;
-    char puffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(puffer, 1, sizeof puffer, datei)) > 0) {
-        text.append(puffer, n);
+    // Line by line and never more than one line too long: an endless input
+    // (/dev/zero, a pipe) costs no more memory than the events it holds.
+    std::string zeile;
+    int nummer = 0;
+    bool weiter = true;
+    bool anfang = true;
+    int c = 0;
+    while (weiter && (c = getc_unlocked(datei)) != EOF) {
+        if (c != '\n') {
+            zeile.push_back(static_cast<char>(c));
+            if (anfang && zeile.size() == kBom.size() && zeile == kBom) {
+                zeile.clear();
+                anfang = false;
+            }
+            weiter =
+                zeile.size() <= kLaengsteZeile || NimmZeile(ergebnis, zeile, nummer + 1, dateiname);
+            continue;
+        }
+        anfang = false;
+        weiter = NimmZeile(ergebnis, zeile, ++nummer, dateiname);
+        zeile.clear();
+    }
+    if (weiter && !zeile.empty()) {
+        NimmZeile(ergebnis, zeile, ++nummer, dateiname);
     }
     int lesefehler = std::ferror(datei) != 0 ? errno : 0;
     std::fclose(datei);
-    if (lesefehler != 0) {
+    if (lesefehler != 0 && ergebnis.fehler.empty()) {
+        ergebnis.ereignisse.clear();
         ergebnis.fehler =
             dateiname + ": Szenariodatei kann nicht gelesen werden: " + std::strerror(lesefehler);
-        return ergebnis;
     }
-    return ParseSzenario(text, dateiname);
+    return ergebnis;
 }
 
 }  // namespace taktler::interface

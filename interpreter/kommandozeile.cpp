@@ -7,6 +7,7 @@
 #include <new>
 
 #include "interpreter/taktler.h"
+#include "services/strtools.h"
 #include "services/trace.h"
 
 namespace taktler::interpreter {
@@ -89,11 +90,7 @@ bool ParseKommandozeile(char* zeile, Kommandozeile* kz) {
     while (*cursor == ' ') {
         ++cursor;
     }
-    for (char* p = zeile; *p != '\0'; ++p) {
-        if (*p >= 'a' && *p <= 'z') {
-            *p = static_cast<char>(*p - 'a' + 'A');
-        }
-    }
+    services::strGross(zeile);
     if (*cursor == ';' || *cursor == '\0') {
         Kopiere(kz->Kommando, ";");
         return true;

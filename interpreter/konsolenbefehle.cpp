@@ -1,10 +1,11 @@
+#include "interpreter/konsolenbefehle.h"
+
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "datei/datei.h"
-#include "interpreter/handler.h"
 #include "interpreter/zustand.h"
 #include "services/pfade.h"
 #include "services/trace.h"

@@ -1,7 +1,11 @@
+#include "interpreter/motorbefehle.h"
+
 #include <cstring>
 
 #include "interface/interface.h"
-#include "interpreter/handler.h"
+#include "interface/leitung.h"
+#include "interface/zeitdiagramm.h"
+#include "interpreter/sensorik.h"
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/kxsound.h"
@@ -68,6 +72,9 @@ void Nothalt(Kommandozeile& kz) {
     if (z.NothaltAktiv == 0) {
         z.NothaltAktiv = 1;
         z.NothaltSchalter = GibSchalterIndex(kz);
+        if (interface::Zeitdiagramm* diagramm = interface::AktivesZeitdiagramm()) {
+            diagramm->Nothalt(true);
+        }
         return;
     }
     interface::LiesEingaenge(DasInterface());

@@ -12,8 +12,11 @@
 #include <set>
 
 #include "datei/datei.h"
-#include "interpreter/handler.h"
 #include "interpreter/kommandozeile.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/schleifen.h"
+#include "interpreter/sensorik.h"
+#include "interpreter/unterprogramme.h"
 #include "services/pfade.h"
 #include "services/strtools.h"
 #include "services/umgebung.h"

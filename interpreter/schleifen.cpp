@@ -1,8 +1,11 @@
+#include "interpreter/schleifen.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "interpreter/handler.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/sensorik.h"
 #include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
@@ -114,11 +117,9 @@ std::int32_t GeheZuSatz(datei::DateiADO* datei, std::int32_t n) {
     const std::int32_t ziel = std::max(n, 0);
     // Lines 1..ziel, read again with a kSprungzeile buffer: the reading would
     // stop at the first line too long for it, or at the end of the file.
-    const std::uint32_t grenze = kSprungzeile - 1;
     for (;;) {
         const std::int32_t bekannt = std::min(ziel, Zeilenanzahl(index));
-        if (LaengsteBis(index, bekannt) >= grenze) {
-            services::DieUhr().ZeilenGelesen(ErsteZeileAb(index, grenze) - 1);
+        if (LaengsteBis(index, bekannt) >= kSprungzeile - 1) {
             ZeileZuLang();
         }
         if (bekannt == ziel) {

@@ -1,7 +1,10 @@
+#include "interpreter/sensorik.h"
+
 #include <cstring>
 
 #include "interface/interface.h"
-#include "interpreter/handler.h"
+#include "interface/leitung.h"
+#include "interpreter/motorbefehle.h"
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/trace.h"

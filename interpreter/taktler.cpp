@@ -1,17 +1,16 @@
 #include "interpreter/taktler.h"
 
 #include <array>
-#include <csignal>
 #include <string>
 
 #include "interface/interface.h"
-#include "interface/port.h"
-#include "interpreter/handler.h"
-#include "interpreter/optionen.h"
-#include "interpreter/pruefen.h"
+#include "interpreter/konsolenbefehle.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/schleifen.h"
+#include "interpreter/unterprogramme.h"
 #include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
-#include "panel/panel.h"
+#include "services/abschluss.h"
 #include "services/fehler.h"
 #include "services/strtools.h"
 #include "services/umgebung.h"
@@ -45,83 +44,20 @@ bool UmgebendAusfuehrend(const Kommandozeile& kz) {
     return kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe - 1)] == 1;
 }
 
-const char* SignalName(int signal) {
-    switch (signal) {
-        case SIGINT:
-            return "SIGINT";
-        case SIGTERM:
-            return "SIGTERM";
-        case SIGHUP:
-            return "SIGHUP";
-        case SIGPIPE:
-            return "SIGPIPE";
-        default:
-            return "Signal";
-    }
-}
-
-// A reader of standard output that goes away (| head, | less) ends the run
-// like a hang-up; by default the process died at once and lost the protocol
-// lines and port log still buffered.
-constexpr int kUnterbrechungsSignale[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-
-// Holds the interrupting signals off for a scope: a second Ctrl-C must not
-// break into the switch-off frames (the port has no SA_RESTART either).
-// The signal's own ending unblocks it again; the test seam unwinds here.
-class SignaleGesperrt {
-  public:
-    SignaleGesperrt() {
-        sigset_t menge;
-        sigemptyset(&menge);
-        for (int signal : kUnterbrechungsSignale) {
-            sigaddset(&menge, signal);
-        }
-        sigprocmask(SIG_BLOCK, &menge, &alt_);
-    }
-    ~SignaleGesperrt() { sigprocmask(SIG_SETMASK, &alt_, nullptr); }
-    SignaleGesperrt(const SignaleGesperrt&) = delete;
-    SignaleGesperrt& operator=(const SignaleGesperrt&) = delete;
-
-  private:
-    sigset_t alt_;
-};
-
-// Acts on Ctrl-C and termination where the emergency stop is checked:
-// motors off, protocol closed, then the signal's own ending.
-void UnterbrechungPruefen() {
-    int signal = services::UnterbrochenesSignal();
-    if (signal == 0) {
-        return;
-    }
-    SignaleGesperrt gesperrt;
+// What Ctrl-C and termination do, wherever the run notices them (the
+// emergency-stop checks, and every wait): all motors off first; the end by
+// the signal then finishes the protocol file and the port log.
+void Unterbrochen(int signal) {
     Programmzustand& z = Zustand();
     for (int motor = 1; motor <= 4; ++motor) {
         interface::MotorStop(*z.Interface, motor);
     }
-    if (z.Protokolldatei != nullptr) {
-        z.Protokolldatei = datei::Dispose(z.Protokolldatei);
-    }
     services::FehlerAusgabe("TAKTLER unterbrochen (%s): alle Motoren ausgeschaltet\n",
-                            SignalName(signal));
-    services::ProgrammBeendenDurchSignal(signal);
-}
-
-extern "C" void SignalEmpfangen(int signal) {
-    services::SetzeUnterbrechung(signal);
-}
-
-void SignaleAbfangen() {
-    struct sigaction aktion {};
-    aktion.sa_handler = SignalEmpfangen;
-    sigemptyset(&aktion.sa_mask);
-    aktion.sa_flags = 0;  // no SA_RESTART: a PAUSE waiting on input wakes up
-    for (int signal : kUnterbrechungsSignale) {
-        sigaction(signal, &aktion, nullptr);
-    }
+                            services::SignalName(signal));
 }
 
 void NothaltPruefen(Kommandozeile& kz) {
-    UnterbrechungPruefen();
+    services::UnterbrechungPruefen();
     if (Zustand().NothaltAktiv != 0) {
         Nothalt(kz);
     }
@@ -230,6 +166,8 @@ bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
 
 void Programmabbruch(std::string_view modul, std::string_view funktion, std::string_view text) {
     Programmzustand& z = Zustand();
+    // A banner that cannot be written is reported, and the abort goes on.
+    services::EndeBeginnt();
     if (z.Protokolldatei != nullptr) {
         datei::SchreibSatz(z.Protokolldatei, "---- PROGRAMMABBRUCH ------");
         datei::SchreibSatz(z.Protokolldatei, std::string(modul).c_str());
@@ -276,6 +214,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     Programmzustand& z = Zustand();
     z.Interface = &z.interfaceDS;
     interface::InterfaceInit(*z.Interface);
+    services::SetzeUnterbrechungsaktion(Unterbrochen);
 
     services::FehlerAusgabe("%s\n", kModul);
     if (dateien.size() < 2 || dateien.size() > 6) {
@@ -332,7 +271,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
         }
     }
     // A signal during the last line (an EXIT skips the second check).
-    UnterbrechungPruefen();
+    services::UnterbrechungPruefen();
 
     std::array<char, 32> datum{};
     datum_undZeit(datum.data(), datum.size());
@@ -341,57 +280,6 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     ZeilenindexZuruecksetzen();
     z.Protokolldatei = datei::Dispose(z.Protokolldatei);
     return 0;
-}
-
-int Hauptprogramm(int argc, char** argv) {
-    Optionen optionen = ParseOptionen(argc, argv);
-    if (!optionen.fehler.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", optionen.fehler.c_str());
-        return 12;
-    }
-    if (optionen.hilfe) {
-        services::Ausgabe("%s", Hilfetext().c_str());
-        return 0;
-    }
-    if (optionen.version) {
-        services::Ausgabe("taktler %s\n", TAKTLER_VERSION);
-        return 0;
-    }
-    if (optionen.ports) {
-        for (const auto& name : interface::ListePorts()) {
-            services::Ausgabe("%s\n", name.c_str());
-        }
-        return 0;
-    }
-    if (optionen.pruefen) {
-        return Pruefen(optionen.dateien);  // before any port is opened
-    }
-    if (optionen.antwort) {
-        services::StandardFenster().festeAntwort = optionen.antwort;
-    }
-
-    if (optionen.panel) {
-        std::string grund = panel::PanelVorbereiten(optionen.port);
-        if (!grund.empty()) {
-            services::FehlerAusgabe("taktler: %s\n", grund.c_str());
-            return 12;
-        }
-    }
-
-    interface::GewaehlterPort wahl = interface::OeffnePort(optionen.port);
-    if (!wahl.fehler.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", wahl.fehler.c_str());
-        return 12;
-    }
-    if (!wahl.info.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
-    }
-    interface::SetzePort(wahl.port.get());
-    SignaleAbfangen();
-    int code = optionen.panel ? panel::PanelLauf(*wahl.simulator, optionen.dateien)
-                              : Programmlauf(optionen.dateien);
-    interface::SetzePort(nullptr);
-    return code;
 }
 
 }  // namespace taktler::interpreter

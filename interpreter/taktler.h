@@ -11,9 +11,6 @@
 
 namespace taktler::interpreter {
 
-// The whole program: options, port, start-up, script loop, end.
-int Hauptprogramm(int argc, char** argv);
-
 // Start-up from the interface reset on, the script loop and the end, on the
 // port installed now. dateien are the file arguments (without options).
 // Gives 0 at the normal end; fatal errors leave through the exit seam.

@@ -1,7 +1,10 @@
+#include "interpreter/unterprogramme.h"
+
 #include <array>
 #include <cstring>
 
-#include "interpreter/handler.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/schleifen.h"
 #include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
@@ -35,11 +38,7 @@ bool Ende_Unterprogramm(Kommandozeile& kz) {
 }
 
 bool NenntUnterprogramm(char* zeile) {
-    for (char* p = zeile; *p != '\0'; ++p) {
-        if (*p >= 'a' && *p <= 'z') {
-            *p = static_cast<char>(*p - 'a' + 'A');
-        }
-    }
+    services::strGross(zeile);
     return services::strfnd(zeile, "UNTERPROGRAMM") >= 0;
 }
 
@@ -64,9 +63,7 @@ namespace {
 // The search reads with a kSuchzeile buffer: it would stop at the first of
 // lines 1..zeile too long for it.
 void PruefeSuchlaenge(const Zeilenindex& index, std::int32_t zeile) {
-    const std::uint32_t grenze = kSuchzeile - 1;
-    if (LaengsteBis(index, zeile) >= grenze) {
-        services::DieUhr().ZeilenGelesen(ErsteZeileAb(index, grenze) - 1);
+    if (LaengsteBis(index, zeile) >= kSuchzeile - 1) {
         ZeileZuLang();
     }
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "interpreter/handler.h"
+#include "interpreter/schleifen.h"
 #include "services/fehler.h"
 #include "services/umgebung.h"
 
@@ -99,13 +99,6 @@ std::string_view Satztext(const Zeilenindex& index, std::int32_t zeile) {
 
 std::uint32_t LaengsteBis(const Zeilenindex& index, std::int32_t zeile) {
     return zeile <= 0 ? 0 : index.saetze[static_cast<std::size_t>(zeile - 1)].laengsteBisHier;
-}
-
-std::int32_t ErsteZeileAb(const Zeilenindex& index, std::uint32_t laenge) {
-    auto it = std::partition_point(
-        index.saetze.begin(), index.saetze.end(),
-        [laenge](const Zeilenindex::Satz& s) { return s.laengsteBisHier < laenge; });
-    return it == index.saetze.end() ? 0 : static_cast<std::int32_t>(it - index.saetze.begin()) + 1;
 }
 
 bool LiesWeiter(Zeilenindex& index) {

@@ -61,8 +61,6 @@ std::int32_t Zeilenanzahl(const Zeilenindex& index);
 std::string_view Satztext(const Zeilenindex& index, std::int32_t zeile);
 // The longest record among lines 1..zeile (0 for none).
 std::uint32_t LaengsteBis(const Zeilenindex& index, std::int32_t zeile);
-// The first line with a record of at least laenge bytes; 0 when there is none.
-std::int32_t ErsteZeileAb(const Zeilenindex& index, std::uint32_t laenge);
 
 // Reads the file's next record into the copy with the script loop's buffer;
 // a longer record ends the run with LiesSatz's abort. False when the file

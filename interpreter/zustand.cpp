@@ -2,18 +2,29 @@
 
 #include <cstdlib>
 
-#include "interpreter/zeilenindex.h"
+#include "interpreter/laufstand.h"
 
-namespace taktler {
+namespace taktler::interpreter {
 
 Programmzustand& Zustand() {
     static Programmzustand zustand;
     return zustand;
 }
 
+Laufstand Stand() {
+    const Programmzustand& z = Zustand();
+    Laufstand s;
+    s.zeilennummer = z.Zeile != nullptr ? z.Zeile->Zeilennummer : 0;
+    s.stufe = z.Zeile != nullptr ? z.Zeile->Stufe : 0;
+    s.tracelevel = z.Tracelevel;
+    s.nothaltAktiv = z.NothaltAktiv != 0;
+    s.nothaltSchalter = z.NothaltSchalter + 1;
+    s.schnittstelle = z.interfaceDS;
+    return s;
+}
+
 void ZustandZuruecksetzen() {
     Programmzustand& z = Zustand();
-    datei::ModulFreigeben(z.datei);
     for (auto& zeit : z.Zeitbausteine) {
         delete zeit;
         zeit = nullptr;
@@ -27,7 +38,6 @@ void ZustandZuruecksetzen() {
     }
     delete z.Zeile;
     z = Programmzustand{};
-    interpreter::ZeilenindexZuruecksetzen();
 }
 
-}  // namespace taktler
+}  // namespace taktler::interpreter

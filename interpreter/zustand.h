@@ -1,5 +1,5 @@
-// The program-wide state in one place: the globals and static buffers of
-// every module. A test resets it to run many programs in one process.
+// The interpreter's globals: the files, the command line, the level tables
+// and the sensing state. A test resets it to run many programs in one process.
 #pragma once
 
 #include <array>
@@ -10,20 +10,12 @@
 #include "interpreter/kommandozeile.h"
 #include "services/kxsound.h"
 #include "services/kxzeit.h"
-#include "services/strtools.h"
 
-namespace taktler {
+namespace taktler::interpreter {
 
 constexpr int kTabellenStufen = 255;  // entries of each level table
 
 struct Programmzustand {
-    // Call-depth trace.
-    std::int32_t Aufruftiefe = 0;
-
-    // Module-wide buffers of the services and the file module.
-    services::StrtoolsZustand strtools;
-    datei::DateiModulzustand datei;
-
     // The one interface record and the global reference to it.
     interface::InterfaceDS interfaceDS;
     interface::InterfaceDS* Interface = nullptr;
@@ -31,7 +23,7 @@ struct Programmzustand {
     // Interpreter globals.
     datei::DateiADO* Kommandodatei = nullptr;
     datei::DateiADO* Protokolldatei = nullptr;
-    interpreter::Kommandozeile* Zeile = nullptr;
+    Kommandozeile* Zeile = nullptr;
     std::int32_t Tracelevel = 4;
     std::uint8_t NothaltAktiv = 0;
     std::int16_t NothaltSchalter = 0;
@@ -62,6 +54,7 @@ struct Programmzustand {
 Programmzustand& Zustand();
 
 // Frees every object the state still owns and restores the start values.
+// The lower modules keep their own state and resets.
 void ZustandZuruecksetzen();
 
-}  // namespace taktler
+}  // namespace taktler::interpreter

@@ -16,13 +16,17 @@ bool IstWeiss(char c) {
 
 void Bedienung::AnalogAendern(int schritt) {
     // The model keeps the value within its range.
-    sim_.SetzeAnalog(auswahl_, sim_.AnalogWert(auswahl_) + schritt);
+    if (sim_ != nullptr) {
+        sim_->SetzeAnalog(auswahl_, sim_->AnalogWert(auswahl_) + schritt);
+    }
 }
 
 void Bedienung::Taste(int t, bool wartet) {
     if (t >= '1' && t <= '8') {
         int k = t - '0';
-        sim_.SetzeSchalter(k, !sim_.Schalter()[static_cast<std::size_t>(k - 1)]);
+        if (sim_ != nullptr) {
+            sim_->SetzeSchalter(k, !sim_->Schalter()[static_cast<std::size_t>(k - 1)]);
+        }
         return;
     }
     switch (t) {

@@ -1,5 +1,6 @@
 // The panel's keys: they act on the simulated interface (switches, analog
-// inputs), stop the run, or type the answer the run waits for.
+// inputs), stop the run, or type the answer the run waits for. On a real
+// port the switch and analog keys do nothing.
 #pragma once
 
 #include <optional>
@@ -36,7 +37,8 @@ struct Eingabe {
 
 class Bedienung {
   public:
-    explicit Bedienung(interface::Simulator& simulator) : sim_(simulator) {}
+    // simulator: null on a real port.
+    explicit Bedienung(interface::Simulator* simulator) : sim_(simulator) {}
 
     // 1..8 toggle a switch, Tab chooses the analog input, Up/Down and
     // PageUp/PageDown change it, Esc stops the run as Ctrl-C does. While
@@ -50,7 +52,7 @@ class Bedienung {
   private:
     void AnalogAendern(int schritt);
 
-    interface::Simulator& sim_;
+    interface::Simulator* sim_;
     int auswahl_ = 1;
     Eingabe eingabe_;
 };

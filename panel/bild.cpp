@@ -8,6 +8,8 @@ namespace taktler::panel {
 
 const char* const kHilfezeile =
     "1-8 Schalter  Tab Analog 1/2  Hoch/Runter +-10  BildAuf/BildAb +-100  Esc Stopp";
+const char* const kHilfezeileEchterPort =
+    "Echter Port: Schalter/Analog vom Interface, ihre Tasten wirken nicht  Esc Stopp";
 
 namespace {
 
@@ -154,7 +156,7 @@ Bild Zeichne(const Momentaufnahme& m, const Ablage& ablage, int breite, int hoeh
     } else {
         setze(hoehe - 2, std::string(b, '-'), Stil::Trenner);
     }
-    setze(hoehe - 1, kHilfezeile);
+    setze(hoehe - 1, m.echterPort ? kHilfezeileEchterPort : kHilfezeile);
     return bild;
 }
 

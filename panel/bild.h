@@ -33,6 +33,7 @@ struct Momentaufnahme {
     bool wartet = false;      // the run waits for a typed answer
     std::string eingabe;      // what is typed so far
     std::string schluss;      // set once the run has ended: the closing note
+    bool echterPort = false;  // inputs come from the interface; their keys do nothing
 };
 
 enum class Stil { Normal, Titel, Trenner, Aktiv, Hinweis };
@@ -55,5 +56,6 @@ std::string Motoranzeige(char zustand);
 Bild Zeichne(const Momentaufnahme& m, const Ablage& ablage, int breite, int hoehe);
 
 extern const char* const kHilfezeile;
+extern const char* const kHilfezeileEchterPort;
 
 }  // namespace taktler::panel

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "interpreter/laufstand.h"
 #include "interpreter/taktler.h"
-#include "interpreter/zustand.h"
 #include "panel/ablage.h"
 #include "panel/bedienung.h"
 #include "services/umgebung.h"
@@ -31,12 +31,12 @@ std::uint64_t Jetzt() {
 // The panel as console, message box and view of the run.
 class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
   public:
-    Sitzung(Bildschirm& schirm, interface::Simulator& simulator, std::string kommandodatei)
+    Sitzung(Bildschirm& schirm, interface::Simulator* simulator, std::string kommandodatei)
         : schirm_(schirm),
           sim_(simulator),
           bedienung_(simulator),
           kommandodatei_(std::move(kommandodatei)),
-          motoren_(simulator.Motoren()) {
+          motoren_(Motoren()) {
         seit_.fill(Jetzt());
     }
 
@@ -215,25 +215,47 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
         }
     }
 
+    // The latched motors on the simulator; on a real port the states last
+    // sent, as the interface record holds them.
+    interface::Simulator::Motorzustand Motoren() const {
+        if (sim_ != nullptr) {
+            return sim_->Motoren();
+        }
+        interface::Simulator::Motorzustand m = interpreter::Stand().schnittstelle.Motoren;
+        for (char& motor : m) {
+            motor = motor == 'L' || motor == 'R' ? motor : 'N';
+        }
+        return m;
+    }
+
     Momentaufnahme Aufnahme() {
         Momentaufnahme m;
-        MotorenMerken(sim_.Motoren());
+        MotorenMerken(Motoren());
         const std::uint64_t jetzt = Jetzt();
         for (std::size_t i = 0; i < 4; ++i) {
             m.dauerMs[i] = jetzt - seit_[i];
         }
         m.kommandodatei = kommandodatei_;
         m.motoren = motoren_;
-        m.schalter = sim_.Schalter();
-        m.analog = {sim_.AnalogWert(1), sim_.AnalogWert(2)};
+        const interpreter::Laufstand stand = interpreter::Stand();
+        if (sim_ != nullptr) {
+            m.schalter = sim_->Schalter();
+            m.analog = {sim_->AnalogWert(1), sim_->AnalogWert(2)};
+        } else {
+            // As the last read and measurement reported them.
+            for (std::size_t i = 0; i < m.schalter.size(); ++i) {
+                m.schalter[i] = stand.schnittstelle.Eingaenge[i] == '1';
+            }
+            m.analog = {stand.schnittstelle.Analog1, stand.schnittstelle.Analog2};
+        }
+        m.echterPort = sim_ == nullptr;
         m.auswahl = bedienung_.Auswahl();
         m.zeilennummer = zeilennummer_;
         m.zeilentext = zeilentext_;
-        const Programmzustand& z = Zustand();
-        m.stufe = z.Zeile != nullptr ? z.Zeile->Stufe : 0;
-        m.tracelevel = z.Tracelevel;
-        m.nothalt = z.NothaltAktiv != 0;
-        m.nothaltSchalter = z.NothaltSchalter + 1;
+        m.stufe = stand.stufe;
+        m.tracelevel = stand.tracelevel;
+        m.nothalt = stand.nothaltAktiv;
+        m.nothaltSchalter = stand.nothaltSchalter;
         m.wartet = wartet_;
         m.eingabe = bedienung_.eingabe().zeile;
         m.schluss = schluss_;
@@ -247,7 +269,7 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
     }
 
     Bildschirm& schirm_;
-    interface::Simulator& sim_;
+    interface::Simulator* sim_;
     Bedienung bedienung_;
     std::string kommandodatei_;
     Ablage ablage_;
@@ -269,14 +291,11 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
 }  // namespace
 
 std::string PanelVorbereiten(interface::PortOptionen& port) {
-    if (port.name != "auto" && port.name != "sim") {
-        return "--panel laeuft nur auf dem simulierten Interface, nicht mit --port=" + port.name;
-    }
-    port.name = "sim";
+    (void)port;
     return PruefeTerminal();
 }
 
-int PanelLauf(interface::Simulator& simulator, const std::vector<std::string>& dateien) {
+int PanelLauf(interface::Simulator* simulator, const std::vector<std::string>& dateien) {
     // A wrong argument count only prints the usage; no panel for that.
     if (dateien.size() < 2 || dateien.size() > 6) {
         return interpreter::Programmlauf(dateien);
@@ -290,7 +309,7 @@ int PanelLauf(interface::Simulator& simulator, const std::vector<std::string>& d
     return PanelLauf(*schirm, simulator, dateien);
 }
 
-int PanelLauf(Bildschirm& schirm, interface::Simulator& simulator,
+int PanelLauf(Bildschirm& schirm, interface::Simulator* simulator,
               const std::vector<std::string>& dateien) {
     const services::Umgebung vorher = services::Umwelt();
     Sitzung sitzung(schirm, simulator, dateien.empty() ? std::string() : dateien[0]);
@@ -298,10 +317,12 @@ int PanelLauf(Bildschirm& schirm, interface::Simulator& simulator,
     // Puts everything back also when the run leaves through a test's exit.
     struct Zuruecksetzen {
         const services::Umgebung& vorher;
-        interface::Simulator& simulator;
+        interface::Simulator* simulator;
         ~Zuruecksetzen() {
             interpreter::SetzeZeilenHaken(nullptr);
-            simulator.SetzeBeobachter(nullptr);
+            if (simulator != nullptr) {
+                simulator->SetzeBeobachter(nullptr);
+            }
             services::Umwelt() = vorher;
         }
     } zuruecksetzen{vorher, simulator};
@@ -320,8 +341,11 @@ int PanelLauf(Bildschirm& schirm, interface::Simulator& simulator,
         [&sitzung](const interpreter::Kommandozeile& kz, const std::string& text) {
             sitzung.NeueZeile(kz, text);
         });
-    simulator.SetzeBeobachter(
-        [&sitzung](const interface::Simulator::Motorzustand& m) { sitzung.MotorenGelatcht(m); });
+    if (simulator != nullptr) {
+        simulator->SetzeBeobachter([&sitzung](const interface::Simulator::Motorzustand& m) {
+            sitzung.MotorenGelatcht(m);
+        });
+    }
 
     int code = interpreter::Programmlauf(dateien);
     sitzung.Schliessen(code, vorher);

@@ -1,6 +1,7 @@
-// The live panel: the command file runs as usual on the simulated
-// interface while a full-screen view shows the motors, switches, analog
-// inputs, the running line and the console, and keys act on the model.
+// The live panel: the command file runs as usual while a full-screen view
+// shows the motors, switches, analog inputs, the running line and the
+// console. On the simulated interface the keys act on the model; on a real
+// port the view shows what the interface reports.
 #pragma once
 
 #include <string>
@@ -12,19 +13,19 @@
 
 namespace taktler::panel {
 
-// What --panel needs, checked before the port is opened: the simulated
-// interface (the port is set to it) and a usable terminal. Gives the
-// reason when the panel cannot run, else "".
+// What --panel needs, checked before the port is opened: a usable
+// terminal. Gives the reason when the panel cannot run, else "".
 std::string PanelVorbereiten(interface::PortOptionen& port);
 
 // Runs the command file (dateien as for Programmlauf) with the panel on the
 // terminal. The run, its port traffic, protocol file and exit code are those
 // of a run without the panel; what it printed reaches standard output and
 // standard error once the panel has closed.
-int PanelLauf(interface::Simulator& simulator, const std::vector<std::string>& dateien);
+// simulator: the model in use, or null on a real port.
+int PanelLauf(interface::Simulator* simulator, const std::vector<std::string>& dateien);
 
 // The same on a given screen.
-int PanelLauf(Bildschirm& schirm, interface::Simulator& simulator,
+int PanelLauf(Bildschirm& schirm, interface::Simulator* simulator,
               const std::vector<std::string>& dateien);
 
 }  // namespace taktler::panel

@@ -21,11 +21,10 @@ class Soundgeraet {
     virtual void Spiele(const std::string& pfad) = 0;
 };
 
-// The device in force; the SDL2 one unless a test installed another.
+// The device in force: the one installed (the program installs SDL2's,
+// tests their own); with none, nothing plays.
 Soundgeraet& DasSoundgeraet();
 void SetzeSoundgeraet(Soundgeraet* geraet);
-// Closes the SDL2 device and audio subsystem; the next sound opens them anew.
-void SoundgeraetSchliessen();
 
 Soundbaustein* SoundCreate();
 bool SetzeDateiPfad(Soundbaustein* sound, const char* pfad);

@@ -1,4 +1,5 @@
-// The timer object Zeitbaustein: a stopwatch started at creation.
+// The timer object Zeitbaustein: a stopwatch started at creation, on the
+// clock's monotonic reading.
 #pragma once
 
 #include <cstdint>

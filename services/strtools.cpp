@@ -1,11 +1,11 @@
 #include "services/strtools.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/trace.h"
 
@@ -15,10 +15,9 @@ namespace {
 
 constexpr std::size_t kMaxEingabezeile = 250;
 
-// C-locale upper case: only a..z fold, bytes above 127 stay as they are,
-// whatever locale the process runs in.
-char Gross(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+std::array<char, 251>& EingabeFeld() {  // result of ParseEingabezeile
+    static std::array<char, 251> feld{};
+    return feld;
 }
 
 bool IstTrimZeichen(char c) {
@@ -80,12 +79,26 @@ std::int32_t strTrenneFelder(const char* text, char trenner, char* ergebnis,
     return anzahl;
 }
 
+void StrtoolsZuruecksetzen() {
+    EingabeFeld().fill('\0');
+}
+
+char Gross(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+void strGross(char* text) {
+    for (char* p = text; *p != '\0'; ++p) {
+        *p = Gross(*p);
+    }
+}
+
 const char* ParseEingabezeile(const char* zeile, std::int32_t n, char trenner) {
     std::size_t laenge = std::strlen(zeile);
     if (laenge > kMaxEingabezeile) {
         Fehlerabbruch(kStrtoolsModul, "ParseEingabezeile", "inZeile zu lang");
     }
-    auto& feld = Zustand().strtools.EingabeFeld;
+    auto& feld = EingabeFeld();
     feld[0] = '\0';
     std::int32_t zaehler = 0;
     std::size_t anfang = 0;
@@ -130,9 +143,8 @@ bool strErsetze(char* text, std::uint32_t kapazitaet, const char* ersatz, const 
     if (pos < 0) {
         return false;
     }
-    // The parts before and after the match are taken as std::string rather
-    // than into fixed 256-byte scratch buffers: a part longer than 255
-    // characters then still works, bounded only by the caller's capacity.
+    // The parts before and after the match are strings of any length,
+    // bounded only by the caller's capacity.
     std::string vorher(text, static_cast<std::size_t>(pos));
     std::string nachher(text + pos + std::strlen(suche));
     std::size_t neu = vorher.size() + std::strlen(ersatz) + nachher.size();

@@ -8,10 +8,13 @@ namespace taktler::services {
 
 inline constexpr const char* kStrtoolsModul = "STRTOOLS 210100";
 
-// Static buffers of the module (one copy, see interpreter/zustand.h).
-struct StrtoolsZustand {
-    std::array<char, 251> EingabeFeld{};  // result of ParseEingabezeile
-};
+// Clears the module's buffer (the field ParseEingabezeile returns).
+void StrtoolsZuruecksetzen();
+
+// C-locale upper case in place: only a..z fold, bytes above 127 stay as they
+// are, whatever locale the process runs in.
+void strGross(char* text);
+char Gross(char c);
 
 // Cuts trailing blanks, CR and LF in place; the first character always stays.
 void strTrimEnde(char* text);

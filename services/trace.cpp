@@ -1,15 +1,25 @@
 #include "services/trace.h"
 
-#include "interpreter/zustand.h"
-
 namespace taktler::services {
 
+namespace {
+std::int32_t tiefe = 0;
+}  // namespace
+
+std::int32_t Aufruftiefe() {
+    return tiefe;
+}
+
+void TraceZuruecksetzen() {
+    tiefe = 0;
+}
+
 void TraceEintritt(std::string_view /*modul*/, std::string_view /*name*/) {
-    ++Zustand().Aufruftiefe;
+    ++tiefe;
 }
 
 void TraceAustritt(std::string_view /*modul*/, std::string_view /*name*/) {
-    --Zustand().Aufruftiefe;
+    --tiefe;
 }
 
 void TraceText(std::string_view /*modul*/, std::string_view /*text*/) {}

@@ -8,6 +8,10 @@
 
 namespace taktler::services {
 
+// The depth of open brackets, and its reset for a new run.
+std::int32_t Aufruftiefe();
+void TraceZuruecksetzen();
+
 void TraceEintritt(std::string_view modul, std::string_view name);
 void TraceAustritt(std::string_view modul, std::string_view name);
 void TraceText(std::string_view modul, std::string_view text);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "services/abschluss.h"
 #include "services/unterbrechung.h"
 
 namespace taktler::services {
@@ -130,7 +132,20 @@ void FehlerAusgabe(const char* fmt, ...) {
 }
 
 void StandardKonsole::Aus(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+        std::ferror(stdout) != 0) {
+        StandardausgabeVerloren(errno);
+    }
+}
+
+void StandardausgabeEinrichten() {
+    struct stat info {};
+    // Lines reach a pipe (| tee) or a terminal as they are printed; only a
+    // file takes whole blocks.
+    if (::fstat(STDOUT_FILENO, &info) != 0 || !S_ISREG(info.st_mode)) {
+        std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+    }
 }
 
 void StandardKonsole::Fehler(std::string_view text) {
@@ -140,39 +155,11 @@ void StandardKonsole::Fehler(std::string_view text) {
     std::fflush(stderr);
 }
 
-namespace {
-
-// Waits until standard input can be read. The interrupting signals are
-// held off between the look at the flag and the wait, and ppoll lets them
-// in only while it waits: a Ctrl-C just before the wait still wakes it.
-// Gives false when the run is being interrupted.
-bool WarteAufEingabe() {
-    sigset_t menge;
-    sigset_t alt;
-    sigemptyset(&menge);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaddset(&menge, signal);
-    }
-    sigprocmask(SIG_BLOCK, &menge, &alt);
-    int bereit = 0;
-    while (UnterbrochenesSignal() == 0) {
-        pollfd eingabe{STDIN_FILENO, POLLIN, 0};
-        bereit = ::ppoll(&eingabe, 1, nullptr, &alt);
-        if (bereit >= 0 || errno != EINTR) {
-            break;
-        }
-    }
-    sigprocmask(SIG_SETMASK, &alt, nullptr);
-    return UnterbrochenesSignal() == 0;
-}
-
-}  // namespace
-
 bool StandardKonsole::LiesWort() {
     std::fflush(stdout);
     bool imWort = false;
     for (;;) {
-        if (!WarteAufEingabe()) {
+        if (!WarteBereit(STDIN_FILENO, POLLIN)) {
             return false;
         }
         char c = 0;
@@ -223,6 +210,12 @@ std::uint64_t SystemUhr::MonotonMs() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+std::uint64_t SystemUhr::MonotonUs() {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 Antwort KonsolenFenster::Zeige(std::string_view titel, std::string_view zeile, bool mitAbbrechen) {
     std::string text(zeile);
     // A line end that the composed text already carries is not doubled.
@@ -249,8 +242,14 @@ Antwort KonsolenFenster::Zeige(std::string_view titel, std::string_view zeile, b
     std::string eingabe;
     char c = 0;
     for (;;) {
+        // Ctrl-C at the question is no answer: the run takes the interrupt path.
+        if (!WarteBereit(fd, POLLIN)) {
+            ::close(fd);
+            UnterbrechungPruefen();
+            return Antwort::Abbrechen;
+        }
         ssize_t n = ::read(fd, &c, 1);
-        if (n < 0 && errno == EINTR && UnterbrochenesSignal() == 0) {
+        if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0 || c == '\n') {
@@ -307,21 +306,27 @@ void UmweltZuruecksetzen() {
 }
 
 void ProgrammBeenden(int code) {
+    EndeBeginnt();
+    code = AusgabenAbschliessen(code);
+    // A signal that broke into finishing the files: the interrupt path.
+    if (Nachgeben()) {
+        UnterbrechungPruefen();
+    }
     if (Umwelt().ende) {
         Umwelt().ende(code);
     }
+    code = StandardausgabeAbschliessen(code);
     std::fflush(nullptr);
     std::exit(code);
 }
 
-}  // namespace taktler::services
-
-namespace taktler::services {
-
 void ProgrammBeendenDurchSignal(int signal) {
+    EndeBeginnt();
+    AusgabenAbschliessen(0);
     if (Umwelt().ende) {
         Umwelt().ende(128 + signal);
     }
+    StandardausgabeAbschliessen(0);
     std::fflush(nullptr);
     std::signal(signal, SIG_DFL);
     sigset_t menge;

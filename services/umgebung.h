@@ -20,13 +20,16 @@ class Konsole {
     virtual void Aus(std::string_view text) = 0;     // standard output
     virtual void Fehler(std::string_view text) = 0;  // standard error
     // PAUSE: reads one whitespace-delimited word; false at end of input
-    // (or when the run is being interrupted).
+    // (or when a signal interrupts the wait: the run acts on it next).
     virtual bool LiesWort() = 0;
 };
 
-// Wall clock in the form the timer object needs (seconds since 1970 and
-// milliseconds), local calendar time for the clock texts, and a monotonic
-// millisecond count for the simulated interface's time events.
+// A time record (seconds and milliseconds): the wall clock as Jetzt gives
+// it (seconds since 1970), or a monotonic reading as the timer object keeps
+// it. The clock gives local calendar time for the texts people read, and a
+// monotonic millisecond count for every elapsed time (timer object,
+// simulated interface's time events), in microseconds for the timing
+// diagram. All readings of one clock agree with each other.
 struct Zeitpunkt {
     std::int32_t Sekunden = 0;
     std::uint16_t Millisekunden = 0;
@@ -38,10 +41,21 @@ class Uhr {
     virtual Zeitpunkt Jetzt() = 0;
     virtual std::tm LokaleZeit() = 0;
     virtual std::uint64_t MonotonMs() = 0;
+    virtual std::uint64_t MonotonUs() { return MonotonMs() * 1000; }
     // The work that takes time in the interface's cost model: a line read from
     // the command file (however the program finds it) and a port access. A
     // clock that counts work advances here; the real clock ignores both.
+    // anzahl is the number of lines a reading delivered; a read that finds no
+    // further line is not counted. One call per reading:
+    // - the script loop: 1 for each line it reads;
+    // - GeheZuSatz(n): the lines it skips, n or the file's lines if fewer
+    //   (0 for n <= 0);
+    // - the header search of RUFE: the lines from the first up to and
+    //   including the one it stops at (the header, or a line with too many
+    //   fields), or all lines when the name is not found.
     virtual void ZeilenGelesen(std::int32_t anzahl) { (void)anzahl; }
+    // Called once for each byte write, 16-bit write and status read, before
+    // the access reaches the port.
     virtual void PortZugriff() {}
 };
 
@@ -77,11 +91,14 @@ Nachrichtenfenster& DasFenster();
 // Restores the real console, clock, message box and exit.
 void UmweltZuruecksetzen();
 
-// The one way the program ends with an exit code (0, 12, 99).
+// The one way the program ends with an exit code (0, 12, 99). The output
+// files and standard output are finished first; one that lost data is
+// reported and turns 0 into 12.
 [[noreturn]] void ProgrammBeenden(int code);
 
 // Ends the program by the signal's default action, so that a shell sees an
-// interrupted program. Through the test seam it ends with 128 + signal.
+// interrupted program, after finishing the output files as above. Through
+// the test seam it ends with 128 + signal.
 [[noreturn]] void ProgrammBeendenDurchSignal(int signal);
 
 // Formats like printf into a std::string (no fixed buffer, nothing cut).
@@ -90,6 +107,10 @@ std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Report texts are Latin-1; a terminal in a UTF-8 locale needs them converted.
 bool IstGueltigesUtf8(std::string_view s);
 std::string Latin1NachUtf8(std::string_view s);
+
+// Standard output line-buffered unless it is a regular file, so that a
+// pipe (| tee) sees each line as it is printed. Call before any output.
+void StandardausgabeEinrichten();
 
 // printf-style output to the console seam.
 void Ausgabe(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -109,6 +130,7 @@ class SystemUhr : public Uhr {
     Zeitpunkt Jetzt() override;
     std::tm LokaleZeit() override;
     std::uint64_t MonotonMs() override;
+    std::uint64_t MonotonUs() override;
 
   private:
     std::uint64_t start_;

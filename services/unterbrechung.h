@@ -1,13 +1,65 @@
-// The signal that asked the run to stop (SIGINT, SIGTERM, SIGHUP, SIGPIPE), or 0.
-// The handler only records it; the script loop acts on it.
+// The signals that ask a run to stop (SIGINT, SIGTERM, SIGHUP, SIGPIPE): the
+// handler only records one; the run acts on it where the emergency stop is
+// checked and wherever it waits. A reader of standard output that goes away
+// (| head, | less) ends the run like a hang-up.
 #pragma once
 
 #include <csignal>
+#include <functional>
 
 namespace taktler::services {
 
 int UnterbrochenesSignal();
 void SetzeUnterbrechung(int signal);  // also used by the live panel's stop key
 void LoescheUnterbrechung();
+// How many interrupting signals have arrived (the stop key counts too).
+unsigned SignalAnzahl();
+
+// Installs the recording handler for every interrupting signal, without
+// SA_RESTART, so that a wait for input, an open or a write wakes up.
+void SignaleAbfangen();
+
+// The interrupting signals as a set, and the name a report gives one.
+sigset_t UnterbrechungsSignale();
+const char* SignalName(int signal);
+
+// What a run does when a signal stops it, before it ends by that signal
+// (the interpreter switches the motors off). None: it just ends.
+void SetzeUnterbrechungsaktion(std::function<void(int signal)> aktion);
+
+// The interrupt path: when a signal is recorded, runs the action once with
+// the signals held off, then ends the program by that signal (its output
+// files finished first). Returns at once when no signal is recorded.
+void UnterbrechungPruefen();
+
+// Whether a wait must give way now: during the run to any recorded signal;
+// while the program ends (writing what is left) only to a further one.
+bool Nachgeben();
+
+// Waits until fd is ready for ereignisse (POLLIN, POLLOUT). The
+// interrupting signals are let in only while it waits, so one that came
+// just before still wakes it. False when the wait must give way.
+bool WarteBereit(int fd, short ereignisse);
+
+// Forgets a recorded signal and the action (for tests).
+void UnterbrechungZuruecksetzen();
+
+// Holds the interrupting signals off for a scope: a second Ctrl-C must not
+// break into the switch-off frames. The signal's own ending unblocks it
+// again; the test seam unwinds here.
+class SignaleGesperrt {
+  public:
+    SignaleGesperrt();
+    ~SignaleGesperrt();
+    SignaleGesperrt(const SignaleGesperrt&) = delete;
+    SignaleGesperrt& operator=(const SignaleGesperrt&) = delete;
+    // The mask in force before the scope, without the interrupting signals
+    // (for a wait that lets them in).
+    const sigset_t& offen() const { return offen_; }
+
+  private:
+    sigset_t alt_;
+    sigset_t offen_;
+};
 
 }  // namespace taktler::services

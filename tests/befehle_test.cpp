@@ -7,7 +7,8 @@
 #include "interface/simulator.h"
 #include "interface/szenario.h"
 #include "interface_testport.h"
-#include "interpreter/handler.h"
+#include "interpreter/motorbefehle.h"
+#include "interpreter/sensorik.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
 #include "services/kxsound.h"
@@ -33,8 +34,8 @@ class BefehlTest : public PortTest {
         ASSERT_TRUE(s.Ok()) << s.fehler;
         sim = std::make_unique<interface::Simulator>(s.ereignisse);
         Installiere(*sim);
-        Zustand().Interface = &Zustand().interfaceDS;
-        interface::InterfaceInit(*Zustand().Interface);
+        interpreter::Zustand().Interface = &interpreter::Zustand().interfaceDS;
+        interface::InterfaceInit(*interpreter::Zustand().Interface);
         kz.Ausfuehren[0] = 1;
         services::SetzeSoundgeraet(&geraet);
     }
@@ -127,7 +128,7 @@ TEST_F(BefehlTest, UnknownSwitchEchoesTheLineThenAborts) {
     Starte();
     for (const char* name : {"SCHALTER9", "SCHALTER1X", "schalter1"}) {
         konsole.aus.clear();
-        Zustand().NothaltAktiv = 0;
+        interpreter::Zustand().NothaltAktiv = 0;
         Kommandozeile neu;
         kz = neu;
         interpreter::Kopiere(kz.Kommando, "NOTHALT");
@@ -150,7 +151,7 @@ TEST_F(BefehlTest, NothaltArmsOnceAndStopsAllMotorsInOrder) {
     EXPECT_EQ(sim->Abfragen(), 0u);  // arming reads nothing
     Zeile("NOTHALT SCHALTER5");
     interpreter::Nothalt(kz);  // armed: one check, switch 3 still open
-    EXPECT_EQ(Zustand().NothaltSchalter, 2);
+    EXPECT_EQ(interpreter::Zustand().NothaltSchalter, 2);
     auto rahmenVorher = sim->Rahmen();
     EXPECT_EQ(EndeCode([&] { interpreter::Nothalt(kz); }), 12);
     EXPECT_EQ(sim->Rahmen() - rahmenVorher, 4u);
@@ -163,19 +164,19 @@ TEST_F(BefehlTest, HeldSwitchCountsOnceAndCountsGoToTheCurrentLevel) {
     Starte(
         "start schalter 2 an\nabfrage 4 schalter 2 aus\nabfrage 5 schalter 2 an\n"
         "abfrage 6 schalter 7 an\n");
-    Zustand().Tracelevel = 4;
+    interpreter::Zustand().Tracelevel = 4;
     kz.Stufe = 3;
     for (int i = 0; i < 3; ++i) {
         interpreter::Schalter(kz);  // reads 1..3: held
     }
-    EXPECT_EQ(Zustand().Klickzaehler[3][1], 1);
+    EXPECT_EQ(interpreter::Zustand().Klickzaehler[3][1], 1);
     interpreter::Schalter(kz);  // read 4: released
     kz.Stufe = 2;
     interpreter::Schalter(kz);  // read 5: pressed again, counted at level 2
     interpreter::Schalter(kz);  // read 6: switch 7 too
-    EXPECT_EQ(Zustand().Klickzaehler[3][1], 1);
-    EXPECT_EQ(Zustand().Klickzaehler[2][1], 1);
-    EXPECT_EQ(Zustand().Klickzaehler[2][6], 1);
+    EXPECT_EQ(interpreter::Zustand().Klickzaehler[3][1], 1);
+    EXPECT_EQ(interpreter::Zustand().Klickzaehler[2][1], 1);
+    EXPECT_EQ(interpreter::Zustand().Klickzaehler[2][6], 1);
     EXPECT_EQ(konsole.aus,
               "Schalter 2 gedrueckt, 1 Klicks!\nSchalter 2 losgelassen\n"
               "Schalter 2 gedrueckt, 1 Klicks!\nSchalter 7 gedrueckt, 1 Klicks!\n");
@@ -183,7 +184,7 @@ TEST_F(BefehlTest, HeldSwitchCountsOnceAndCountsGoToTheCurrentLevel) {
 
 TEST_F(BefehlTest, FirstAnalogCallMeasuresAllTwentySlots) {
     Starte("start analog 1 100\nstart analog 2 40\n");
-    Zustand().Tracelevel = 4;
+    interpreter::Zustand().Tracelevel = 4;
     EXPECT_EQ(interpreter::Analog(kz), 100);
     EXPECT_EQ(sim->Messungen(), 40u);  // twenty LiesAnalog, two measurements each
     EXPECT_EQ(konsole.aus, "X: 0100 Y: 0040 Wert: 0140\n");
@@ -208,17 +209,17 @@ TEST_F(BefehlTest, AnalogRefreshesEvery201CallsAndTheAverageFollows) {
 TEST_F(BefehlTest, AnalogMaxLearnsThenWaitsThenAborts) {
     Starte();
     kz.Stufe = 1;
-    Zustand().Durchlauf[1] = 0;
+    interpreter::Zustand().Durchlauf[1] = 0;
     EXPECT_EQ(interpreter::AnalogMax(kz, 50), 0);
-    Zustand().Durchlauf[1] = 1;
+    interpreter::Zustand().Durchlauf[1] = 1;
     for (int aufruf = 2; aufruf <= 358; ++aufruf) {
         EXPECT_EQ(interpreter::AnalogMax(kz, aufruf == 100 ? 70 : 10), 0);
     }
     EXPECT_EQ(interpreter::AnalogMax(kz, 70), 0);  // call 359 still learns, even a hit
-    EXPECT_EQ(Zustand().AnalogMaxWert, 70);
+    EXPECT_EQ(interpreter::Zustand().AnalogMaxWert, 70);
     EXPECT_EQ(interpreter::AnalogMax(kz, 69), 0);  // call 360
     EXPECT_EQ(interpreter::AnalogMax(kz, 70), 1);  // call 361
-    while (Zustand().AnalogMaxAufrufe < 750) {
+    while (interpreter::Zustand().AnalogMaxAufrufe < 750) {
         interpreter::AnalogMax(kz, 1);
     }
     EXPECT_EQ(EndeCode([&] { interpreter::AnalogMax(kz, 70); }), 12);  // call 751
@@ -229,26 +230,26 @@ TEST_F(BefehlTest, AnalogMaxLearnsThenWaitsThenAborts) {
 
 TEST_F(BefehlTest, SchalterInitAndSetzeEchoTheLine) {
     Starte();
-    Zustand().Tracelevel = 4;
+    interpreter::Zustand().Tracelevel = 4;
     kz.Stufe = 2;
     Zeile("BIS SCHALTER4 = 17");
     interpreter::Setze(kz);
-    EXPECT_EQ(Zustand().Klickzaehler[2][3], 17);
+    EXPECT_EQ(interpreter::Zustand().Klickzaehler[2][3], 17);
     interpreter::SchalterInit(kz);
-    EXPECT_EQ(Zustand().Klickzaehler[2][3], 0);
+    EXPECT_EQ(interpreter::Zustand().Klickzaehler[2][3], 0);
     EXPECT_EQ(konsole.aus,
               "BIS SCHALTER4 = 17 ---> 17 gesetzt\nBIS SCHALTER4 = 17 ---> 0 gesetzt\n");
 }
 
 TEST_F(BefehlTest, SoundPlaysThePathAndLeavesNoObjectBehind) {
     Starte();
-    Zustand().Tracelevel = 4;
+    interpreter::Zustand().Tracelevel = 4;
     kz.Stufe = 1;
     Zeile("SOUND C:\\KLANG\\GONG.WAV");
     interpreter::Sound(kz);
     ASSERT_EQ(geraet.gespielt.size(), 1u);
     EXPECT_EQ(geraet.gespielt[0], "C:\\KLANG\\GONG.WAV");
-    EXPECT_EQ(Zustand().Soundbausteine[1], nullptr);
+    EXPECT_EQ(interpreter::Zustand().Soundbausteine[1], nullptr);
     EXPECT_EQ(konsole.aus, "Stufe 1; Soundbaustein gesetzt: C:\\KLANG\\GONG.WAV\n");
 }
 

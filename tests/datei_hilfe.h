@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "datei/datei.h"
+#include "datei/kopieren.h"
+#include "datei/pfade.h"
+#include "datei/positionen.h"
 #include "testdateien.h"
 #include "testumgebung.h"
 

@@ -49,7 +49,7 @@ TEST_F(KopierTest, CopiesBlockSizesByteForByte) {
         Dispose(z);
     }
     EXPECT_TRUE(fenster.berichte.empty());
-    EXPECT_EQ(Zustand().Aufruftiefe, 0);
+    EXPECT_EQ(services::Aufruftiefe(), 0);
 }
 
 TEST_F(KopierTest, OverwritingAsksFirst) {

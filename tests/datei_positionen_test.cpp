@@ -194,7 +194,7 @@ TEST_F(DateiTest, OperationsAfterAFailedOpen) {
     EXPECT_EQ(fenster.berichte.size(), warnungen + 1);  // only the open's warning
     EXPECT_EQ(LiesBlock(d, puffer, 4, 0), 0);
     EXPECT_FALSE(Gibt("fehlt.txt"));
-    EXPECT_EQ(Zustand().Aufruftiefe, 0);
+    EXPECT_EQ(services::Aufruftiefe(), 0);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // The file object: records read line by line, lines appended, open modes,
 // path and validity checks.
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "datei_hilfe.h"
+#include "services/abschluss.h"
 
 namespace taktler::test {
 namespace {
@@ -41,7 +43,7 @@ TEST_P(LeseTest, RecordsPositionsAndLengths) {
     EXPECT_EQ(LiesSatz(d, puffer, sizeof puffer), 0);
     EXPECT_TRUE(fenster.berichte.empty());
     Dispose(d);
-    EXPECT_EQ(Zustand().Aufruftiefe, 0);
+    EXPECT_EQ(services::Aufruftiefe(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -67,7 +69,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "ab\x1A"
                  "cd",
                  {{"ab", 0, 3}, {"cd", 3, 3}}},
-        LeseFall{"Latin1", "\xF6\xFF\r\n", {{"\xF6\xFF", 0, 4}}}),
+        LeseFall{"Latin1", "\xF6\xFF\r\n", {{"\xF6\xFF", 0, 4}}},
+        // A UTF-8 byte-order mark at the start of the file is skipped, nowhere else.
+        LeseFall{"Bom",
+                 "\xEF\xBB\xBF"
+                 "ab\r\n\xEF\xBB\xBF"
+                 "cd",
+                 {{"ab", 3, 4},
+                  {"\xEF\xBB\xBF"
+                   "cd",
+                   7, 6}}},
+        LeseFall{"NurBom", "\xEF\xBB\xBF", {{"", 3, 1}}},
+        LeseFall{"BomAnfangOhneBom", "\xEF\xBBx\n", {{"\xEF\xBBx", 0, 4}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DateiTest, NulInsideALineIsStored) {
@@ -158,6 +171,53 @@ TEST_F(DateiTest, MissingFileWarnsAndALaterCallTriesAgain) {
     EXPECT_EQ(EndeCode([&] { LiesSatz(e, puffer, sizeof puffer); }), 12);
 }
 
+// On Linux a directory opens for reading and then fails every read: it is
+// refused at the open, and a read error is no end of the file.
+TEST_F(DateiTest, DirectoryAndReadErrorAreNoEmptyFile) {
+    std::filesystem::create_directory(Pfad("v"));
+    DateiADO* v = Neu("v");
+    char puffer[10];
+    EXPECT_EQ(LiesSatz(v, puffer, sizeof puffer), 0);
+    EXPECT_EQ(LetzterBericht(),
+              Zeile("Oeffnen", "Warnung", "Eingabedatei " + Pfad("v") + ": Is a directory\n"));
+    EXPECT_EQ(v->FilePtr, nullptr);
+
+    DateiADO* speicher = Create();
+    SetzePfad(speicher, "/proc/self/mem");  // opens, but reading offset 0 fails
+    EXPECT_EQ(EndeCode([&] { LiesSatz(speicher, puffer, sizeof puffer); }), 12);
+    EXPECT_EQ(LetzterBericht(), Zeile("LiesSatz", "Programmabbruch",
+                                      "Eingabedatei /proc/self/mem: Input/output error"));
+}
+
+// A protocol line that cannot be written ends the run, also when the loss
+// shows only at the close; the report names the file and the reason.
+TEST_F(DateiTest, LostWritesEndWith12AndNameTheFile) {
+    const std::string verloren =
+        Zeile("Schliessen", "Programmabbruch", "Ausgabedatei /dev/full: No space left on device");
+    struct Fall {
+        std::size_t laenge;  // more than the stream's buffer fails in fwrite
+        std::vector<std::string> berichte;
+    };
+    for (const Fall& f :
+         {Fall{4, {verloren}},
+          Fall{9000, {Zeile("SchreibSatz", "Programmabbruch", "fwrite"), verloren}}}) {
+        fenster.berichte.clear();
+        DateiADO* d = Create();
+        SetzePfad(d, "/dev/full");
+        EXPECT_EQ(EndeCode([&] {
+                      SchreibSatz(d, std::string(f.laenge, 'x').c_str());
+                      Dispose(d);
+                  }),
+                  12);
+        std::vector<std::string> berichte;
+        for (const auto& b : fenster.berichte) {
+            berichte.push_back(b.zeile);
+        }
+        EXPECT_EQ(berichte, f.berichte) << f.laenge;
+        services::AbschlussZuruecksetzen();
+    }
+}
+
 TEST_F(DateiTest, SchreibSatzAppendsCrLfAndSwitchesModes) {
     Schreibe("p.txt", "eins\r\n");
     DateiADO* d = Neu("p.txt");
@@ -205,8 +265,8 @@ TEST_F(DateiTest, SetzePfadLimits) {
 TEST_F(DateiTest, CreateAndDisposeKeepTheCountAndTheLiveSet) {
     DateiADO* a = Create();
     DateiADO* b = Neu("b.txt");
-    EXPECT_EQ(Zustand().datei.Anzahl, 2);
-    EXPECT_EQ(Zustand().datei.Lebende.size(), 2u);
+    EXPECT_EQ(datei::Modul().Anzahl, 2);
+    EXPECT_EQ(datei::Modul().Lebende.size(), 2u);
     EXPECT_EQ(a->Vorhanden, 1);
     EXPECT_EQ(a->WeitereSaetze, 1);
     SchreibSatz(b, "gepuffert");
@@ -214,9 +274,9 @@ TEST_F(DateiTest, CreateAndDisposeKeepTheCountAndTheLiveSet) {
     EXPECT_EQ(Lies("b.txt"), "gepuffert\r\n");
     EXPECT_EQ(Dispose(a), nullptr);
     EXPECT_EQ(Dispose(nullptr), nullptr);
-    EXPECT_EQ(Zustand().datei.Anzahl, -1);
-    EXPECT_TRUE(Zustand().datei.Lebende.empty());
-    EXPECT_EQ(Zustand().Aufruftiefe, 0);
+    EXPECT_EQ(datei::Modul().Anzahl, -1);
+    EXPECT_TRUE(datei::Modul().Lebende.empty());
+    EXPECT_EQ(services::Aufruftiefe(), 0);
 }
 
 // Every operation but Status checks its object first.
@@ -280,7 +340,7 @@ TEST_F(DateiTest, ExistiertDateiAndStatus) {
     EXPECT_EQ(Status(d), nullptr);
     Schreibe("x.txt", "12345");
     ASSERT_NE(Status(d), nullptr);
-    EXPECT_EQ(Status(d), &Zustand().datei.Dateistatus);
+    EXPECT_EQ(Status(d), &datei::Modul().Dateistatus);
     EXPECT_EQ(Status(d)->st_size, 5);
 }
 

@@ -1,11 +1,13 @@
 #include <cerrno>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "interface/interface.h"
+#include "interface/leitung.h"
 #include "interface/parallelport.h"
 #include "interface/portlog.h"
 #include "interface/portwahl.h"
@@ -18,44 +20,49 @@ namespace {
 using namespace interface;
 using Liste = std::vector<std::string>;
 
-// libieee1284 and the scheduler as a test wants them, every call recorded.
-// Names beginning with 0x are the library's legacy addresses (/dev/port).
+// libieee1284, the scheduler and the kernel's port entries as a test wants
+// them, calls recorded. Names beginning with 0x are the library's guessed
+// legacy addresses (/dev/port, no kernel entry).
+struct TestEintrag {
+    std::string name;
+    unsigned long basis;
+};
+
 class TestSystem : public PortSystem {
   public:
-    explicit TestSystem(Liste namen) : namen_(std::move(namen)), ports_(namen_.size()) {
-        for (const auto& name : namen_) {
-            dateien_.push_back(name.rfind("0x", 0) == 0 ? "/dev/port" : "/dev/" + name);
-            anwesend.insert(name);
+    explicit TestSystem(std::vector<TestEintrag> eintraege) : eintraege_(std::move(eintraege)) {
+        for (const auto& e : eintraege_) {
+            dateien_.push_back(e.name.rfind("0x", 0) == 0 ? "/dev/port" : "/dev/" + e.name);
         }
-        for (std::size_t i = 0; i < namen_.size(); ++i) {
-            ports_[i].name = namen_[i].c_str();
-            ports_[i].filename = dateien_[i].c_str();
-            zeiger_.push_back(&ports_[i]);
+        for (std::size_t i = 0; i < eintraege_.size(); ++i) {
+            ports_.push_back(parport{eintraege_[i].name.c_str(), eintraege_[i].basis, 0, nullptr,
+                                     dateien_[i].c_str()});
+        }
+        for (auto& p : ports_) {
+            zeiger_.push_back(&p);
+            if (p.name[0] != '0') {
+                kernel.insert(std::string("/proc/sys/dev/parport/") + p.name);
+            }
         }
     }
     int FindePorts(parport_list* liste) override {
         liste->portc = static_cast<int>(zeiger_.size());
         liste->portv = zeiger_.data();
-        return Ruf("find", findeCode);
+        return Ruf("find");
     }
     void GibPortsFrei(parport_list*) override { Ruf("free"); }
     int Oeffne(parport* port, int* faehigkeiten) override {
-        *faehigkeiten = faehigkeitenWert;
-        errno = oeffneErrno;
+        *faehigkeiten = CAP1284_RAW | CAP1284_COMPAT;
         return Ruf(std::string("open ") + port->name, oeffneCode);
     }
     int Schliesse(parport*) override { return Ruf("close"); }
-    int Belege(parport*) override { return Ruf("claim", belegeCode); }
+    int Belege(parport*) override { return Ruf("claim"); }
     void GibFrei(parport*) override { Ruf("release"); }
-    void SchreibeDaten(parport* port, unsigned char wert) override {
-        geschrieben.push_back(wert);
-        daten[port->name] = wert;
-    }
+    void SchreibeDaten(parport*, unsigned char wert) override { geschrieben.push_back(wert); }
     int LiesStatus(parport*) override { return status; }
-    int LiesDaten(parport* port) override {
-        return anwesend.count(port->name) != 0 ? daten.try_emplace(port->name, 0x3C).first->second
-                                               : 0xFF;
-    }
+    void SchreibeSteuerung(parport*, unsigned char) override {}
+    int LiesSteuerung(parport*) override { return 0; }
+    int SetzeDatenrichtung(parport*, int) override { return 0; }
     int GibScheduler(int* politik, sched_param* param) override {
         *politik = SCHED_OTHER;
         param->sched_priority = 0;
@@ -66,13 +73,21 @@ class TestSystem : public PortSystem {
     }
     int SperreSpeicher() override { return erlaubt ? Ruf("mlock") : -1; }
     int EntsperreSpeicher() override { return Ruf("munlock"); }
+    int Zugang(const std::string& pfad, int) override {
+        return kernel.count(pfad) != 0 || pfad.rfind("/dev/parport", 0) == 0 ? 0 : ENOENT;
+    }
+    std::optional<std::string> LiesText(const std::string&) override { return std::nullopt; }
+    bool IstRoot() override { return false; }
+    std::uint64_t MonotonUs() override { return us += 100; }
+    void Schlafe(int) override {}
+    void SetzeFrist(int) override {}
+    bool FristAbgelaufen() override { return false; }
 
-    int findeCode = 0, oeffneCode = 0, oeffneErrno = 0, belegeCode = 0;
-    int faehigkeitenWert = CAP1284_RAW | CAP1284_COMPAT;
+    int oeffneCode = 0;
     int status = 0;
     bool erlaubt = false;
-    std::set<std::string> anwesend;    // ports whose data register reads back
-    std::map<std::string, int> daten;  // their data registers
+    std::set<std::string> kernel;  // the kernel entries that exist
+    std::uint64_t us = 0;
     Liste aufrufe;
     std::vector<unsigned> geschrieben;
 
@@ -81,7 +96,8 @@ class TestSystem : public PortSystem {
         aufrufe.push_back(std::move(was));
         return code;
     }
-    Liste namen_, dateien_;
+    std::vector<TestEintrag> eintraege_;
+    Liste dateien_;
     std::vector<parport> ports_;
     std::vector<parport*> zeiger_;
 };
@@ -93,21 +109,12 @@ std::unique_ptr<ParallelPort> Oeffne(TestSystem& system, const std::string& name
     return port;
 }
 
-TEST(ParallelPortTest, ClaimsOnOpenAndReleasesEverythingAtTheEnd) {
-    TestSystem system({"parport0", "parport1"});
-    auto port = Oeffne(system, "parport1");
-    EXPECT_EQ(system.aufrufe, (Liste{"find", "open parport1", "claim"}));
-    system.aufrufe.clear();
-    port.reset();
-    EXPECT_EQ(system.aufrufe, (Liste{"release", "close", "free"}));
-}
-
 // The library inverts BUSY (0x80); the protocol needs the register's own bits.
 TEST(ParallelPortTest, StatusAsTheRawRegisterAndWordsAsTheirLowByte) {
-    TestSystem system({"parport0"});
+    TestSystem system({{"parport0", 0x378}});
     auto port = Oeffne(system, "parport0");
     for (auto [bibliothek, roh] : std::vector<std::pair<int, unsigned>>{
-             {0x00, 0x80}, {0x80, 0x00}, {0x20, 0xA0}, {0xB8, 0x38}, {E1284_SYS, 0x00}}) {
+             {0x00, 0x80}, {0x80, 0x00}, {0x20, 0xA0}, {0xB8, 0x38}}) {
         system.status = bibliothek;
         EXPECT_EQ(port->LiesStatus(), roh) << bibliothek;
     }
@@ -115,91 +122,58 @@ TEST(ParallelPortTest, StatusAsTheRawRegisterAndWordsAsTheirLowByte) {
     port->SchreibeWort(0x12E1);
     port->SchreibeByte(0xF2);
     EXPECT_EQ(system.geschrieben, (std::vector<unsigned>{0xFB, 0xE1, 0xF2}));
+    EXPECT_EQ(port->Stoerung(), "");
 }
 
-TEST(ParallelPortTest, MeasurementWindowRaisesPriorityWherePermittedAndRestoresIt) {
-    TestSystem system({"parport0"});
-    auto port = Oeffne(system, "parport0");
-    system.erlaubt = true;
-    system.aufrufe.clear();
-    port->Sperren();
-    port->Freigeben();
-    EXPECT_EQ(
-        system.aufrufe,
-        (Liste{services::Format("sched %d %d", SCHED_FIFO, sched_get_priority_max(SCHED_FIFO)),
-               "mlock", "munlock", services::Format("sched %d 0", SCHED_OTHER)}));
-    system.erlaubt = false;
-    system.aufrufe.clear();
-    port->Sperren();
-    port->Freigeben();
-    EXPECT_TRUE(system.aufrufe.empty());
+// A failed read and a port whose kernel entry went away are faults that
+// name the port, noted once in the port log; a read never hides one.
+TEST(ParallelPortTest, FailedReadAndVanishedPortAreFaults) {
+    for (bool lesefehler : {true, false}) {
+        TestSystem system({{"parport0", 0x378}});
+        auto port = Oeffne(system, "parport0");
+        Liste notizen;
+        port->SetzeNotizZiel([&](const std::string& t) { notizen.push_back(t); });
+        if (lesefehler) {
+            system.status = E1284_SYS;
+            EXPECT_EQ(port->LiesStatus(), 0u);
+        } else {
+            system.kernel.clear();
+        }
+        const std::string grund = lesefehler
+                                      ? "Statusregister nicht lesbar: Systemfehler (E1284_SYS)"
+                                      : "vom System abgemeldet (/proc/sys/dev/parport/"
+                                        "parport0: No such file or directory)";
+        EXPECT_EQ(port->Stoerung(), "Parallelport \"parport0\": " + grund);
+        EXPECT_EQ(port->Stoerung(), "Parallelport \"parport0\": " + grund);
+        EXPECT_EQ(notizen, (Liste{"# Portfehler: Parallelport \"parport0\": " + grund}));
+    }
 }
 
-struct Oeffnungsfehler {
-    const char* name;
-    int oeffneCode, oeffneErrno, belegeCode, faehigkeiten;
-    const char* fehler;
-    Liste aufrufe;
-};
-void PrintTo(const Oeffnungsfehler& f, std::ostream* os) {
-    *os << f.fehler;
-}
-
-class ParallelPortFehlerTest : public ::testing::TestWithParam<Oeffnungsfehler> {};
-
-TEST_P(ParallelPortFehlerTest, NamesThePortAndTheReasonAndLeavesNothingOpen) {
-    const auto& fall = GetParam();
-    TestSystem system({"parport0"});
-    system.oeffneCode = fall.oeffneCode;
-    system.oeffneErrno = fall.oeffneErrno;
-    system.belegeCode = fall.belegeCode;
-    system.faehigkeitenWert = fall.faehigkeiten;
-    std::string fehler;
-    EXPECT_FALSE(ParallelPort::Oeffne(fall.name, fehler, system));
-    EXPECT_EQ(fehler, std::string("Parallelport \"") + fall.name + "\" " + fall.fehler);
-    EXPECT_EQ(system.aufrufe, fall.aufrufe);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Faelle, ParallelPortFehlerTest,
-    ::testing::Values(
-        Oeffnungsfehler{"lpt1",
-                        0,
-                        0,
-                        0,
-                        CAP1284_RAW,
-                        "kann nicht geoeffnet werden: kein solcher Port (vorhanden: parport0)",
-                        {"find", "free"}},
-        Oeffnungsfehler{"parport0",
-                        E1284_INIT,
-                        EACCES,
-                        0,
-                        CAP1284_RAW,
-                        "kann nicht geoeffnet werden: Port nicht zugaenglich, keine Berechtigung "
-                        "oder belegt (E1284_INIT), Permission denied",
-                        {"find", "open parport0", "free"}},
-        Oeffnungsfehler{"parport0",
-                        0,
-                        0,
-                        0,
-                        CAP1284_COMPAT,
-                        "kann nicht geoeffnet werden: keine direkte Ansteuerung der Leitungen",
-                        {"find", "open parport0", "close", "free"}},
-        Oeffnungsfehler{"parport0",
-                        0,
-                        0,
-                        E1284_SYS,
-                        CAP1284_RAW,
-                        "kann nicht belegt werden: Systemfehler (E1284_SYS)",
-                        {"find", "open parport0", "claim", "close", "free"}}));
-
-TEST(ParallelPortTest, ListsThePortNames) {
-    TestSystem zwei({"parport0", "0x378"});
-    EXPECT_EQ(ListePorts(zwei), (Liste{"parport0", "0x378"}));
-    zwei.findeCode = E1284_NOMEM;
-    std::string fehler;
-    EXPECT_TRUE(FindePorts(zwei, &fehler).empty());
-    EXPECT_EQ(fehler, "Parallelports koennen nicht gesucht werden: kein Speicher (E1284_NOMEM)");
+TEST(ParallelPortTest, MeasurementWindowRaisesPriorityWherePermittedAndLogsItsDuration) {
+    for (bool erlaubt : {true, false}) {
+        TestSystem system({{"parport0", 0x378}});
+        system.erlaubt = erlaubt;
+        auto port = Oeffne(system, "parport0");
+        // Locked once for the run; the probe of the priority is undone.
+        const std::string fifo =
+            services::Format("sched %d %d", SCHED_FIFO, sched_get_priority_max(SCHED_FIFO));
+        const std::string zurueck = services::Format("sched %d 0", SCHED_OTHER);
+        EXPECT_EQ(Liste(system.aufrufe.end() - (erlaubt ? 3 : 0), system.aufrufe.end()),
+                  erlaubt ? (Liste{fifo, zurueck, "mlock"}) : Liste{});
+        EXPECT_NE(port->Startzeile().find(erlaubt ? "Echtzeitprioritaet: ja"
+                                                  : "Echtzeitprioritaet: nein"),
+                  std::string::npos);
+        Liste notizen;
+        port->SetzeNotizZiel([&](const std::string& t) { notizen.push_back(t); });
+        system.aufrufe.clear();
+        port->Sperren();
+        port->LiesStatus();
+        port->LiesStatus();
+        port->Freigeben();
+        EXPECT_EQ(system.aufrufe, erlaubt ? (Liste{fifo, zurueck}) : Liste{});
+        // Three clock reads of 100 us: the window's start, two reads, its end.
+        EXPECT_EQ(notizen, (Liste{"# Messfenster: 2 Lesungen in 100 us"}));
+    }
 }
 
 // --- Choosing the port ---
@@ -225,40 +199,51 @@ class PortwahlTest : public PortTest {
     Liste dateien;
 };
 
-TEST_F(PortwahlTest, AutoTakesTheFirstDeviceOrTheSimulatorWhenThereIsNone) {
-    TestSystem zwei({"parport0", "parport1"});
-    GewaehlterPort g = OeffnePort(PortOptionen{}, zwei);
-    EXPECT_EQ(Name(g), "parport0");
-    EXPECT_TRUE(g.info.empty());
-
-    TestSystem keiner({});
-    g = OeffnePort(PortOptionen{}, keiner);
-    EXPECT_EQ(Name(g), "sim");
-    EXPECT_EQ(g.simulator, g.port.get());
-    EXPECT_EQ(g.info, "Kein Parallelport gefunden, simuliertes Interface wird benutzt");
-}
-
-// Legacy addresses are guesses: the first that opens and answers is taken;
-// when none does, the machine has no port. Named explicitly, one is neither
-// probed nor replaced.
-TEST_F(PortwahlTest, AutoTriesGuessedAddressesAndProbesThem) {
-    TestSystem system({"0x278", "0x378", "0x3bc"});
-    system.anwesend = {"0x378"};
-    GewaehlterPort g = OeffnePort(PortOptionen{}, system);
-    EXPECT_EQ(Name(g), "0x378");
-    EXPECT_EQ(system.daten["0x378"], 0x3C);  // the probe put the old value back
-    system.anwesend.clear();
-    EXPECT_EQ(Name(OeffnePort(PortOptionen{}, system)), "sim");
-    EXPECT_EQ(Name(OeffnePort(PortOptionen{"0x278", "", ""}, system)), "0x278");
-    system.oeffneCode = E1284_INIT;  // as in a container without port access
-    EXPECT_EQ(Name(OeffnePort(PortOptionen{}, system)), "sim");
-    g = OeffnePort(PortOptionen{"0x278", "", ""}, system);
-    EXPECT_EQ(g.fehler.rfind("Parallelport \"0x278\" kann nicht geoeffnet werden: ", 0), 0u);
+// auto takes a registered port, the one at 0x378 first; the library's
+// guesses are never opened, only when named.
+TEST_F(PortwahlTest, AutoTakesARegisteredPortAndNeverAGuess) {
+    const std::string kein = "Kein Parallelport gefunden, simuliertes Interface wird benutzt";
+    struct Fall {
+        std::vector<TestEintrag> ports;
+        std::string gewaehlt;
+        std::string info;
+    };
+    for (const Fall& f : std::vector<Fall>{
+             {{{"parport0", 0x278}, {"parport1", 0x378}},
+              "parport1",
+              "Parallelport parport1, Basisadresse 0x378, Zugriff ueber ppdev (/dev/parport1), "
+              "Echtzeitprioritaet: nein"},
+             {{{"parport0", 0x3bc}, {"parport1", 0x278}},
+              "parport0",
+              "Parallelport parport0, Basisadresse 0x3bc, Zugriff ueber ppdev (/dev/parport0), "
+              "Echtzeitprioritaet: nein"},
+             {{{"0x278", 0x278}, {"0x378", 0x378}, {"0x3bc", 0x3bc}}, "sim", kein},
+             {{}, "sim", kein}}) {
+        TestSystem system(f.ports);
+        GewaehlterPort g = OeffnePort(PortOptionen{}, system);
+        EXPECT_EQ(Name(g), f.gewaehlt);
+        EXPECT_EQ(g.info, f.info);
+        if (f.gewaehlt == "sim") {
+            EXPECT_EQ(g.simulator, g.port.get());
+            EXPECT_EQ(system.aufrufe, (Liste{"find", "free"}));
+            EXPECT_TRUE(system.geschrieben.empty());
+        }
+    }
+    TestSystem geraten({{"0x278", 0x278}, {"0x378", 0x378}});
+    EXPECT_EQ(Name(OeffnePort(PortOptionen{"0x378", "", ""}, geraten)), "0x378");
+    EXPECT_EQ(ListePorts(geraten), Liste{});
+    std::string hinweis;
+    ListePorts(geraten, &hinweis);
+    EXPECT_EQ(hinweis,
+              "kein Parallelport vom System registriert (Module parport_pc und ppdev laden)");
+    TestSystem zwei({{"parport0", 0x378}, {"parport1", 0x278}});
+    EXPECT_EQ(ListePorts(zwei), (Liste{"parport0 0x378 ppdev (/dev/parport0)",
+                                       "parport1 0x278 ppdev (/dev/parport1)"}));
 }
 
 TEST_F(PortwahlTest, APortThatCannotBeOpenedIsNeverReplaced) {
-    TestSystem system({"parport0", "0x378"});
-    system.oeffneCode = E1284_INIT;
+    TestSystem system({{"parport0", 0x378}, {"0x378", 0x378}});
+    system.oeffneCode = E1284_SYS;
     for (const char* name : {"auto", "parport0", "parport7"}) {
         GewaehlterPort g = OeffnePort(PortOptionen{name, "", ""}, system);
         EXPECT_EQ(Name(g), "-");
@@ -266,8 +251,21 @@ TEST_F(PortwahlTest, APortThatCannotBeOpenedIsNeverReplaced) {
     }
 }
 
+// Every ending, an exit code as much as a signal, releases a real port.
+TEST_F(PortwahlTest, EveryEndingReleasesTheRealPort) {
+    TestSystem system({{"parport0", 0x378}});
+    GewaehlterPort g = OeffnePort(PortOptionen{"parport0", "", ""}, system);
+    ASSERT_TRUE(g.port) << g.fehler;
+    PortAmEnde amEnde(g);
+    Installiere(*g.port);
+    system.aufrufe.clear();
+    EXPECT_EQ(EndeCode([] { SetzeBit(0, 9); }), 99);
+    EXPECT_EQ(system.aufrufe, (Liste{"release", "close", "free"}));
+    EXPECT_FALSE(g.port);
+}
+
 TEST_F(PortwahlTest, ScenarioImpliesTheSimulatorAndIsChecked) {
-    TestSystem system({"parport0"});
+    TestSystem system({{"parport0", 0x378}});
     std::string gut = Datei("gut.sim", "start schalter 5 an\n");
     GewaehlterPort g = OeffnePort(PortOptionen{"auto", gut, ""}, system);
     ASSERT_EQ(Name(g), "sim") << g.fehler;

@@ -1,14 +1,25 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "interface/interface.h"
+#include "interface/leitung.h"
 #include "interface/portlog.h"
 #include "interface/simulator.h"
 #include "interface_testport.h"
+#include "services/abschluss.h"
+#include "services/unterbrechung.h"
+#include "testdateien.h"
 
 namespace taktler::test {
 namespace {
@@ -117,6 +128,73 @@ TEST_F(PortLogTest, CompleteAfterAnAbort) {
         SetzePort(nullptr);
     }
     EXPECT_EQ(Zeilen(pfad), RahmenZeilen(0x02, "# Motoren RNNN"));
+}
+
+// A log that cannot be written ends the run with 12 and says why, whether the
+// loss shows while the run writes (a full block) or only at the end.
+TEST_F(PortLogTest, LostLinesEndWith12AndNameTheFile) {
+    for (int zugriffe : {3, 20'000}) {
+        konsole.fehler.clear();
+        std::string fehler;
+        auto log = PortLog::Oeffne(std::make_unique<AufnahmePort>(), "/dev/full", fehler);
+        ASSERT_TRUE(log) << fehler;
+        EXPECT_EQ(EndeCode([&] {
+                      for (int i = 0; i < zugriffe; ++i) {
+                          log->SchreibeByte(0xF2);
+                      }
+                      log->Abschliessen();
+                  }),
+                  12)
+            << zugriffe;
+        EXPECT_EQ(konsole.fehler,
+                  "taktler: /dev/full: Port-Protokoll kann nicht geschrieben werden: No space "
+                  "left on device\n");
+        services::AbschlussZuruecksetzen();
+    }
+}
+
+// A reader of a pipe that stops reading holds the run up, but a signal makes
+// the port accesses go on at once (the motors go off); the lines wait and
+// are all written at the end.
+TEST_F(PortLogTest, AfterASignalAccessesDoNotWaitForTheLog) {
+    TempVerzeichnis dir;
+    const std::string fifo = dir / "log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int leser = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(leser, 0);
+    std::string fehler;
+    auto* innen = new AufnahmePort;
+    auto log = PortLog::Oeffne(std::unique_ptr<Port>(innen), fifo, fehler);
+    ASSERT_TRUE(log) << fehler;
+
+    services::SetzeUnterbrechung(SIGINT);
+    const int zugriffe = 100'000;  // far more than the pipe and one block hold
+    for (int i = 0; i < zugriffe; ++i) {
+        log->SchreibeByte(static_cast<std::uint8_t>(i));
+    }
+    EXPECT_EQ(innen->zugriffe.size(), static_cast<std::size_t>(zugriffe));
+
+    // The end waits for the reader and gives way only to a further signal.
+    services::EndeBeginnt();
+    std::string gelesen;
+    std::thread leseFaden([&] {
+        char puffer[1 << 16];
+        for (;;) {
+            pollfd p{leser, POLLIN, 0};
+            ::poll(&p, 1, 10'000);
+            ssize_t n = ::read(leser, puffer, sizeof puffer);
+            if (n <= 0 && !(n < 0 && errno == EAGAIN)) {
+                break;
+            }
+            gelesen.append(puffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        }
+    });
+    log->Abschliessen();
+    leseFaden.join();
+    ::close(leser);
+    EXPECT_EQ(gelesen.size(), static_cast<std::size_t>(zugriffe) * 9);
+    EXPECT_EQ(gelesen.substr(gelesen.size() - 9), "W 378 9F\n");
+    EXPECT_TRUE(konsole.fehler.empty()) << konsole.fehler;
 }
 
 TEST_F(PortLogTest, FileThatCannotBeCreatedIsNamedWithTheReason) {

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "interface/szenario.h"
-#include "testumgebung.h"
 #include "testdateien.h"
+#include "testumgebung.h"
 
 namespace taktler::test {
 namespace {
@@ -123,19 +123,44 @@ TEST(SzenarioTest, LongWordsAreCutInTheMessage) {
     EXPECT_LT(e.fehler.size(), 140u);
 }
 
-TEST(SzenarioTest, LoadsAFileAndNamesAMissingOne) {
+// A file is read line by line with the command file's limit of 498
+// characters, so an endless input ends with an error instead of eating memory.
+TEST(SzenarioTest, LoadsAFileLineByLineWithinTheLineLimit) {
     TempVerzeichnis dir;
-    std::string pfad = dir / "taktler_szenario.sim";
-    std::ofstream(pfad) << "start schalter 4 an\nabfrage 1\n";
-    SzenarioErgebnis e = LadeSzenario(pfad);
-    EXPECT_EQ(e.fehler, pfad +
-                            ":2: nach \"abfrage 1\" fehlt das Ereignis (schalter K an|aus "
-                            "oder analog K WERT)");
-    std::remove(pfad.c_str());
-    e = LadeSzenario(pfad);
-    EXPECT_EQ(e.fehler, pfad +
-                            ": Szenariodatei kann nicht geoeffnet werden: No such file or "
-                            "directory");
+    const std::string pfad = dir / "s.sim";
+    const std::string lang(497, 'x');
+    struct Fall {
+        std::string datei;       // the file to load
+        const char* inhalt;      // written to it unless null
+        std::size_t ereignisse;  // when it loads
+        std::string fehler;      // after the file name
+    };
+    const Fall faelle[] = {
+        {pfad, "\xEF\xBB\xBFstart schalter 4 an\nzeit 5 analog 1 3", 2, ""},
+        {pfad, nullptr, 1, ""},  // a comment of 498 characters
+        {pfad, "start schalter 4 an\nabfrage 1\n", 0,
+         ":2: nach \"abfrage 1\" fehlt das Ereignis (schalter K an|aus oder analog K WERT)"},
+        {pfad, "start schalter 4 an\n#x", 0, ":2: Zeile zu lang: mehr als 498 Zeichen"},
+        {"/dev/zero", nullptr, 0, ":1: Zeile zu lang: mehr als 498 Zeichen"},
+        {dir.pfad(), nullptr, 0, ": Szenariodatei kann nicht gelesen werden: Is a directory"},
+        {dir / "fehlt.sim", nullptr, 0,
+         ": Szenariodatei kann nicht geoeffnet werden: No such file or directory"},
+    };
+    for (const Fall& f : faelle) {
+        if (f.datei == pfad) {
+            std::string text =
+                f.inhalt != nullptr ? f.inhalt : "#" + lang + "\nstart schalter 1 an";
+            if (text.back() == 'x') {
+                text += lang;  // the second line grows to 499 characters
+            }
+            std::ofstream(pfad, std::ios::binary | std::ios::trunc) << text;
+        }
+        SzenarioErgebnis e = LadeSzenario(f.datei);
+        EXPECT_EQ(e.fehler, f.fehler.empty() ? "" : f.datei + f.fehler) << f.datei;
+        EXPECT_EQ(e.ereignisse.size(), f.ereignisse) << f.datei;
+    }
+    EXPECT_EQ(ParseSzenario("#" + lang + "xx", "s.sim").fehler,
+              "s.sim:1: Zeile zu lang: mehr als 498 Zeichen");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <deque>
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "interface/port.h"
 #include "interface/simulator.h"
+#include "interface_testport.h"
 #include "panel/ablage.h"
 #include "panel/bedienung.h"
 #include "panel/bild.h"
@@ -112,7 +114,7 @@ TEST(PanelTeile, PauseTakesOneWordLikeStandardInput) {
 
 TEST(PanelTeile, KeysActOnTheModel) {
     interface::Simulator sim;
-    Bedienung b(sim);
+    Bedienung b(&sim);
     b.Taste('3', false);
     b.Taste('8', false);
     b.Taste('3', false);
@@ -237,7 +239,7 @@ class PanelLaufTest : public TaktlerTest {
     }
     int Lauf(const std::string& kommandos) {
         SchreibeDatei(dir / "k.txt", kommandos);
-        return EndeCode([&] { PanelLauf(schirm, sim, {dir / "k.txt", dir / "p.txt"}); });
+        return EndeCode([&] { PanelLauf(schirm, &sim, {dir / "k.txt", dir / "p.txt"}); });
     }
     void Tippe(const std::string& wenn, const std::string& text) {
         for (char c : text) {
@@ -270,6 +272,26 @@ TEST_F(PanelLaufTest, KeysCloseTheSwitchLoopAndAnswerThePause) {
     EXPECT_EQ(sim.Motoren(), (interface::Simulator::Motorzustand{'L', 'N', 'N', 'N'}));
     // The seams are the test's own again.
     EXPECT_EQ(&services::DieKonsole(), &konsole);
+}
+
+// On a real port the panel shows what the interface reports; the switch
+// keys change nothing there, Esc still stops the run.
+TEST_F(PanelLaufTest, OnARealPortShowsTheInterfaceAndEscStops) {
+    AufnahmePort port;
+    port.status = [](int lesung) { return lesung % 8 == 6 ? 0x20 : 0x00; };  // switch 2 closed
+    interface::SetzePort(&port);
+    SchreibeDatei(dir / "k.txt", "EINSCHALTEN MOTOR1\nBIS SCHALTER3 = 1\nENDE_BIS\n");
+    schirm.tasten.emplace_back("MOTOR1 <<< L links", '3');
+    schirm.tasten.emplace_back("2 [X] zu", taste::kEsc);
+    EXPECT_EQ(EndeCode([&] {
+                  PanelLauf(schirm, nullptr, {dir / "k.txt", dir / "p.txt"});
+              }),
+              128 + SIGINT);
+    EXPECT_TRUE(schirm.tasten.empty());
+    EXPECT_NE(schirm.letztes.find(kHilfezeileEchterPort), std::string::npos) << schirm.letztes;
+    EXPECT_NE(schirm.letztes.find("3 [ ] offen"), std::string::npos) << schirm.letztes;
+    EXPECT_EQ(konsole.aus.find("Schalter 3 gedrueckt"), std::string::npos) << konsole.aus;
+    EXPECT_NE(konsole.fehler.find("TAKTLER unterbrochen (SIGINT)"), std::string::npos);
 }
 
 class PanelWarnungTest : public PanelLaufTest,

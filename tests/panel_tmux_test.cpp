@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
@@ -43,7 +44,18 @@ class Tmux {
         // The pane stays after the program ends, for what it printed then.
         SchreibeDatei(konfig_, "set -g remain-on-exit on\nset -g default-terminal screen\n");
     }
-    ~Tmux() { std::system((basis_ + " kill-server >/dev/null 2>&1").c_str()); }
+    // The program in the pane is killed with its whole process group, and
+    // gone, before the server and then the test's directory go.
+    ~Tmux() {
+        const pid_t gruppe = std::atoi(Ausgabe(basis_ + " list-panes -F '#{pane_pid}'").c_str());
+        if (gruppe > 1) {
+            kill(-gruppe, SIGKILL);
+            for (int i = 0; i < 250 && kill(-gruppe, 0) == 0; ++i) {
+                std::this_thread::sleep_for(20ms);
+            }
+        }
+        std::system((basis_ + " kill-server >/dev/null 2>&1").c_str());
+    }
 
     static bool Vorhanden() { return std::system("command -v tmux >/dev/null 2>&1") == 0; }
 
@@ -211,10 +223,11 @@ class PanelTmuxTest : public ::testing::Test {
             GTEST_SKIP() << "tmux fehlt";
         }
     }
-    // The program in the pane; its exit code lands in code.txt.
+    // The program in the pane, killed after two minutes; its exit code lands
+    // in code.txt.
     std::string Befehl(const std::string& argumente) const {
-        return "cd " + Quote(dir.pfad()) + " && " + Quote(TAKTLER_BINARY) + " " + argumente +
-               "; echo $? > code.txt";
+        return "cd " + Quote(dir.pfad()) + " && timeout --foreground -s KILL 120 " +
+               Quote(TAKTLER_BINARY) + " " + argumente + "; echo $? > code.txt";
     }
 
     TempVerzeichnis dir;
@@ -290,7 +303,7 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAndTheRunEqualsTheScenarioDrivenOne) {
 
 TEST_F(PanelTmuxTest, EscStopsTheMotorsAndEndsLikeCtrlC) {
     SchreibeDatei(dir / "k.txt", "EINSCHALTEN MOTOR1 LINKS\nBIS SCHALTER1 = 1\nENDE_BIS\n");
-    ASSERT_TRUE(tmux.Starte(Befehl("--panel --port-log=panel.log k.txt p.txt"), 80, 24));
+    ASSERT_TRUE(tmux.Starte(Befehl("--panel --port=sim --port-log=panel.log k.txt p.txt"), 80, 24));
     ASSERT_TRUE(tmux.WarteAuf({"MOTOR1 rechts R >>>", "BIS SCHALTER1"})) << tmux.letztes;
     tmux.Tasten("Escape");
     EXPECT_EQ(Exitcode(dir / "code.txt"), 128 + 2);
@@ -301,19 +314,19 @@ TEST_F(PanelTmuxTest, EscStopsTheMotorsAndEndsLikeCtrlC) {
 
 TEST_F(PanelTmuxTest, TooSmallATerminalEndsBeforeAnythingIsSent) {
     SchreibeDatei(dir / "k.txt", "MELDUNG A\n");
-    ASSERT_TRUE(tmux.Starte(Befehl("--panel --port-log=panel.log k.txt p.txt"), 79, 30));
+    ASSERT_TRUE(tmux.Starte(Befehl("--panel --port=sim --port-log=panel.log k.txt p.txt"), 79, 30));
     EXPECT_EQ(Exitcode(dir / "code.txt"), 12);
     EXPECT_TRUE(tmux.WarteAuf({"mindestens 80x24 Zeichen", "79x30"}, true)) << tmux.letztes;
     EXPECT_FALSE(DateiExistiert(dir / "panel.log"));
 }
 
-// Without any terminal, and on a real port, --panel refuses at once.
+// Without any terminal --panel refuses at once, before any port is opened.
 TEST(PanelOhneTerminal, RefusesWithOneLineAndWritesNothing) {
     TempVerzeichnis dir;
     SchreibeDatei(dir / "k.txt", "MELDUNG A\n");
     for (const auto& [option, text] : std::vector<std::pair<std::string, std::string>>{
              {"--port=sim", "Standardeingabe und Standardausgabe sind keines"},
-             {"--port=parport0", "nur auf dem simulierten Interface, nicht mit --port=parport0"}}) {
+             {"--port=parport7", "Standardeingabe und Standardausgabe sind keines"}}) {
         Aufruf a =
             StarteTaktler({"--panel", option, "--port-log=port.log", "k.txt", "p.txt"}, dir.pfad());
         EXPECT_EQ(a.code, 12) << option;

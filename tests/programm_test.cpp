@@ -1,5 +1,7 @@
 // Whole-program tests: the built taktler on the simulated interface.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
@@ -63,7 +65,8 @@ TEST_F(ProgrammTest, EveryRunStartsWithFourSwitchOffFramesEvenWithWrongArguments
 }
 
 TEST_F(ProgrammTest, BadOptionsEndBeforeAnythingIsWritten) {
-    for (const std::string opt : {"--gibtsnicht", "--port=", "--antwort=vielleicht", "--ports=1"}) {
+    for (const std::string opt : {"--gibtsnicht", "--port=", "--antwort=vielleicht", "--ports=1",
+                                  "--zeit=bald", "--vcd="}) {
         auto a = StarteTaktler({opt, "--port-log=" + log, "k.txt", "p.txt"}, dir.pfad());
         EXPECT_EQ(a.code, 12) << opt;
         EXPECT_NE(a.fehler.find(opt.substr(0, opt.find('='))), std::string::npos) << a.fehler;
@@ -72,11 +75,149 @@ TEST_F(ProgrammTest, BadOptionsEndBeforeAnythingIsWritten) {
     }
 }
 
-TEST_F(ProgrammTest, MalformedScenarioNamesFileAndLine) {
-    auto a = Starte("MELDUNG A\n", "start schalter 3 an\nabfrage x schalter 1 an\n");
+// Files that cannot serve their role end the program with 12 and a line
+// naming them, before anything is written: no port log, no protocol file,
+// and the command file as it was.
+struct AblehnFall {
+    const char* name;
+    std::vector<std::string> argumente;
+    const char* meldung;  // a line of standard error
+};
+
+class AblehnTest : public ProgrammTest, public ::testing::WithParamInterface<AblehnFall> {};
+
+TEST_P(AblehnTest, RefusedBeforeAnythingIsWritten) {
+    const std::string kommandos = "EINSCHALTEN MOTOR1 LINKS\nELSE\n";
+    SchreibeDatei(dir / "k.txt", kommandos);
+    SchreibeDatei(dir / "s.txt", "start schalter 3 an\nabfrage x schalter 1 an\n");
+    ASSERT_EQ(::symlink("k.txt", (dir / "l.txt").c_str()), 0);
+    ASSERT_EQ(::mkdir((dir / "v").c_str(), 0700), 0);
+    auto a = StarteTaktler(GetParam().argumente, dir.pfad());
     EXPECT_EQ(a.code, 12);
-    EXPECT_NE(a.fehler.find("s.txt:2:"), std::string::npos) << a.fehler;
-    EXPECT_FALSE(DateiExistiert(log));
+    EXPECT_NE(a.fehler.find(std::string(GetParam().meldung) + "\n"), std::string::npos) << a.fehler;
+    EXPECT_EQ(LiesDatei(dir / "k.txt"), kommandos);
+    EXPECT_FALSE(DateiExistiert(dir / "p.txt"));
+    EXPECT_FALSE(DateiExistiert(dir / "port.log"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dateien, AblehnTest,
+    ::testing::Values(
+        AblehnFall{"PortLogIstKommandodatei",
+                   {"--port=sim", "--port-log=k.txt", "k.txt", "p.txt"},
+                   "taktler: Kommandodatei k.txt und --port-log=k.txt sind dieselbe Datei"},
+        AblehnFall{"ProtokollIstKommandodatei",
+                   {"--port=sim", "k.txt", "./k.txt"},
+                   "taktler: Kommandodatei k.txt und Protokolldatei ./k.txt sind dieselbe Datei"},
+        AblehnFall{"NochNichtVorhanden",
+                   {"--port=sim", "--port-log=p.txt", "k.txt", "v/../p.txt"},
+                   "taktler: Protokolldatei v/../p.txt und --port-log=p.txt sind dieselbe Datei"},
+        AblehnFall{"ZeitdiagrammIstPortLog",
+                   {"--port=sim", "--port-log=port.log", "--vcd=./port.log", "k.txt", "p.txt"},
+                   "taktler: --port-log=port.log und --vcd=./port.log sind dieselbe Datei"},
+        AblehnFall{"SzenarioUeberVerweis",
+                   {"--sim=l.txt", "k.txt", "p.txt"},
+                   "taktler: Kommandodatei k.txt und --sim=l.txt sind dieselbe Datei"},
+        AblehnFall{"KommandodateiIstVerzeichnis",
+                   {"--port=sim", "v", "p.txt"},
+                   "[WARNUNG] Modul: DATEI 151100, Funktion: Oeffnen, Warnung: Eingabedatei v: "
+                   "Is a directory"},
+        AblehnFall{"SzenarioOhneZeilenende",
+                   {"--sim=/dev/zero", "--port-log=port.log", "k.txt", "p.txt"},
+                   "taktler: /dev/zero:1: Zeile zu lang: mehr als 498 Zeichen"},
+        AblehnFall{"SzenarioFehlerhaft",
+                   {"--sim=s.txt", "--port-log=port.log", "k.txt", "p.txt"},
+                   "taktler: s.txt:2: abfrage x: N ist keine Zahl"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProgrammTest, DevicesMayBeNamedMoreThanOnce) {
+    SchreibeDatei(dir / "k.txt", "ELSE\n");
+    auto a =
+        StarteTaktler({"--port=sim", "--port-log=/dev/null", "k.txt", "/dev/null"}, dir.pfad());
+    EXPECT_EQ(a.code, 0) << a.fehler;
+}
+
+// An output that cannot be written completely ends the run with 12 and a
+// report that names it and the system's reason.
+struct AusgabeFall {
+    const char* name;
+    std::vector<std::string> argumente;
+    const char* standardausgabe;  // where standard output goes, or ""
+    const char* meldung;
+};
+
+class AusgabeTest : public ProgrammTest, public ::testing::WithParamInterface<AusgabeFall> {};
+
+TEST_P(AusgabeTest, LostOutputEndsWith12AndSaysWhich) {
+    SchreibeDatei(dir / "k.txt", "EINSCHALTEN MOTOR1 LINKS\nELSE\nMELDUNG A\n");
+    auto a = StarteTaktler(GetParam().argumente, dir.pfad(), "", {}, GetParam().standardausgabe);
+    EXPECT_EQ(a.code, 12);
+    EXPECT_NE(a.fehler.find(std::string(GetParam().meldung) + "\n"), std::string::npos) << a.fehler;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ziele, AusgabeTest,
+    ::testing::Values(
+        AusgabeFall{"Protokoll",
+                    {"--port=sim", "k.txt", "/dev/full"},
+                    "",
+                    "[ABBRUCH] Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: "
+                    "Ausgabedatei /dev/full: No space left on device"},
+        AusgabeFall{"PortLog",
+                    {"--port=sim", "--port-log=/dev/full", "k.txt", "p.txt"},
+                    "",
+                    "taktler: /dev/full: Port-Protokoll kann nicht geschrieben werden: No space "
+                    "left on device"},
+        AusgabeFall{"Zeitdiagramm",
+                    {"--port=sim", "--vcd=/dev/full", "k.txt", "p.txt"},
+                    "",
+                    "taktler: /dev/full: Zeitdiagramm kann nicht geschrieben werden: No space "
+                    "left on device"},
+        AusgabeFall{"Standardausgabe",
+                    {"--port=sim", "k.txt", "p.txt"},
+                    "/dev/full",
+                    "taktler: Standardausgabe kann nicht geschrieben werden: No space left on "
+                    "device"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A file system that fills up during the run: the port log and the protocol
+// on a small one of their own, mounted in a private mount namespace.
+TEST_F(ProgrammTest, FullFileSystemEndsWith12AndNamesEveryLostFile) {
+    ASSERT_EQ(::mkdir((dir / "klein").c_str(), 0700), 0);
+    std::string grund;
+    std::string unshare;
+    for (const char* art : {"unshare -m", "unshare -rm"}) {
+        std::string probe = std::string(art) + " sh -c " +
+                            Quote("mount -t tmpfs -o size=16k taktler " + Quote(dir / "klein")) +
+                            " 2>" + Quote(dir / "mount.txt");
+        if (std::system(probe.c_str()) == 0) {
+            unshare = art;
+            break;
+        }
+        grund = LiesDatei(dir / "mount.txt");
+    }
+    if (unshare.empty()) {
+        GTEST_SKIP() << "no small file system can be mounted here: " << grund;
+    }
+    SchreibeDatei(dir / "k.txt",
+                  "EINSCHALTEN MOTOR1 LINKS\nBIS ZEIT = 3000\nEINSCHALTEN MOTOR2 RECHTS\nELSE\n"
+                  "ENDE_BIS\n");
+    const std::string lauf = "mount -t tmpfs -o size=16k taktler klein && cd klein && " +
+                             Quote(TAKTLER_BINARY) +
+                             " --port=sim --port-log=port.log ../k.txt p.txt >/dev/null "
+                             "2>../err.txt; echo $? >../code.txt";
+    const std::string befehl =
+        "cd " + Quote(dir.pfad()) + " && " + unshare + " sh -c " + Quote(lauf);
+    ASSERT_EQ(StarteBegrenzt(befehl), 0);
+    EXPECT_EQ(LiesDatei(dir / "code.txt"), "12\n");
+    const std::string fehler = LiesDatei(dir / "err.txt");
+    for (const char* meldung :
+         {"taktler: port.log: Port-Protokoll kann nicht geschrieben werden: No space left on "
+          "device\n",
+          "[ABBRUCH] Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei "
+          "p.txt: No space left on device\n"}) {
+        EXPECT_NE(fehler.find(meldung), std::string::npos) << fehler;
+    }
 }
 
 TEST_F(ProgrammTest, MotorCommandsLatchTheExpectedStates) {
@@ -180,25 +321,36 @@ TEST_F(ProgrammTest, SoundOfAMissingFileGoesOnSilently) {
     EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
 }
 
-TEST_F(ProgrammTest, SoundOfAWaveFilePlaysThroughTheAudioDriver) {
+// In virtual time the file is loaded but nothing is played: the audio driver
+// is never opened.
+TEST_F(ProgrammTest, SoundOfAWaveFilePlaysThroughTheAudioDriverInRealTimeOnly) {
     dir.Datei("klaenge/gong.wav", SinusWav(0.5));
     SchreibeDatei(dir / "k.txt",
                   "SOUND KLAENGE\\GONG.WAV\nBIS ZEIT = 400\nENDE_BIS\nMELDUNG FERTIG\n");
-    auto a = StarteTaktler({"--port=sim", "k.txt", "p.txt"}, dir.pfad(), "",
-                           {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + (dir / "audio.raw"),
-                            "SDL_DISKAUDIODELAY=1"});
-    EXPECT_EQ(a.code, 0) << a.fehler;
-    EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
-    EXPECT_NE(a.aus.find(";FERTIG;"), std::string::npos);
-    // The driver wrote the played samples; a silent device would write zeros only.
-    std::string roh = LiesDatei(dir / "audio.raw");
-    EXPECT_GT(roh.size(), 1000u);
-    EXPECT_NE(roh.find_first_not_of(std::string(1, '\0')), std::string::npos);
+    for (const std::string zeit : {"echt", "virtuell"}) {
+        const std::string roh = dir / ("audio-" + zeit + ".raw");
+        auto a = StarteTaktler(
+            {"--port=sim", "--zeit=" + zeit, "k.txt", "p.txt"}, dir.pfad(), "",
+            {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + roh, "SDL_DISKAUDIODELAY=1"});
+        EXPECT_EQ(a.code, 0) << a.fehler;
+        EXPECT_EQ(a.fehler, "TAKTLER 091200\n");
+        EXPECT_NE(a.aus.find(";FERTIG;"), std::string::npos);
+        if (zeit == "virtuell") {
+            EXPECT_FALSE(DateiExistiert(roh));
+            continue;
+        }
+        // The driver wrote the played samples; a silent device would write zeros only.
+        const std::string daten = LiesDatei(roh);
+        EXPECT_GT(daten.size(), 1000u);
+        EXPECT_NE(daten.find_first_not_of(std::string(1, '\0')), std::string::npos);
+    }
 }
 
-TEST_F(ProgrammTest, ExamplesRunToTheirEnd) {
-    for (const std::string name : {"ampel", "foerderband"}) {
+TEST_F(ProgrammTest, ExamplesAreCleanAndRunToTheirEnd) {
+    for (const std::string name : {"ampel", "foerderband", "interface_test"}) {
         std::string quelle = std::string(TAKTLER_QUELLEN) + "/examples/" + name;
+        auto p = StarteTaktler({"--pruefen", quelle + ".txt"}, dir.pfad());
+        EXPECT_EQ(p.aus, quelle + ".txt: 0 Fehler, 0 Warnung(en)\n") << p.fehler;
         auto a = StarteTaktler(
             {"--sim=" + quelle + ".szenario", quelle + ".txt", dir / (name + ".prot")}, dir.pfad());
         EXPECT_EQ(a.code, 0) << name << "\n" << a.aus << a.fehler;
@@ -306,11 +458,10 @@ TEST_F(ProgrammTest, ClosedOutputPipeEndsTheRunWithEverythingWritten) {
     SchreibeDatei(dir / "k.txt", kommandos);
     const char* vor = std::getenv("TAKTLER_TEST_VOR");
     const std::string befehl =
-        "cd " + dir.pfad() + " && setsid -w sh -c '{ " +
-        (vor != nullptr ? std::string(vor) + " " : std::string()) + TAKTLER_BINARY +
-        " --port=sim --port-log=" + log +
-        " k.txt p.txt 2>err.txt; echo $? >code.txt; } | head -c 1 >/dev/null'";
-    ASSERT_EQ(std::system(befehl.c_str()), 0);
+        "cd " + dir.pfad() + " && { " + (vor != nullptr ? std::string(vor) + " " : std::string()) +
+        TAKTLER_BINARY + " --port=sim --port-log=" + log +
+        " k.txt p.txt 2>err.txt; echo $? >code.txt; } | head -c 1 >/dev/null";
+    ASSERT_EQ(StarteBegrenzt(befehl), 0);
     EXPECT_EQ(LiesDatei(dir / "code.txt"), std::to_string(128 + SIGPIPE) + "\n");
     EXPECT_NE(LiesDatei(dir / "err.txt")
                   .find("TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet"),
@@ -342,7 +493,7 @@ TEST_P(ProgrammAbbruchTest, KeepsProtocolPortLogAndMotors) {
     const AbbruchFall& f = GetParam();
     auto a = Starte(
         "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\nBIS ZEIT 10\nELSE\nENDE\n" + f.zeilen,
-        f.szenario);
+        f.szenario, {"--vcd=" + (dir / "z.vcd")});
     EXPECT_EQ(a.code, 12);
     EXPECT_NE(a.fehler.find(f.meldung), std::string::npos) << a.fehler;
 
@@ -364,6 +515,7 @@ TEST_P(ProgrammAbbruchTest, KeepsProtocolPortLogAndMotors) {
     for (std::size_t i = zeilen.size() - 25; i < zeilen.size() - 1; ++i) {
         EXPECT_EQ(zeilen[i].rfind("W 378 ", 0), 0u) << i << ": " << zeilen[i];
     }
+    EXPECT_EQ(ZeitdiagrammMangel(LiesDatei(dir / "z.vcd"), f.motoren), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -253,7 +253,7 @@ using LaufTest = PruefTest;
 TEST_P(LaufTest, ARealRunEndsWithThePredictedAbort) {
     interface::Simulator simulator;
     interface::SetzePort(&simulator);
-    Zustand().Tracelevel = 1;
+    interpreter::Zustand().Tracelevel = 1;
     EXPECT_EQ(EndeCode([&] { interpreter::Programmlauf({kommandodatei, dir / "p.txt"}); }), 12);
     EXPECT_EQ(LetzterBericht(), GetParam().abbruch);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "services/kxsound.h"
+#include "services/sdlsound.h"
 #include "testdateien.h"
 #include "testumgebung.h"
 
@@ -39,7 +40,7 @@ class KxsoundTest : public TaktlerTest {
         TaktlerTest::TearDown();
     }
     // Kept in the level table so that an abort leaks nothing.
-    Soundbaustein* Neu() { return Zustand().Soundbausteine[1] = SoundCreate(); }
+    Soundbaustein* Neu() { return interpreter::Zustand().Soundbausteine[1] = SoundCreate(); }
 
     MerkGeraet geraet;
 };
@@ -71,8 +72,8 @@ TEST_F(KxsoundTest, TheLastPathSetIsPlayedAndMissingFilesPassAsWritten) {
     EXPECT_TRUE(SetzeDateiPfad(sound, ""));
     EXPECT_TRUE(SpielAb(sound));
     EXPECT_EQ(geraet.pfade, (std::vector<std::string>{"C:\\NICHT\\DA.WAV", ""}));
-    Zustand().Soundbausteine[1] = SoundDispose(sound);
-    EXPECT_EQ(Zustand().Soundbausteine[1], nullptr);
+    interpreter::Zustand().Soundbausteine[1] = SoundDispose(sound);
+    EXPECT_EQ(interpreter::Zustand().Soundbausteine[1], nullptr);
     EXPECT_TRUE(fenster.berichte.empty());
 }
 
@@ -130,21 +131,22 @@ class SdlSoundTest : public TaktlerTest {
   protected:
     void SetUp() override {
         TaktlerTest::SetUp();
-        SetzeSoundgeraet(nullptr);
-        SoundgeraetSchliessen();
+        SetzeSoundgeraet(&SdlGeraet());
+        SdlGeraetSchliessen();
     }
     void TearDown() override {
-        SoundgeraetSchliessen();
+        SdlGeraetSchliessen();
+        SetzeSoundgeraet(nullptr);
         ::unsetenv("SDL_AUDIODRIVER");
         ::unsetenv("SDL_DISKAUDIOFILE");
         ::unsetenv("AUDIODEV");
         TaktlerTest::TearDown();
     }
     bool Spiele(const std::string& pfad) {
-        auto* sound = Zustand().Soundbausteine[1] = SoundCreate();
+        auto* sound = interpreter::Zustand().Soundbausteine[1] = SoundCreate();
         SetzeDateiPfad(sound, pfad.c_str());
         bool ok = SpielAb(sound);
-        Zustand().Soundbausteine[1] = SoundDispose(sound);
+        interpreter::Zustand().Soundbausteine[1] = SoundDispose(sound);
         return ok;
     }
     TempVerzeichnis tmp;

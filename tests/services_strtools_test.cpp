@@ -98,7 +98,7 @@ TEST_F(StrtoolsTest, StrfndFoldsOnlyAsciiLetters) {
     for (const Fall& f : faelle) {
         EXPECT_EQ(strfnd(f.text, f.muster), f.pos) << f.text << " / " << f.muster;
     }
-    EXPECT_EQ(Zustand().Aufruftiefe, 0);
+    EXPECT_EQ(services::Aufruftiefe(), 0);
 }
 
 TEST_F(StrtoolsTest, ErsetzeReplacesTheFirstMatchOnly) {

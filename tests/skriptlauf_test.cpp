@@ -9,7 +9,7 @@
 
 #include "interface/simulator.h"
 #include "interface/szenario.h"
-#include "interpreter/handler.h"
+#include "interpreter/schleifen.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
 #include "testdateien.h"
@@ -33,7 +33,7 @@ class SkriptTest : public TaktlerTest {
         uhr.lokal.tm_min = 3;
         uhr.lokal.tm_sec = 7;
         // Quiet progress messages unless a test asks for them.
-        Zustand().Tracelevel = 1;
+        interpreter::Zustand().Tracelevel = 1;
     }
 
     int Lauf(const std::string& kommandos) {
@@ -82,7 +82,7 @@ TEST_F(SkriptTest, EmptyFileEndsNormallyAndLeavesTheProtocolUntouched) {
     EXPECT_EQ(Lauf(""), -1);
     EXPECT_EQ(konsole.fehler, "TAKTLER 091200\n");
     EXPECT_EQ(konsole.aus, kEndzeile);
-    EXPECT_EQ(Zustand().Zeile->Zeilennummer, 1);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Zeilennummer, 1);
     EXPECT_FALSE(DateiExistiert(protokoll));
 }
 
@@ -115,7 +115,7 @@ TEST_F(SkriptTest, ExitEndsOnlyInAnExecutedLevel) {
     EXPECT_EQ(Lauf("BIS SCHALTER1 = 0\nEXIT\nENDE\nMELDUNG A\nEXIT\nMELDUNG B\n"), -1);
     EXPECT_EQ(konsole.aus.find("B;"), std::string::npos);
     EXPECT_NE(konsole.aus.find(";A;"), std::string::npos);
-    EXPECT_EQ(Zustand().Zeile->Zeilennummer, 5);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Zeilennummer, 5);
 }
 
 TEST_F(SkriptTest, UnterprogrammEndsTheMainProgramEvenInASkippedBlock) {
@@ -137,8 +137,8 @@ TEST_F(SkriptTest, SkippedLevelsRaiseAndLowerWithoutEvaluating) {
         "BIS SCHALTER1 = 0\n BIS ZEIT = 10\n  MELDUNG A\n ELSE\n  MELDUNG B\n ENDE\nENDE\n"
         "MELDUNG C\n");
     EXPECT_EQ(konsole.aus, "20001209.14:03:07;C;\n" + kEndzeile);
-    EXPECT_EQ(Zustand().Zeitbausteine[2], nullptr);
-    EXPECT_EQ(Zustand().Zeile->Stufe, 0);
+    EXPECT_EQ(interpreter::Zustand().Zeitbausteine[2], nullptr);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Stufe, 0);
 }
 
 TEST_F(SkriptTest, SkippedRufeKeepsTheLevelRaisedUntilTheNextEnd) {
@@ -196,13 +196,65 @@ TEST_F(SkriptTest, ProtocolKeepsEarlierLinesBeforeTheBanner) {
               "---------------------------\r\n");
 }
 
+// A protocol that cannot be written ends every run with 12 and a report
+// naming it: at the normal end, behind the abort it shows the banner of, and
+// after a handler's abort, which closes it on the way out.
+struct VollFall {
+    const char* name;
+    const char* zeilen;
+    const char* abbruch;  // the run's own abort report, or nullptr
+};
+
+class SkriptVollTest : public SkriptTest, public ::testing::WithParamInterface<VollFall> {};
+
+TEST_P(SkriptVollTest, ProtocolOnAFullDeviceEndsWith12AndSaysSo) {
+    SchreibeDatei(kommandodatei, std::string("ELSE\nELSE\nELSE\n") + GetParam().zeilen);
+    EXPECT_EQ(EndeCode([&] { interpreter::Programmlauf({kommandodatei, "/dev/full"}); }), 12);
+    std::vector<std::string> berichte;
+    for (const auto& b : fenster.berichte) {
+        berichte.push_back(b.zeile);
+    }
+    std::vector<std::string> erwartet = {
+        "Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei /dev/full: No "
+        "space left on device"};
+    if (GetParam().abbruch != nullptr) {
+        // Programmabbruch closes the protocol before its report; a handler's
+        // abort leaves it to the end.
+        const bool banner = std::string(GetParam().zeilen) == "REBOOT\n";
+        erwartet.insert(banner ? erwartet.end() : erwartet.begin(), GetParam().abbruch);
+    }
+    EXPECT_EQ(berichte, erwartet);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Enden, SkriptVollTest,
+    ::testing::Values(VollFall{"NormalesEnde", "", nullptr},
+                      VollFall{"MitBanner", "REBOOT\n",
+                               "Modul: TAKTLER 091200, Funktion: Kommando erkennen: unbekanntes "
+                               "Kommando, Programmabbruch: REBOOT"},
+                      VollFall{"HandlerAbbruch", "EINSCHALTEN MOTOR9\n",
+                               "Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: "
+                               "Motor n. definiert"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Some editors start a file with a UTF-8 byte-order mark; the first keyword
+// is read without it, also when a loop reads the first line again.
+TEST_F(SkriptTest, ByteOrderMarkBeforeTheFirstKeywordIsSkipped) {
+    uhr.schritt = 10;
+    EXPECT_EQ(Lauf("\xEF\xBB\xBF"
+                   "BIS ZEIT = 30\nENDE_BIS\nMELDUNG FERTIG\n"),
+              -1)
+        << LetzterBericht();
+    EXPECT_NE(konsole.aus.find(";FERTIG;"), std::string::npos);
+}
+
 TEST_F(SkriptTest, NestingBeyondLevel79IsRefused) {
     std::string ok;
     for (int i = 0; i < 79; ++i) {
         ok += "BIS ZEIT 100000\n";
     }
     EXPECT_EQ(Lauf(ok), -1);
-    EXPECT_EQ(Zustand().Zeile->Stufe, 79);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Stufe, 79);
     TearDown();
     SetUp();
     EXPECT_EQ(Lauf(ok + "BIS ZEIT 100000\n"), 12);
@@ -240,10 +292,10 @@ TEST_F(SkriptTest, InfoListsTheFileNamedInItsParameter) {
 }
 
 TEST_F(SkriptTest, TracelevelGatesTheProgressMessages) {
-    Zustand().Tracelevel = 4;
+    interpreter::Zustand().Tracelevel = 4;
     Lauf("RUFE UP\nTRACELEVEL 0\nRUFE UP\nEXIT\nUNTERPROGRAMM UP\nENDE_UNTERPROGRAMM\n");
     EXPECT_EQ(konsole.aus, "Stufe: 1 UP gerufen: UP\n" + kEndzeile);
-    EXPECT_EQ(Zustand().Tracelevel, 0);
+    EXPECT_EQ(interpreter::Zustand().Tracelevel, 0);
 }
 
 std::size_t Anzahl(const std::string& text, const std::string& teil) {
@@ -255,11 +307,12 @@ std::size_t Anzahl(const std::string& text, const std::string& teil) {
 }
 
 TEST_F(SkriptTest, FirstEvaluationSeesDurchlaufZeroAndResetsTheCount) {
-    Zustand().Klickzaehler[1][0] = 5;
+    interpreter::Zustand().Klickzaehler[1][0] = 5;
     Lauf("BIS SCHALTER1 = 3\nMELDUNG DRIN\nENDE\n");
     EXPECT_NE(konsole.aus.find(";DRIN;"), std::string::npos);
-    EXPECT_EQ(Zustand().Klickzaehler[1][0], 0);
-    EXPECT_EQ(Zustand().Durchlauf[1], 1);  // ENDE keeps the count; only ENDE_BIS resets it
+    EXPECT_EQ(interpreter::Zustand().Klickzaehler[1][0], 0);
+    EXPECT_EQ(interpreter::Zustand().Durchlauf[1],
+              1);  // ENDE keeps the count; only ENDE_BIS resets it
 }
 
 TEST_F(SkriptTest, JumpBackToABisOnLineOneRereadsItAsLineOne) {
@@ -271,7 +324,7 @@ TEST_F(SkriptTest, JumpBackToABisOnLineOneRereadsItAsLineOne) {
         EXPECT_EQ(gelesen[i].zeile, i % 2 == 0 ? 1 : 2) << i;
     }
     EXPECT_EQ(gelesen.back().zeile, 2);
-    EXPECT_EQ(Zustand().Durchlauf[1], 0);
+    EXPECT_EQ(interpreter::Zustand().Durchlauf[1], 0);
 }
 
 struct ZweiWortFall {
@@ -297,8 +350,8 @@ TEST_F(SkriptTest, NestedInnerLoopStartsAfreshOnEveryOuterPass) {
     std::size_t aussen = Anzahl(konsole.aus, ";AUSSEN;");
     EXPECT_GE(aussen, 2u);
     EXPECT_EQ(Anzahl(konsole.aus, "Stufe 2; Zeitbaustein gesetzt: 0\n"), aussen);
-    EXPECT_EQ(Zustand().Durchlauf[1], 0);
-    EXPECT_EQ(Zustand().Durchlauf[2], 0);
+    EXPECT_EQ(interpreter::Zustand().Durchlauf[1], 0);
+    EXPECT_EQ(interpreter::Zustand().Durchlauf[2], 0);
 }
 
 // While the loop runs, the call returns behind the RUFE line at the loop's
@@ -327,7 +380,7 @@ TEST_F(SkriptTest, CallInsideALoopReturnsToTheLoopsLevel) {
     EXPECT_EQ(stufen, std::vector<int>(stufen.size(), 1));
     EXPECT_EQ(Anzahl(konsole.aus, ";IM_UP;"), stufen.size());
     EXPECT_EQ(Anzahl(konsole.aus, ";DANACH;"), 0u);
-    EXPECT_EQ(Zustand().Zeile->Stufe, 1);
+    EXPECT_EQ(interpreter::Zustand().Zeile->Stufe, 1);
 }
 
 struct LaengenFall {
@@ -487,7 +540,7 @@ TEST_P(SkriptGekuerztTest, ShorterFileDuringALoopAbortsAndAReplacedOneRunsOn) {
     int code = Lauf("EINSCHALTEN MOTOR1 LINKS\n" + Fuellzeilen(400) + "BIS ZEIT = 50\nENDE_BIS\n" +
                     Fuellzeilen(4000) + "AUSSCHALTEN MOTOR1\nMELDUNG FERTIG\n");
     EXPECT_GT(durchlaeufe, 2);
-    const char motor1 = Zustand().interfaceDS.Motoren[0];
+    const char motor1 = interpreter::Zustand().interfaceDS.Motoren[0];
     if (ersetzen) {
         EXPECT_EQ(code, -1) << LetzterBericht();
         EXPECT_NE(konsole.aus.find(";FERTIG;"), std::string::npos);

@@ -1,16 +1,23 @@
 #include "testdateien.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace taktler::test {
 
@@ -88,6 +95,70 @@ std::vector<std::string> Motorzustaende(const std::string& log) {
     return zustaende;
 }
 
+Vcd LiesVcd(const std::string& text) {
+    Vcd vcd;
+    std::map<std::string, std::string> namen;  // identifier -> variable
+    std::istringstream s(text);
+    std::string wort;
+    std::uint64_t zeit = 0;
+    auto aenderung = [&](const std::string& kennung, std::uint64_t wert) {
+        vcd.aenderungen.push_back({zeit, namen.at(kennung), wert});
+    };
+    while (s >> wort) {
+        if (wort == "$var") {
+            std::string typ, breite, kennung, name;
+            s >> typ >> breite >> kennung >> name;
+            namen[kennung] = name;
+        } else if (wort == "$enddefinitions") {
+            vcd.kopfVollstaendig = true;
+        } else if (wort[0] == '#') {
+            zeit = std::stoull(wort.substr(1));
+            vcd.ende = zeit;
+        } else if (wort[0] == 'b' || wort[0] == 'B') {
+            std::string kennung;
+            s >> kennung;
+            aenderung(kennung, std::stoull(wort.substr(1), nullptr, 2));
+        } else if (wort[0] == '0' || wort[0] == '1') {
+            aenderung(wort.substr(1), static_cast<std::uint64_t>(wort[0] - '0'));
+        } else if (wort[0] == '$' && wort != "$dumpvars" && wort != "$end") {
+            // $date, $version, $timescale, $scope ...: skip to their $end.
+            while (s >> wort && wort != "$end") {
+            }
+        }
+    }
+    return vcd;
+}
+
+std::ostream& operator<<(std::ostream& os, const VcdAenderung& a) {
+    return os << "#" << a.zeit << " " << a.name << "=" << a.wert;
+}
+
+std::string ZeitdiagrammMangel(const std::string& text, const std::string& motoren) {
+    if (text.empty() || text.back() != '\n') {
+        return "does not end with a whole line";
+    }
+    const std::vector<std::string> zeilen = Zeilen(text);
+    if (zeilen.back().empty() || zeilen.back()[0] != '#') {
+        return "last line is no time stamp: " + zeilen.back();
+    }
+    const Vcd vcd = LiesVcd(text);
+    if (!vcd.kopfVollstaendig) {
+        return "no $enddefinitions";
+    }
+    std::map<std::string, std::uint64_t> letzte;
+    for (const VcdAenderung& a : vcd.aenderungen) {
+        letzte[a.name] = a.wert;
+    }
+    for (std::size_t m = 0; m < motoren.size(); ++m) {
+        const std::uint64_t erwartet = motoren[m] == 'L' ? 1 : motoren[m] == 'R' ? 2 : 0;
+        const std::string name = "motor" + std::to_string(m + 1);
+        if (letzte[name] != erwartet) {
+            return name + " ends as " + std::to_string(letzte[name]);
+        }
+    }
+    return "";
+}
+
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
@@ -100,8 +171,63 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
+namespace {
+
+// How long a run of the program may take before it is killed.
+std::chrono::seconds Frist() {
+    return std::chrono::seconds(std::getenv("TAKTLER_TEST_VOR") != nullptr ? 900 : 120);
+}
+
+}  // namespace
+
+void DateigroesseBegrenzen() {
+    constexpr rlim_t kHoechstens = rlim_t{256} << 20;
+    const rlimit grenze{kHoechstens, kHoechstens};
+    setrlimit(RLIMIT_FSIZE, &grenze);
+}
+
+int StarteBegrenzt(const std::string& befehl) {
+    const pid_t kind = fork();
+    if (kind < 0) {
+        return -1;
+    }
+    if (kind == 0) {
+        // Its own session: no controlling terminal (a WARNUNG is never asked
+        // there), and a process group that is killed as a whole.
+        setsid();
+        DateigroesseBegrenzen();
+        execl("/bin/sh", "sh", "-c", befehl.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const auto ende = std::chrono::steady_clock::now() + Frist();
+    auto pause = std::chrono::milliseconds(1);
+    bool beendet = false;
+    while (!beendet && std::chrono::steady_clock::now() < ende) {
+        siginfo_t info{};
+        // WNOWAIT: the ended child stays a zombie, so its group id cannot be
+        // taken by another process before the group is killed below.
+        beendet = waitid(P_PID, static_cast<id_t>(kind), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                  info.si_pid == kind;
+        if (!beendet) {
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::milliseconds(20));
+        }
+    }
+    // Whatever is left of the group goes too, before anyone removes its files.
+    kill(-kind, SIGKILL);
+    int status = 0;
+    waitpid(kind, &status, 0);
+    if (!beendet) {
+        std::fprintf(stderr, "killed after %lld s: %s\n", static_cast<long long>(Frist().count()),
+                     befehl.c_str());
+        return -1;
+    }
+    return status;
+}
+
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
-                     const std::string& eingabe, const std::vector<std::string>& umgebung) {
+                     const std::string& eingabe, const std::vector<std::string>& umgebung,
+                     const std::string& ausgabeZiel) {
     std::string ein = verzeichnis + "/.stdin";
     std::string aus = verzeichnis + "/.stdout";
     std::string err = verzeichnis + "/.stderr";
@@ -118,17 +244,18 @@ Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::strin
     for (const auto& a : argumente) {
         befehl += " " + Quote(a);
     }
-    befehl += " <" + Quote(ein) + " >" + Quote(aus) + " 2>" + Quote(err);
-    // setsid: no controlling terminal, so a WARNUNG is never asked there.
-    std::string voll = "setsid -w sh -c " + Quote(befehl);
-    int status = std::system(voll.c_str());
+    befehl += " <" + Quote(ein) + " >" + Quote(ausgabeZiel.empty() ? aus : ausgabeZiel) + " 2>" +
+              Quote(err);
+    const int status = StarteBegrenzt(befehl);
     Aufruf a;
-    if (WIFEXITED(status)) {
+    if (status == -1) {
+        a.code = -1;
+    } else if (WIFEXITED(status)) {
         a.code = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
         a.code = 128 + WTERMSIG(status);
     }
-    a.aus = LiesDatei(aus);
+    a.aus = ausgabeZiel.empty() ? LiesDatei(aus) : std::string();
     a.fehler = LiesDatei(err);
     return a;
 }

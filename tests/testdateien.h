@@ -2,6 +2,8 @@
 // program.
 #pragma once
 
+#include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,19 +38,54 @@ bool DateiExistiert(const std::string& pfad);
 std::vector<std::string> Zeilen(const std::string& text);
 std::vector<std::string> Motorzustaende(const std::string& log);
 
+// A timing diagram (VCD) as a list of value changes, the start values of
+// $dumpvars included (at time 0). Vectors are read as numbers.
+struct VcdAenderung {
+    std::uint64_t zeit = 0;
+    std::string name;
+    std::uint64_t wert = 0;
+    bool operator==(const VcdAenderung& o) const {
+        return zeit == o.zeit && name == o.name && wert == o.wert;
+    }
+};
+struct Vcd {
+    std::vector<VcdAenderung> aenderungen;
+    std::uint64_t ende = 0;         // the last time stamp
+    bool kopfVollstaendig = false;  // $enddefinitions seen
+};
+Vcd LiesVcd(const std::string& text);
+std::ostream& operator<<(std::ostream& os, const VcdAenderung& a);
+
+// What is wrong with a timing diagram that should be finished, or "": whole
+// lines, the header, a last time stamp after the last change, and the motors
+// as the last frame left them (motoren as in "# Motoren RNLN").
+std::string ZeitdiagrammMangel(const std::string& text, const std::string& motoren);
+
 // The text as one shell word.
 std::string Quote(const std::string& s);
 
 struct Aufruf {
-    int code = -1;       // exit code, or 128 + signal
+    int code = -1;       // exit code, or 128 + signal; -1: killed at the time limit
     std::string aus;     // standard output
     std::string fehler;  // standard error
 };
 
-// Runs the built taktler with the arguments in dir; stdin from eingabe;
-// umgebung holds extra NAME=WERT settings of the environment.
+// For a child about to run the program: a file that grows past 256 MiB ends
+// it (SIGXFSZ), so a run that never ends cannot fill the disk.
+void DateigroesseBegrenzen();
+
+// Runs a shell command in a session of its own, with a time limit and a
+// limit on the size of each file it writes; when it ends or the time is up,
+// everything left of its process group is killed. The wait status, or -1
+// when it had to be killed (and says so on standard error).
+int StarteBegrenzt(const std::string& befehl);
+
+// Runs the built taktler (through StarteBegrenzt) with the arguments in dir;
+// stdin from eingabe; umgebung holds extra NAME=WERT settings of the
+// environment; standard output goes to ausgabeZiel when one is named (then
+// aus stays empty).
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
-                     const std::string& eingabe = "",
-                     const std::vector<std::string>& umgebung = {});
+                     const std::string& eingabe = "", const std::vector<std::string>& umgebung = {},
+                     const std::string& ausgabeZiel = "");
 
 }  // namespace taktler::test

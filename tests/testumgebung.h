@@ -11,7 +11,8 @@
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/umgebung.h"
-#include "testuhr.h"
+#include "testhilfe/testuhr.h"
+#include "testhilfe/zuruecksetzen.h"
 
 namespace taktler::test {
 

@@ -53,14 +53,14 @@ TEST_F(ReportTest, OutOfStoreNamesItselfThreeTimes) {
 TEST_F(ReportTest, TraceBracketKeepsDepthAndStaysOpenOnAbort) {
     {
         services::TraceKlammer k("M", "f");
-        EXPECT_EQ(Zustand().Aufruftiefe, 1);
+        EXPECT_EQ(services::Aufruftiefe(), 1);
     }
-    EXPECT_EQ(Zustand().Aufruftiefe, 0);
+    EXPECT_EQ(services::Aufruftiefe(), 0);
     EndeCode([] {
         services::TraceKlammer k("M", "f");
         services::Fehlerabbruch("M", "f", "x");
     });
-    EXPECT_EQ(Zustand().Aufruftiefe, 1);
+    EXPECT_EQ(services::Aufruftiefe(), 1);
 }
 
 }  // namespace

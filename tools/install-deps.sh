@@ -8,6 +8,10 @@ pakete=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libieee1284-3-dev libsdl2-dev libncurses-dev
   clang libclang-rt-14-dev valgrind tmux
+  # the Debian package and its test: cpack's dpkg-shlibdeps, lintian, the manual page, completion
+  dpkg-dev file lintian man-db mandoc bash-completion
+  # vcd2fst and fst2vcd read the timing diagram back in its test
+  gtkwave
 )
 
 fehlend=()

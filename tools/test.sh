@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the tests twice (plain and with
-# AddressSanitizer + UndefinedBehaviorSanitizer) and runs all of them.
+# AddressSanitizer + UndefinedBehaviorSanitizer) and runs all of them, and
+# builds and checks the Debian package of the plain build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
+# The Debian package of the plain build, checked as installed; 77 means skipped (reason printed).
+tests/paket_test.sh build || [ $? -eq 77 ]
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTAKTLER_SANITIZE=ON
 cmake --build build-asan -j"$jobs"

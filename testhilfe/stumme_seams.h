@@ -1,6 +1,6 @@
-// Seams shared by the fuzz targets: a console that discards, a clock that
-// moves on by itself, a message box that answers as told, an exit that
-// throws, a silent sound device, and a scratch directory per process.
+// Seams shared by the fuzz targets, benchmarks and whole-run tests: a console that discards, a
+// clock that moves on by itself, a message box that answers as told, an exit that throws, a silent
+// sound device, and a scratch directory per process.
 #pragma once
 
 #include <unistd.h>
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "interpreter/zustand.h"
 #include "services/kxsound.h"
 #include "services/umgebung.h"
-#include "tests/testuhr.h"
+#include "testhilfe/testuhr.h"
+#include "testhilfe/zuruecksetzen.h"
 
 namespace taktler::fuzz {
 
@@ -38,10 +38,6 @@ class SchrittUhr : public test::TestUhr {
         lokal.tm_year = 100;
         lokal.tm_mon = 11;
         lokal.tm_mday = 9;
-    }
-    std::uint64_t MonotonMs() override {
-        ms += schritt;
-        return TestUhr::MonotonMs();
     }
     void Zuruecksetzen() { ms = startMs; }
 };
@@ -161,7 +157,8 @@ struct Satzmodell {
 
 inline Satzmodell Saetze(const std::string& d, std::uint32_t kapazitaet) {
     Satzmodell m;
-    std::size_t i = 0;
+    // A UTF-8 byte-order mark at the start is no part of the first record.
+    std::size_t i = d.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     auto naechstes = [&]() -> int {
         return i < d.size() ? static_cast<unsigned char>(d[i++]) : -1;
     };

@@ -15,14 +15,22 @@ class TestUhr : public services::Uhr {
         services::Zeitpunkt z;
         z.Sekunden = static_cast<std::int32_t>(ms / 1000);
         z.Millisekunden = static_cast<std::uint16_t>(ms % 1000);
-        ms += schritt;
         return z;
     }
     std::tm LokaleZeit() override { return lokal; }
-    std::uint64_t MonotonMs() override { return ms - startMs; }
-    std::int64_t ms = 1'000'000'000'000;  // wall clock in ms since 1970
-    std::int64_t startMs = 1'000'000'000'000;
-    std::int64_t schritt = 0;  // added after every Jetzt()
+    std::uint64_t MonotonMs() override {
+        const auto jetzt = static_cast<std::uint64_t>(ms - startMs);
+        ms += schritt;
+        return jetzt;
+    }
+    // Moves the wall clock alone, as NTP or a manual date does.
+    void StelleWanduhr(std::int64_t um) {
+        ms += um;
+        startMs += um;
+    }
+    std::int64_t ms = 1'000'000'000'000;       // wall clock in ms since 1970
+    std::int64_t startMs = 1'000'000'000'000;  // the wall clock at monotonic 0
+    std::int64_t schritt = 0;                  // added after every MonotonMs()
     std::tm lokal{};
 };
 

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "interface/interface.h"
+#include "interface/leitung.h"
 #include "interface_testport.h"
 
 namespace taktler::test {

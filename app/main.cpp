@@ -1,0 +1,9 @@
+#include "app/hauptprogramm.h"
+#include "services/umgebung.h"
+
+int main(int argc, char** argv) {
+    taktler::services::StandardausgabeEinrichten();
+    // Every end passes through here or an earlier ProgrammBeenden, which
+    // checks that standard output and every output file were written.
+    taktler::services::ProgrammBeenden(taktler::app::Hauptprogramm(argc, argv));
+}

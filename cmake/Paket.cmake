@@ -1,0 +1,61 @@
+# Install rules and the Debian package (cpack -G DEB), kept apart from the build rules.
+include(GNUInstallDirs)
+
+set(TAKTLER_PAKET_BETREUER "TAKTLER-Projekt <taktler@example.org>"
+    CACHE STRING "Maintainer of the Debian package, as Name <address>")
+
+# The manual page and the changelog are installed gzip-compressed as Debian
+# wants them; -n keeps name and time out of the header for reproducible packages.
+set(TAKTLER_PAKET_DIR ${PROJECT_BINARY_DIR}/paket)
+configure_file(${PROJECT_SOURCE_DIR}/paket/taktler.1.in ${TAKTLER_PAKET_DIR}/taktler.1 @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/paket/changelog.in ${TAKTLER_PAKET_DIR}/changelog @ONLY)
+find_program(TAKTLER_GZIP gzip REQUIRED)
+add_custom_command(
+  OUTPUT ${TAKTLER_PAKET_DIR}/taktler.1.gz ${TAKTLER_PAKET_DIR}/changelog.gz
+  COMMAND ${TAKTLER_GZIP} -9nkf taktler.1 changelog
+  WORKING_DIRECTORY ${TAKTLER_PAKET_DIR}
+  DEPENDS ${TAKTLER_PAKET_DIR}/taktler.1 ${TAKTLER_PAKET_DIR}/changelog
+  VERBATIM)
+add_custom_target(taktler_paket_dateien ALL
+  DEPENDS ${TAKTLER_PAKET_DIR}/taktler.1.gz ${TAKTLER_PAKET_DIR}/changelog.gz)
+
+install(FILES ${TAKTLER_PAKET_DIR}/taktler.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES README.md paket/copyright ${TAKTLER_PAKET_DIR}/changelog.gz
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES
+  examples/ampel.txt examples/ampel.szenario
+  examples/foerderband.txt examples/foerderband.szenario
+  examples/panel_demo.txt examples/panel_demo.szenario
+  examples/interface_test.txt examples/interface_test.szenario
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(FILES paket/taktler.bash
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME taktler)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME taktler)
+set(CPACK_PACKAGE_VENDOR "TAKTLER-Projekt")
+set(CPACK_PACKAGE_CONTACT "${TAKTLER_PAKET_BETREUER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "run command files against a motor control interface on the parallel port")
+# Lines wrapped by hand: CPack indents them but does not wrap.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "\
+TAKTLER runs a command file of German keywords line by line against a
+control interface on a PC's parallel port: four motors (left, right, off),
+eight switch inputs and two analog inputs. It switches motors, waits on
+time, switch clicks and analog values, calls subroutines, arms an emergency
+stop, plays sounds and appends to a protocol file.
+
+Without the hardware the same command file runs on a built-in simulated
+interface that a scenario file or a live terminal panel drives. A check
+mode finds faults before any motor moves; a port log and a timing diagram
+(VCD) show what a run did.")
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS gtkwave)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)

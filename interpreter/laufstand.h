@@ -1,0 +1,23 @@
+// A read-only view of the running script for front ends (the live panel):
+// what it may show without reaching into the interpreter's state.
+#pragma once
+
+#include <cstdint>
+
+#include "interface/interface.h"
+
+namespace taktler::interpreter {
+
+struct Laufstand {
+    std::int32_t zeilennummer = 0;
+    std::int32_t stufe = 0;
+    std::int32_t tracelevel = 0;
+    bool nothaltAktiv = false;
+    std::int32_t nothaltSchalter = 0;  // 1..8 while armed
+    // The interface record: motors as last sent, inputs as last read.
+    interface::InterfaceDS schnittstelle;
+};
+
+Laufstand Stand();
+
+}  // namespace taktler::interpreter

@@ -1,0 +1,20 @@
+// Motor, emergency-stop, sound and trace-level commands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "interpreter/kommandozeile.h"
+
+namespace taktler::interpreter {
+
+void Einschalten(Kommandozeile& kz);
+void Ausschalten(Kommandozeile& kz);
+void Nothalt(Kommandozeile& kz);
+void Sound(Kommandozeile& kz);
+void Tracelevel(Kommandozeile& kz);
+void MotorAus();
+// 1..4 for MOTOR1..MOTOR4, 0 for any other name.
+int MotorNummerVon(const char* name);
+
+}  // namespace taktler::interpreter

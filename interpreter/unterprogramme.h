@@ -1,0 +1,26 @@
+// Subroutines: RUFE, the header search, ENDE_UNTERPROGRAMM.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "datei/datei.h"
+#include "interpreter/kommandozeile.h"
+
+namespace taktler::interpreter {
+
+bool Rufe(Kommandozeile& kz);
+bool Unterprogramm(Kommandozeile& kz);
+bool Ende_Unterprogramm(Kommandozeile& kz);
+std::int32_t FindeUnterprogramm(datei::DateiADO* datei, const char* name);
+
+// Upper-cases zeile in place; true when it holds the word UNTERPROGRAMM,
+// so that the header search tests it as a header.
+bool NenntUnterprogramm(char* zeile);
+// How the header search sees one line for a name.
+enum class Kopfzeile { Nein, Treffer, ZuVieleFelder };
+// Upper-cases zeile in place and tests it as FindeUnterprogramm does. The
+// line must fit the search's buffer (kSuchzeile - 2 characters at most).
+Kopfzeile TesteKopfzeile(char* zeile, const char* name);
+
+}  // namespace taktler::interpreter

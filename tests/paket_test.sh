@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a configured build tree and checks it as a user
+# gets it: lintian, the unpacked program, manual page and bash completion.
+# Usage: paket_test.sh BUILD_DIR. Exit 77 (skipped) where a packaging tool is missing.
+set -euo pipefail
+
+bau=$(cd "$1" && pwd)
+
+for werkzeug in dpkg-deb lintian; do
+    if ! command -v "$werkzeug" >/dev/null; then
+        echo "uebersprungen: $werkzeug fehlt (tools/install-deps.sh installiert es)"
+        exit 77
+    fi
+done
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fehler=0
+falsch() {
+    echo "FEHLER: $*"
+    fehler=1
+}
+
+if ! cpack -G DEB --config "$bau/CPackConfig.cmake" -B "$tmp/paket" >"$tmp/cpack.log" 2>&1; then
+    cat "$tmp/cpack.log"
+    echo "FEHLER: cpack ist gescheitert"
+    exit 1
+fi
+pakete=("$tmp"/paket/*.deb)
+if [ ${#pakete[@]} -ne 1 ]; then
+    echo "FEHLER: genau ein .deb erwartet: ${pakete[*]}"
+    exit 1
+fi
+deb=${pakete[0]}
+echo "Paket: $(basename "$deb")"
+dpkg-deb -f "$deb" Package Version Section Depends
+
+# Errors fail; warnings are shown so that they are seen.
+if ! lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1 | tee "$tmp/lintian.log"; then
+    falsch "lintian meldet Fehler"
+fi
+
+wurzel=$tmp/wurzel
+dpkg-deb -x "$deb" "$wurzel"
+programm=$wurzel/usr/bin/taktler
+doku=$wurzel/usr/share/doc/taktler
+version=$(dpkg-deb -f "$deb" Version)
+
+[ "$("$programm" --version)" = "taktler $version" ] || falsch "--version passt nicht zu $version"
+[[ "$(zcat "$doku/changelog.gz" | head -n1)" == "taktler ($version) "* ]] ||
+    falsch "der neueste Eintrag in changelog.gz ist nicht Version $version"
+
+# An installed example on the simulated interface: the scenario presses the
+# button, so the light goes green, red, green.
+mkdir "$tmp/lauf"
+if (cd "$tmp/lauf" && timeout -s KILL 120 "$programm" --sim="$doku/examples/ampel.szenario" \
+    "$doku/examples/ampel.txt" ampel.prot </dev/null >ausgabe 2>fehler); then
+    phasen=$(grep -o ';\(GRUEN\|ROT\);' "$tmp/lauf/ausgabe" | tr -d ';' | tr '\n' ' ')
+    [ "$phasen" = "GRUEN ROT GRUEN " ] || falsch "Ampel-Beispiel: Phasen '$phasen'"
+else
+    cat "$tmp/lauf/ausgabe" "$tmp/lauf/fehler"
+    falsch "Ampel-Beispiel endet nicht mit 0"
+fi
+
+# The manual page renders without a warning and documents every option of --help.
+seite=$wurzel/usr/share/man/man1/taktler.1.gz
+if ! LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$seite" >"$tmp/man.txt" 2>"$tmp/man.err" ||
+    [ -s "$tmp/man.err" ]; then
+    cat "$tmp/man.err"
+    falsch "man -l meldet Warnungen"
+fi
+if command -v mandoc >/dev/null && ! mandoc -Tlint -Wwarning "$seite"; then
+    falsch "mandoc -Tlint meldet Warnungen"
+fi
+# Options as --help shows them, with "=" where they take a value.
+optionen=$("$programm" --help | grep -o -- '--[a-z][a-z-]*=\?' | sort -u)
+for option in $optionen; do
+    grep -q -- "$option" "$tmp/man.txt" || falsch "die Handbuchseite nennt $option nicht"
+done
+
+# Completion as bash-completion loads it from the unpacked tree. Each case: the
+# command line up to the cursor, and the words the reply must hold (or "-" for none).
+# Readline splits "--opt=value" at "=", so the case lines are split the same way.
+vervollstaendige() {
+    (cd "$1" && PATH="$wurzel/usr/bin:$PATH" XDG_DATA_DIRS="$wurzel/usr/share" \
+        bash --norc --noprofile -c '
+        source /usr/share/bash-completion/bash_completion
+        __load_completion taktler || exit 3
+        COMP_LINE=$1
+        COMP_POINT=${#COMP_LINE}
+        COMP_WORDS=()
+        read -ra teile <<<"$COMP_LINE"
+        [[ $COMP_LINE == *" " ]] && teile+=("")
+        for wort in "${teile[@]}"; do
+            if [[ $wort == --*=* ]]; then
+                COMP_WORDS+=("${wort%%=*}" "=" "${wort#*=}")
+            else
+                COMP_WORDS+=("$wort")
+            fi
+        done
+        COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+        _taktler taktler "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}" 2>/dev/null
+        for wort in "${COMPREPLY[@]}"; do echo "$wort"; done' vervollstaendige "$2")
+}
+if [ ! -f /usr/share/bash-completion/bash_completion ]; then
+    falsch "bash-completion fehlt (tools/install-deps.sh installiert es)"
+else
+    beispiele=$doku/examples
+    while IFS='|' read -r ort zeile erwartet; do
+        if ! antwort=$(vervollstaendige "$ort" "$zeile" | sort | tr '\n' ' '); then
+            falsch "bash-completion laedt die Vervollstaendigung fuer taktler nicht"
+            break
+        fi
+        if [ "$erwartet" = "-" ]; then
+            [ -z "$antwort" ] || falsch "'$zeile' bietet '$antwort' an, erwartet nichts"
+            continue
+        fi
+        for wort in $erwartet; do
+            [[ " $antwort" == *" $wort "* ]] ||
+                falsch "'$zeile' bietet '$antwort' an, $wort fehlt"
+        done
+    done <<EOF
+$tmp|taktler --|$(echo $optionen)
+$tmp|taktler --port=|auto sim
+$tmp|taktler --zeit=v|virtuell
+$tmp|taktler --antwort=|ok abbrechen
+$beispiele|taktler --sim=amp|ampel.szenario ampel.txt
+$beispiele|taktler --pruefen foe|foerderband.szenario foerderband.txt
+$tmp|taktler -- --|-
+EOF
+fi
+
+exit $fehler

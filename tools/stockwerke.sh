@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Fails when a source file includes from its own floor's neighbour or from a
+# floor above: services <- datei, interface <- interpreter <- panel <- app.
+# Usage: tools/stockwerke.sh [SOURCE_DIR]
+set -euo pipefail
+cd "${1:-$(dirname "$0")/..}"
+
+declare -A stock=([services]=0 [datei]=1 [interface]=1 [interpreter]=2 [panel]=3 [app]=4)
+
+fehler=0
+for ordner in "${!stock[@]}"; do
+  for datei in "$ordner"/*.h "$ordner"/*.cpp; do
+    [ -e "$datei" ] || continue
+    while IFS= read -r ziel; do
+      [ "$ziel" = "$ordner" ] && continue
+      [ -n "${stock[$ziel]+x}" ] || continue
+      if [ "${stock[$ziel]}" -ge "${stock[$ordner]}" ]; then
+        echo "$datei: schliesst $ziel/ ein (Stockwerk ${stock[$ziel]} >= ${stock[$ordner]})"
+        fehler=1
+      fi
+    done < <(sed -n 's|^#include "\([a-z]*\)/.*|\1|p' "$datei")
+  done
+done
+# The panel sees the interpreter only through its public view and entry.
+if grep -n '#include "interpreter/zustand.h"' panel/*.cpp panel/*.h 2>/dev/null; then
+  echo "panel/ liest den Zustand des Interpreters"
+  fehler=1
+fi
+[ "$fehler" -eq 0 ] && echo "Stockwerke: keine Einbindung nach oben"
+exit "$fehler"
