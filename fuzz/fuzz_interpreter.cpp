@@ -2,11 +2,13 @@
 // interface with an arbitrary scenario. Input layout: one byte of WARNUNG
 // answers (bit i answers the i-th box, 1 = OK), then the command file, then
 // optionally kMarke and the scenario. The run is bounded in lines and port
-// accesses; afterwards the abort promises are checked: port log complete and
+// accesses. Every line the loop gets must be the file's record of its line
+// number; afterwards the abort promises are checked: port log complete and
 // matching the motors, protocol file holding exactly the lines written, and
 // --pruefen of the same file agreeing with how the run ended.
 #include <unistd.h>
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,6 +19,7 @@
 #include "interface/szenario.h"
 #include "interpreter/pruefen.h"
 #include "interpreter/taktler.h"
+#include "services/strtools.h"
 #include "testhilfe/pruefvergleich.h"
 #include "testhilfe/stumme_seams.h"
 #include "testhilfe/zuruecksetzen.h"
@@ -140,6 +143,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     BudgetPort budget(*log);
     interface::SetzePort(&budget);
 
+    // Every line the loop gets, after a jump or a call as well, is the
+    // file's record of that number as the loop trims it.
+    const std::vector<fuzz::Satz> saetze = fuzz::Saetze(std::string(kommandos), UINT32_MAX).saetze;
+    std::vector<char> getrimmt;
+
     // The ELSE lines handed to the dispatch, as the protocol must show them.
     std::vector<std::string> elseZeilen;
     bool letzteWarElse = false;
@@ -151,6 +159,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         }
         fuzz::Pruefe(kz.Stufe >= 0 && kz.Stufe < interpreter::kMaxStufen, "level out of range",
                      std::to_string(kz.Stufe));
+        fuzz::Pruefe(
+            kz.Zeilennummer >= 1 && static_cast<std::size_t>(kz.Zeilennummer) <= saetze.size(),
+            "line number outside the file", std::to_string(kz.Zeilennummer));
+        const std::string& satz = saetze[static_cast<std::size_t>(kz.Zeilennummer - 1)].text;
+        getrimmt.assign(satz.begin(), satz.end());
+        getrimmt.push_back('\0');
+        services::strTrimEnde(getrimmt.data());
+        fuzz::Pruefe(z == getrimmt.data(), "line differs from the file's record of its number",
+                     std::to_string(kz.Zeilennummer) + ": " + z);
         lauf.Zeile(kz);
         letzteWarElse = interpreter::GibKommando(&kz) == interpreter::kElse;
         if (letzteWarElse) {

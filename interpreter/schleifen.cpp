@@ -1,12 +1,14 @@
 #include "interpreter/schleifen.h"
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "interpreter/motorbefehle.h"
 #include "interpreter/sensorik.h"
+#include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
+#include "services/fehler.h"
 #include "services/kxzeit.h"
 #include "services/trace.h"
 #include "services/umgebung.h"
@@ -111,17 +113,28 @@ void Ende_Bis(Kommandozeile& kz) {
 
 std::int32_t GeheZuSatz(datei::DateiADO* datei, std::int32_t n) {
     services::TraceKlammer trace(kModul, "GeheZuSatz");
-    std::uint8_t ok = datei::GeheZumErstenSatz(datei);
-    std::int32_t anzahl = 0;
-    std::int32_t gelesen = 0;
-    std::array<char, kSprungzeile> puffer{};
-    while (anzahl < n && ok == 1) {
-        ok = datei::LiesSatz(datei, puffer.data(), puffer.size());
-        ++anzahl;
-        gelesen += ok == 1 ? 1 : 0;
+    Zeilenindex& index = ZeilenindexVon(datei);
+    const std::int32_t ziel = std::max(n, 0);
+    // Lines 1..ziel, read again with a kSprungzeile buffer: the reading would
+    // stop at the first line too long for it, or at the end of the file.
+    for (;;) {
+        const std::int32_t bekannt = std::min(ziel, Zeilenanzahl(index));
+        if (LaengsteBis(index, bekannt) >= kSprungzeile - 1) {
+            ZeileZuLang();
+        }
+        if (bekannt == ziel) {
+            break;
+        }
+        if (!LiesWeiter(index)) {
+            services::DieUhr().ZeilenGelesen(bekannt);
+            services::Fehlerabbruch(
+                kModul, "GeheZuSatz: Zeile nicht in der Datei",
+                services::Format("Zeile %d, die Datei hat %d Zeilen", ziel, bekannt));
+        }
     }
-    services::DieUhr().ZeilenGelesen(gelesen);
-    return anzahl;
+    index.position = ziel;
+    services::DieUhr().ZeilenGelesen(ziel);
+    return ziel;
 }
 
 }  // namespace taktler::interpreter

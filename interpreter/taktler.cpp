@@ -8,6 +8,7 @@
 #include "interpreter/motorbefehle.h"
 #include "interpreter/schleifen.h"
 #include "interpreter/unterprogramme.h"
+#include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
 #include "services/abschluss.h"
 #include "services/fehler.h"
@@ -262,9 +263,9 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     kz.Zeilennummer = 0;
     kz.Ausfuehren[0] = 1;
 
+    ZeilenindexBinden(z.Kommandodatei);
     std::array<char, kZeilenpuffer> zeile{};
-    while (datei::LiesSatz(z.Kommandodatei, zeile.data(), kZeilenpuffer) == 1) {
-        services::DieUhr().ZeilenGelesen(1);
+    while (LiesZeile(z.Kommandodatei, zeile.data())) {
         if (!VerarbeiteZeile(zeile.data())) {
             break;
         }
@@ -276,6 +277,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     datum_undZeit(datum.data(), datum.size());
     services::Ausgabe("%s\n", services::Format("%s ENDE : %s", kModul, datum.data()).c_str());
     z.Kommandodatei = datei::Dispose(z.Kommandodatei);
+    ZeilenindexZuruecksetzen();
     z.Protokolldatei = datei::Dispose(z.Protokolldatei);
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "interpreter/motorbefehle.h"
 #include "interpreter/schleifen.h"
+#include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
 #include "services/strtools.h"
@@ -36,9 +37,13 @@ bool Ende_Unterprogramm(Kommandozeile& kz) {
     return true;
 }
 
-Kopfzeile TesteKopfzeile(char* zeile, const char* name) {
+bool NenntUnterprogramm(char* zeile) {
     services::strGross(zeile);
-    if (services::strfnd(zeile, "UNTERPROGRAMM") < 0) {
+    return services::strfnd(zeile, "UNTERPROGRAMM") >= 0;
+}
+
+Kopfzeile TesteKopfzeile(char* zeile, const char* name) {
+    if (!NenntUnterprogramm(zeile)) {
         return Kopfzeile::Nein;
     }
     std::array<char, kSuchzeile> felder{};
@@ -53,29 +58,81 @@ Kopfzeile TesteKopfzeile(char* zeile, const char* name) {
     return Kopfzeile::Nein;
 }
 
+namespace {
+
+// The search reads with a kSuchzeile buffer: it would stop at the first of
+// lines 1..zeile too long for it.
+void PruefeSuchlaenge(const Zeilenindex& index, std::int32_t zeile) {
+    if (LaengsteBis(index, zeile) >= kSuchzeile - 1) {
+        ZeileZuLang();
+    }
+}
+
+// Line i (0-based) of those that hold the word the search stops at, looking
+// at further records, and reading them from the file, as needed; 0 when the
+// file has no such further line.
+std::int32_t Kandidat(Zeilenindex& index, std::size_t i) {
+    std::array<char, kZeilenpuffer> zeile{};
+    while (i == index.kandidaten.size()) {
+        if (index.durchsucht == Zeilenanzahl(index)) {
+            PruefeSuchlaenge(index, index.durchsucht);  // the search would not read on
+            if (!LiesWeiter(index)) {
+                return 0;
+            }
+        }
+        std::string_view satz = Satztext(index, ++index.durchsucht);
+        std::memcpy(zeile.data(), satz.data(), satz.size());
+        zeile[satz.size()] = '\0';
+        if (NenntUnterprogramm(zeile.data())) {
+            index.kandidaten.push_back(index.durchsucht);
+        }
+    }
+    return index.kandidaten[i];
+}
+
+// The header line of name as reading the file from its first line finds it:
+// only the lines that hold the word can match or abort, and the found line
+// stays the answer, since the copy of the lines does not change.
+std::int32_t SucheKopfzeile(Zeilenindex& index, const char* name) {
+    auto gefunden = index.koepfe.find(name);
+    if (gefunden != index.koepfe.end()) {
+        return gefunden->second;
+    }
+    std::array<char, kSuchzeile> zeile{};
+    for (std::size_t i = 0;; ++i) {
+        const std::int32_t nr = Kandidat(index, i);
+        if (nr == 0) {
+            PruefeSuchlaenge(index, Zeilenanzahl(index));
+            services::DieUhr().ZeilenGelesen(Zeilenanzahl(index));
+            services::Fehlerabbruch(kModul, "FindeUnterprogramm: N. gefunden", name);
+        }
+        PruefeSuchlaenge(index, nr);
+        std::string_view satz = Satztext(index, nr);
+        std::memcpy(zeile.data(), satz.data(), satz.size());
+        zeile[satz.size()] = '\0';
+        switch (TesteKopfzeile(zeile.data(), name)) {
+            case Kopfzeile::ZuVieleFelder:
+                services::DieUhr().ZeilenGelesen(nr);
+                services::Fehlerabbruch(kModul, "FindeUnterprogramm: Zu viele Felder",
+                                        zeile.data());
+            case Kopfzeile::Treffer:
+                index.koepfe.emplace(name, nr);
+                return nr;
+            case Kopfzeile::Nein:
+                break;
+        }
+    }
+}
+
+}  // namespace
+
 std::int32_t FindeUnterprogramm(datei::DateiADO* datei, const char* name) {
     services::TraceKlammer trace(kModul, "FindeUnterprogramm");
-    std::array<char, kSuchzeile> zeile{};
-    datei::GeheZumErstenSatz(datei);
-    std::int32_t anzahl = 0;
-    std::uint8_t ok = datei::LiesSatz(datei, zeile.data(), zeile.size());
-    Kopfzeile art = Kopfzeile::Nein;
-    while (ok == 1) {
-        ++anzahl;
-        art = TesteKopfzeile(zeile.data(), name);
-        if (art != Kopfzeile::Nein) {
-            break;
-        }
-        ok = datei::LiesSatz(datei, zeile.data(), zeile.size());
-    }
-    services::DieUhr().ZeilenGelesen(anzahl);
-    if (art == Kopfzeile::ZuVieleFelder) {
-        services::Fehlerabbruch(kModul, "FindeUnterprogramm: Zu viele Felder", zeile.data());
-    }
-    if (ok != 1) {
-        services::Fehlerabbruch(kModul, "FindeUnterprogramm: N. gefunden", name);
-    }
-    return anzahl;
+    Zeilenindex& index = ZeilenindexVon(datei);
+    const std::int32_t kopf = SucheKopfzeile(index, name);
+    index.position = kopf;
+    services::DieUhr().ZeilenGelesen(kopf);
+    return kopf;
 }
 
 }  // namespace taktler::interpreter

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "services/kxsound.h"
 #include "services/umgebung.h"
@@ -139,6 +140,52 @@ inline std::string LiesDatei(const std::string& pfad) {
     }
     std::fclose(f);
     return inhalt;
+}
+
+// The records LiesSatz delivers from the bytes d, the record rules written
+// out plainly; abbruch when a line is too long for a buffer of kapazitaet.
+struct Satz {
+    std::string text;
+    std::int32_t pos = 0;
+    std::int32_t laenge = 0;
+};
+
+struct Satzmodell {
+    std::vector<Satz> saetze;
+    bool abbruch = false;
+};
+
+inline Satzmodell Saetze(const std::string& d, std::uint32_t kapazitaet) {
+    Satzmodell m;
+    // A UTF-8 byte-order mark at the start is no part of the first record.
+    std::size_t i = d.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    auto naechstes = [&]() -> int {
+        return i < d.size() ? static_cast<unsigned char>(d[i++]) : -1;
+    };
+    for (;;) {
+        Satz s;
+        s.pos = static_cast<std::int32_t>(i);
+        int c = naechstes();
+        while (c != -1 && c != 13 && c != 10 && c != 26) {
+            s.text.push_back(static_cast<char>(c));
+            if (s.text.size() >= kapazitaet - 1) {
+                m.abbruch = true;
+                return m;
+            }
+            c = naechstes();
+        }
+        s.laenge = static_cast<std::int32_t>(s.text.size()) + 1;
+        c = naechstes();
+        while (c == 10 || c == 0) {
+            ++s.laenge;
+            c = naechstes();
+        }
+        m.saetze.push_back(s);
+        if (c == -1 || c == 26) {
+            return m;
+        }
+        --i;  // pushed back: first byte of the next record
+    }
 }
 
 // A finding of an oracle: print what broke and stop like a sanitizer does.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "datei/datei.h"
+#include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
 #include "services/abschluss.h"
 #include "services/strtools.h"
@@ -13,6 +14,7 @@ namespace taktler {
 
 inline void ZustandZuruecksetzen() {
     interpreter::ZustandZuruecksetzen();
+    interpreter::ZeilenindexZuruecksetzen();
     datei::ModulZuruecksetzen();
     services::StrtoolsZuruecksetzen();
     services::TraceZuruecksetzen();

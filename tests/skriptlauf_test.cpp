@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "interface/simulator.h"
 #include "interface/szenario.h"
+#include "interpreter/schleifen.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
 #include "testdateien.h"
@@ -454,6 +459,131 @@ INSTANTIATE_TEST_SUITE_P(
                  ""},
         SuchFall{"RUFE X\nMELDUNG ZURUECK\nEXIT\nUNTERPROGRAMM X\nMELDUNG DRIN\n", -1, "",
                  ";DRIN;"}));
+
+// The command file is read once: every line is kept as the run first read
+// it, and jumps and calls go to their line in that copy.
+
+std::string Fuellzeilen(int anzahl) {
+    std::string s;
+    for (int i = 0; i < anzahl; ++i) {
+        s += "; fuellzeile\n";
+    }
+    return s;
+}
+
+class ZeilenUhr : public TestUhr {
+  public:
+    void ZeilenGelesen(std::int32_t anzahl) override { zeilen += anzahl; }
+    std::int64_t zeilen = 0;
+};
+
+class SkriptZeilenkostenTest : public SkriptTest,
+                               public ::testing::WithParamInterface<const char*> {};
+
+// The clock is charged what reading the file again from its first line
+// costs: each line the loop gets, and, before a line j that does not follow
+// the one before, the j - 1 lines a jump back or a header search reads.
+TEST_P(SkriptZeilenkostenTest, ClockIsChargedTheLinesOfReadingFromTheTop) {
+    ZeilenUhr zeilenUhr;
+    zeilenUhr.schritt = 10;
+    services::Umwelt().uhr = &zeilenUhr;
+    ZeilenMitschreiben();
+    std::string datei = GetParam();
+    for (std::size_t p = datei.find('@'); p != std::string::npos; p = datei.find('@')) {
+        datei.replace(p, 1, Fuellzeilen(30));
+    }
+    EXPECT_EQ(Lauf(datei), -1) << LetzterBericht();
+
+    std::int64_t erwartet = 0;
+    int vorige = 0;
+    int spruenge = 0;
+    for (const auto& g : gelesen) {
+        if (g.zeile != vorige + 1) {
+            erwartet += g.zeile - 1;
+            ++spruenge;
+        }
+        erwartet += 1;
+        vorige = g.zeile;
+    }
+    EXPECT_GE(spruenge, 2);
+    EXPECT_EQ(zeilenUhr.zeilen, erwartet);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dateien, SkriptZeilenkostenTest,
+    ::testing::Values(
+        "@BIS ZEIT = 50\n@ENDE_BIS\nMELDUNG DANACH\n",
+        "RUFE UP\nRUFE UP\nEXIT\n@UNTERPROGRAMM UP\nMELDUNG DRIN\nENDE_UNTERPROGRAMM\n",
+        "@BIS ZEIT = 50\nRUFE UP\nENDE_BIS\nENDE\nEXIT\n@; unterprogramm\n"
+        "UNTERPROGRAMM UP\n@ENDE_UNTERPROGRAMM\n"));
+
+class SkriptGekuerztTest : public SkriptTest, public ::testing::WithParamInterface<bool> {};
+
+// A file cut short while a loop runs (an editor saving in place) loses
+// lines the run has yet to read: the run ends with an abort there, never
+// normally with the rest unrun. A file replaced under its name (saved as a
+// new file) does not change the run, which reads the file it opened.
+TEST_P(SkriptGekuerztTest, ShorterFileDuringALoopAbortsAndAReplacedOneRunsOn) {
+    const bool ersetzen = GetParam();
+    uhr.schritt = 10;
+    int durchlaeufe = 0;
+    interpreter::SetzeZeilenHaken([&](const interpreter::Kommandozeile&, const std::string& z) {
+        if (z == "BIS ZEIT = 50" && ++durchlaeufe == 2) {
+            if (ersetzen) {
+                SchreibeDatei(dir / "neu.txt", "MELDUNG NEU\n");
+                std::filesystem::rename(dir / "neu.txt", kommandodatei);
+            } else {
+                std::filesystem::resize_file(kommandodatei, 20);
+            }
+        }
+    });
+    int code = Lauf("EINSCHALTEN MOTOR1 LINKS\n" + Fuellzeilen(400) + "BIS ZEIT = 50\nENDE_BIS\n" +
+                    Fuellzeilen(4000) + "AUSSCHALTEN MOTOR1\nMELDUNG FERTIG\n");
+    EXPECT_GT(durchlaeufe, 2);
+    const char motor1 = interpreter::Zustand().interfaceDS.Motoren[0];
+    if (ersetzen) {
+        EXPECT_EQ(code, -1) << LetzterBericht();
+        EXPECT_NE(konsole.aus.find(";FERTIG;"), std::string::npos);
+        EXPECT_EQ(motor1, 'N');
+    } else {
+        EXPECT_EQ(code, 12);
+        EXPECT_EQ(LetzterBericht(),
+                  "Modul: TAKTLER 091200, Funktion: LiesZeile: Kommandodatei waehrend des Laufs "
+                  "gekuerzt, Programmabbruch: " +
+                      kommandodatei);
+        EXPECT_NE(motor1, 'N');
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Arten, SkriptGekuerztTest, ::testing::Bool());
+
+TEST_F(SkriptTest, JumpBeyondTheEndOfTheFileAborts) {
+    SchreibeDatei(kommandodatei, "A\nB\nC\n");
+    datei::DateiADO* d = datei::Create();
+    datei::SetzePfad(d, kommandodatei.c_str());
+    EXPECT_EQ(interpreter::GeheZuSatz(d, 3), 3);
+    EXPECT_EQ(EndeCode([&] { interpreter::GeheZuSatz(d, 4); }), 12);
+    EXPECT_EQ(LetzterBericht(),
+              "Modul: TAKTLER 091200, Funktion: GeheZuSatz: Zeile nicht in der Datei, "
+              "Programmabbruch: Zeile 4, die Datei hat 3 Zeilen");
+}
+
+// Nothing is read twice from the file, so a command file from a pipe can
+// loop and call.
+TEST_F(SkriptTest, CommandFileFromAPipeLoopsAndCalls) {
+    uhr.schritt = 10;
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread schreiber([&] {
+        std::ofstream(fifo, std::ios::binary)
+            << "BIS ZEIT = 50\nENDE_BIS\nRUFE UP\nEXIT\nUNTERPROGRAMM UP\nMELDUNG IM_UP\n"
+               "ENDE_UNTERPROGRAMM\n";
+    });
+    int code = EndeCode([&] { interpreter::Programmlauf({fifo, protokoll}); });
+    schreiber.join();
+    EXPECT_EQ(code, -1) << LetzterBericht();
+    EXPECT_NE(konsole.aus.find(";IM_UP;"), std::string::npos);
+}
 
 }  // namespace
 }  // namespace taktler::test

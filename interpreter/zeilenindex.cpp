@@ -1,0 +1,146 @@
+#include "interpreter/zeilenindex.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "interpreter/schleifen.h"
+#include "services/fehler.h"
+#include "services/umgebung.h"
+
+namespace taktler::interpreter {
+
+namespace {
+
+constexpr std::size_t kBlock = std::size_t{1} << 16;
+static_assert(kZeilenpuffer < kBlock, "a record is read into its block");
+
+// LiesSatz stores a record's NUL bytes as well and ends it with one more,
+// but never stores a line feed. So records are read straight into a block
+// of line feeds, and the first line feed left follows the record's end.
+void Fuelle(char* von, char* bis) {
+    std::memset(von, '\n', static_cast<std::size_t>(bis - von));
+}
+
+// Room for a record read with the script loop's buffer, at the block's
+// free end; the returned place begins with line feeds to the block's end.
+char* Platz(Zeilenindex& index) {
+    if (index.bloecke.empty() || index.frei < kZeilenpuffer) {
+        index.bloecke.push_back(std::unique_ptr<char[]>(new char[kBlock]));
+        index.frei = kBlock;
+        index.blockGefuellt = false;
+    }
+    char* block = index.bloecke.back().get();
+    char* platz = block + (kBlock - index.frei);
+    if (!index.blockGefuellt) {
+        Fuelle(platz, block + kBlock);
+        index.blockGefuellt = true;
+    }
+    return platz;
+}
+
+void Anhaengen(Zeilenindex& index, std::size_t laenge) {
+    Zeilenindex::Satz satz;
+    satz.block = static_cast<std::uint32_t>(index.bloecke.size() - 1);
+    satz.anfang = static_cast<std::uint16_t>(kBlock - index.frei);
+    satz.laenge = static_cast<std::uint16_t>(laenge);
+    const std::uint16_t vorher = index.saetze.empty() ? 0 : index.saetze.back().laengsteBisHier;
+    satz.laengsteBisHier = std::max(vorher, satz.laenge);
+    index.frei -= laenge;
+    index.saetze.push_back(satz);
+}
+
+// The run has read the file up to where its stream stands; a regular file
+// that is now shorter has lost lines the run still has to read.
+bool IstGekuerzt(const datei::DateiADO* datei) {
+    std::FILE* strom = datei->FilePtr;
+    struct stat status {};
+    if (strom == nullptr || ::fstat(fileno(strom), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return false;
+    }
+    return status.st_size < std::ftell(strom);
+}
+
+}  // namespace
+
+Zeilenindex& DerZeilenindex() {
+    static Zeilenindex index;
+    return index;
+}
+
+void ZeilenindexZuruecksetzen() {
+    DerZeilenindex() = Zeilenindex{};
+}
+
+void ZeilenindexBinden(datei::DateiADO* datei) {
+    ZeilenindexZuruecksetzen();
+    DerZeilenindex().datei = datei;
+}
+
+Zeilenindex& ZeilenindexVon(datei::DateiADO* datei) {
+    Zeilenindex& index = DerZeilenindex();
+    if (index.datei != datei) {
+        ZeilenindexBinden(datei);
+        datei::GeheZumErstenSatz(datei);
+    }
+    return index;
+}
+
+std::int32_t Zeilenanzahl(const Zeilenindex& index) {
+    return static_cast<std::int32_t>(index.saetze.size());
+}
+
+std::string_view Satztext(const Zeilenindex& index, std::int32_t zeile) {
+    const Zeilenindex::Satz& satz = index.saetze[static_cast<std::size_t>(zeile - 1)];
+    return {index.bloecke[satz.block].get() + satz.anfang, satz.laenge};
+}
+
+std::uint32_t LaengsteBis(const Zeilenindex& index, std::int32_t zeile) {
+    return zeile <= 0 ? 0 : index.saetze[static_cast<std::size_t>(zeile - 1)].laengsteBisHier;
+}
+
+bool LiesWeiter(Zeilenindex& index) {
+    if (index.vollstaendig) {
+        return false;
+    }
+    char* platz = Platz(index);
+    index.blockGefuellt = false;  // until the read has come back
+    if (datei::LiesSatz(index.datei, platz, kZeilenpuffer) != 1) {
+        return false;
+    }
+    index.blockGefuellt = true;
+    const auto* lf = static_cast<const char*>(std::memchr(platz, '\n', kZeilenpuffer));
+    // The record ends before the NUL that LiesSatz put behind it, which the
+    // next record overwrites.
+    const auto laenge = static_cast<std::size_t>(lf - platz) - 1;
+    platz[laenge] = '\n';
+    Anhaengen(index, laenge);
+    if (index.datei->WeitereSaetze == 0) {
+        index.vollstaendig = true;
+        if (IstGekuerzt(index.datei)) {
+            services::Fehlerabbruch(kModul, "LiesZeile: Kommandodatei waehrend des Laufs gekuerzt",
+                                    index.datei->Pfad.data());
+        }
+    }
+    return true;
+}
+
+bool LiesZeile(datei::DateiADO* datei, char* puffer) {
+    Zeilenindex& index = ZeilenindexVon(datei);
+    if (index.position == Zeilenanzahl(index) && !LiesWeiter(index)) {
+        return false;
+    }
+    std::string_view satz = Satztext(index, ++index.position);
+    std::memcpy(puffer, satz.data(), satz.size());
+    puffer[satz.size()] = '\0';
+    services::DieUhr().ZeilenGelesen(1);
+    return true;
+}
+
+void ZeileZuLang() {
+    services::Fehlerabbruch(datei::kModul, "LiesSatz", "max. Zeilenlaenge zu gross");
+}
+
+}  // namespace taktler::interpreter

@@ -1,0 +1,78 @@
+// The command file as the run has read it. Every record is kept as it was
+// first read, so that a loop's jump back and a subroutine call go straight
+// to their line instead of reading the file again from its first line. The
+// copy also answers what that re-reading would meet: the longest record up
+// to a line (the jump and the header search read with smaller buffers) and
+// the lines the header search stops at.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "datei/datei.h"
+
+namespace taktler::interpreter {
+
+struct Zeilenindex {
+    // Where a record's bytes lie, and the longest record up to it.
+    struct Satz {
+        std::uint32_t block = 0;
+        std::uint16_t anfang = 0;
+        std::uint16_t laenge = 0;
+        std::uint16_t laengsteBisHier = 0;
+    };
+
+    datei::DateiADO* datei = nullptr;  // the file this is a copy of
+    // Records lie back to back in fixed blocks, so that nothing is copied
+    // again as the store grows.
+    std::vector<std::unique_ptr<char[]>> bloecke;
+    std::size_t frei = 0;  // bytes left in the last block
+    // Its free bytes are line feeds (see LiesWeiter); not after a read that
+    // ended the run through the test seam's exception.
+    bool blockGefuellt = false;
+    std::vector<Satz> saetze;
+    bool vollstaendig = false;  // the file's last record is in the copy
+    // The script loop's position: behind this line.
+    std::int32_t position = 0;
+
+    // The header search: records looked at so far for the word it stops at,
+    // the lines among them that hold it, and the header found for a name.
+    std::int32_t durchsucht = 0;
+    std::vector<std::int32_t> kandidaten;
+    std::unordered_map<std::string, std::int32_t> koepfe;
+};
+
+Zeilenindex& DerZeilenindex();
+// Forgets the copy and frees its memory.
+void ZeilenindexZuruecksetzen();
+
+// Starts the copy of datei, whose stream stands at its first record.
+void ZeilenindexBinden(datei::DateiADO* datei);
+// The index of datei. There is one index: for another file object it is
+// started anew, and that file is read again from its first record.
+Zeilenindex& ZeilenindexVon(datei::DateiADO* datei);
+
+std::int32_t Zeilenanzahl(const Zeilenindex& index);
+// Record zeile (1..Zeilenanzahl) with every byte LiesSatz stored, NULs included.
+std::string_view Satztext(const Zeilenindex& index, std::int32_t zeile);
+// The longest record among lines 1..zeile (0 for none).
+std::uint32_t LaengsteBis(const Zeilenindex& index, std::int32_t zeile);
+
+// Reads the file's next record into the copy with the script loop's buffer;
+// a longer record ends the run with LiesSatz's abort. False when the file
+// has no further record.
+bool LiesWeiter(Zeilenindex& index);
+
+// The script loop's read: the record behind the position into puffer (of
+// kZeilenpuffer bytes), from the copy or, past its end, from the file.
+// False at the end of the file.
+bool LiesZeile(datei::DateiADO* datei, char* puffer);
+
+// LiesSatz's abort for a record too long for the reader's buffer.
+[[noreturn]] void ZeileZuLang();
+
+}  // namespace taktler::interpreter
