@@ -1,5 +1,7 @@
 // ParseKommandozeile and GibKommando on arbitrary lines, one record for all
 // lines of an input as in the script loop, checked against a plain model.
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,126 +15,85 @@
 namespace {
 
 using namespace taktler;
-using interpreter::Kommandozeile;
-
-const char* const kWoerter[] = {
-    "EINSCHALTEN", "SOUND",    "NOTHALT", "AUSSCHALTEN",   "TRACELEVEL",
-    "BIS",         "ENDE_BIS", "RUFE",    "UNTERPROGRAMM", "ENDE_UNTERPROGRAMM",
-    "REBOOT",      "MELDUNG",  "PAUSE",   "INFO",          "TRANSFER",
-    ";",           "ENDE",     "ELSE",    "EXIT"};
 
 template <std::size_t N>
 std::string Feld(const std::array<char, N>& feld) {
-    const void* nul = std::memchr(feld.data(), '\0', N);
-    fuzz::Pruefe(nul != nullptr, "field without terminator");
-    return std::string(feld.data());
+    fuzz::Pruefe(std::memchr(feld.data(), '\0', N) != nullptr, "field without terminator");
+    return feld.data();
 }
 
-std::string Gekappt(const std::string& s, std::size_t n) {
-    std::string t = s.substr(0, s.find('\0'));
-    return t.size() < n ? t : t.substr(0, n - 1);
-}
-
-struct Erwartung {
-    std::string kommando;
-    std::vector<std::string> parameter;  // only those the line supplies
-};
-
-// The splitting rules written out plainly, on the upper-cased line.
-Erwartung Modell(const std::string& zeile) {
-    Erwartung e;
-    std::size_t i = 0;
-    while (i < zeile.size() && zeile[i] == ' ') {
-        ++i;
-    }
-    if (i == zeile.size() || zeile[i] == ';') {
-        e.kommando = ";";
-        return e;
+// The splitting rules written out plainly, on the upper-cased line: the
+// keyword and the parameters the line supplies, each cut to its field.
+std::vector<std::string> Modell(const std::string& zeile) {
+    const std::size_t i = zeile.find_first_not_of(' ');
+    if (i == std::string::npos || zeile[i] == ';') {
+        return {";"};
     }
     std::vector<std::string> felder(1);
-    while (i < zeile.size()) {
-        char c = zeile[i];
-        if (c == ' ' || c == ',') {
-            ++i;
-            while (i < zeile.size() && zeile[i] == ' ') {
-                ++i;
-            }
+    for (std::size_t j = i; j < zeile.size(); ++j) {
+        if (zeile[j] == ' ' || zeile[j] == ',') {
+            j = zeile.find_first_not_of(' ', j + 1) - 1;
             felder.emplace_back();
         } else {
-            felder.back().push_back(c);
-            ++i;
+            felder.back().push_back(zeile[j]);
         }
     }
-    e.kommando = felder[0];
-    for (std::size_t k = 1; k < felder.size() && k <= 3; ++k) {
-        e.parameter.push_back(felder[k]);
+    felder.resize(std::min<std::size_t>(felder.size(), 4));
+    for (std::size_t k = 0; k < felder.size(); ++k) {
+        felder[k].resize(
+            std::min(felder[k].size(),
+                     (k == 0 ? interpreter::kKommandoLaenge : interpreter::kParameterLaenge) - 1));
     }
-    return e;
+    return felder;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t groesse) {
-    fuzz::Seams& seams = fuzz::Installiere();
-    seams.fenster.Zuruecksetzen(0);
+    fuzz::Installiere().fenster.Zuruecksetzen(0);
     const std::string eingabe(reinterpret_cast<const char*>(daten), groesse);
-
-    Kommandozeile* kz = interpreter::KommandozeileCreate();
-    std::string p[3] = {"", "", ""};
-    std::size_t anfang = 0;
-    while (anfang <= eingabe.size()) {
-        std::size_t ende = eingabe.find('\n', anfang);
-        if (ende == std::string::npos) {
-            ende = eingabe.size();
-        }
+    interpreter::Kommandozeile* kz = interpreter::KommandozeileCreate();
+    std::vector<std::string> erwartet(4);  // parameters keep the text of earlier lines
+    for (std::size_t anfang = 0, ende; anfang <= eingabe.size(); anfang = ende + 1) {
+        ende = std::min(eingabe.find('\n', anfang), eingabe.size());
         // Exactly as long as the line: ASan sees any write past it.
         std::string roh = eingabe.substr(anfang, ende - anfang);
-        roh = roh.substr(0, roh.find('\0'));
-        std::vector<char> zeile(roh.begin(), roh.end());
+        std::vector<char> zeile(roh.begin(), roh.begin() + std::min(roh.find('\0'), roh.size()));
         zeile.push_back('\0');
-        anfang = ende + 1;
-
         services::strTrimEnde(zeile.data());
-        std::string getrimmt(zeile.data());
-        for (char& c : getrimmt) {
-            if (c >= 'a' && c <= 'z') {
-                c = static_cast<char>(c - 'a' + 'A');
-            }
+        std::string gross(zeile.data());
+        for (char& c : gross) {
+            c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
         }
-        const Erwartung e = Modell(getrimmt);
+        const std::vector<std::string> m = Modell(gross);
+        std::copy(m.begin(), m.end(), erwartet.begin());
 
         fuzz::Pruefe(interpreter::ParseKommandozeile(zeile.data(), kz), "parse gave false");
-        for (char c : zeile) {
-            fuzz::Pruefe(!(c >= 'a' && c <= 'z'), "line not upper-cased");
-        }
-        for (std::size_t k = 0; k < e.parameter.size(); ++k) {
-            p[k] = e.parameter[k];
-        }
-        fuzz::Pruefe(Feld(kz->Kommando) == Gekappt(e.kommando, interpreter::kKommandoLaenge),
-                     "keyword differs", getrimmt);
-        fuzz::Pruefe(Feld(kz->Parameter1) == Gekappt(p[0], interpreter::kParameterLaenge),
-                     "Parameter1 differs", getrimmt);
-        fuzz::Pruefe(Feld(kz->Parameter2) == Gekappt(p[1], interpreter::kParameterLaenge),
-                     "Parameter2 differs", getrimmt);
-        fuzz::Pruefe(Feld(kz->Parameter3) == Gekappt(p[2], interpreter::kParameterLaenge),
-                     "Parameter3 differs", getrimmt);
+        fuzz::Pruefe(
+            std::none_of(zeile.begin(), zeile.end(), [](char c) { return c >= 'a' && c <= 'z'; }),
+            "line not upper-cased");
+        fuzz::Pruefe(Feld(kz->Kommando) == erwartet[0] && Feld(kz->Parameter1) == erwartet[1] &&
+                         Feld(kz->Parameter2) == erwartet[2] && Feld(kz->Parameter3) == erwartet[3],
+                     "fields differ", gross);
         fuzz::Pruefe(Feld(kz->Parameter4).empty(), "Parameter4 written");
 
         const std::int32_t code = interpreter::GibKommando(kz);
-        fuzz::Pruefe(code >= 0 && code <= 19, "code out of range");
         bool bekannt = false;
-        for (const char* wort : kWoerter) {
+        for (const char* wort :
+             {"EINSCHALTEN", "SOUND", "NOTHALT", "AUSSCHALTEN", "TRACELEVEL", "BIS", "ENDE_BIS",
+              "RUFE", "UNTERPROGRAMM", "ENDE_UNTERPROGRAMM", "REBOOT", "MELDUNG", "PAUSE", "INFO",
+              "TRANSFER", ";", "ENDE", "ELSE", "EXIT"}) {
             bekannt = bekannt || Feld(kz->Kommando) == wort;
         }
-        fuzz::Pruefe(bekannt == (code != interpreter::kUnbekannt), "code and keyword disagree");
-
+        fuzz::Pruefe(code >= 0 && code <= 19 && bekannt == (code != interpreter::kUnbekannt),
+                     "code out of range or disagreeing with the keyword");
         (void)interpreter::ZahlAusText(kz->Parameter1.data());
         (void)interpreter::ZahlAusText(kz->Parameter3.data());
         try {
-            std::int32_t b = interpreter::GibBedingung(kz);
+            const std::int32_t b = interpreter::GibBedingung(kz);
             fuzz::Pruefe(b >= 0 && b <= 4, "condition out of range");
-        } catch (const services::Programmende& ende) {
-            fuzz::Pruefe(ende.code == 12, "condition abort code");
+        } catch (const services::Programmende& e) {
+            fuzz::Pruefe(e.code == 12, "condition abort code");
         }
     }
     interpreter::KommandozeileDispose(kz);

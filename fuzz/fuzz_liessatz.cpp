@@ -1,6 +1,6 @@
 // LiesSatz on arbitrary file contents with every buffer capacity the
-// program reads with, checked against a model of the record rules.
-#include <array>
+// program reads with (script loop, INFO, subroutine search, loop jump, and
+// the smallest), checked against the model of the record rules.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,14 +10,7 @@
 #include "services/trace.h"
 #include "testhilfe/stumme_seams.h"
 
-namespace {
-
 using namespace taktler;
-
-// Script loop, INFO, subroutine search and loop jump, plus the smallest.
-constexpr std::array<std::uint32_t, 6> kKapazitaeten = {500, 250, 200, 100, 2, 3};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t groesse) {
     if (groesse < 1) {
@@ -25,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     }
     fuzz::Seams& seams = fuzz::Installiere();
     seams.fenster.Zuruecksetzen(0);
-    const std::uint32_t kapazitaet = kKapazitaeten[daten[0] % kKapazitaeten.size()];
+    const std::uint32_t kapazitaeten[] = {500, 250, 200, 100, 2, 3};
+    const std::uint32_t kapazitaet = kapazitaeten[daten[0] % 6];
     const std::string pfad = fuzz::Arbeitsverzeichnis() + "/satz.txt";
     fuzz::SchreibeDatei(pfad, daten + 1, groesse - 1);
     const fuzz::Satzmodell modell = fuzz::Saetze(
@@ -33,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
 
     std::size_t gelesen = 0;
     int code = -1;
-    // The buffer is exactly as large as announced, so ASan sees any overrun.
-    std::vector<char> puffer(kapazitaet);
+    std::vector<char> puffer(kapazitaet);  // exactly as announced: ASan sees any overrun
     try {
         datei::DateiADO* d = datei::Create();
         datei::SetzePfad(d, pfad.c_str());
@@ -42,31 +35,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             fuzz::Pruefe(gelesen < modell.saetze.size(), "more records than the model");
             // A record may hold NUL bytes; the model keeps them as well.
             const fuzz::Satz& s = modell.saetze[gelesen++];
-            fuzz::Pruefe(std::string(puffer.data(), s.text.size() + 1) == s.text + '\0',
-                         "record text differs or is not terminated");
-            fuzz::Pruefe(d->Pos == s.pos && d->Satzlaenge == s.laenge,
-                         "record position or length differs");
+            fuzz::Pruefe(std::string(puffer.data(), s.text.size() + 1) == s.text + '\0' &&
+                             d->Pos == s.pos && d->Satzlaenge == s.laenge,
+                         "record text, terminator, position or length differs");
         }
-        fuzz::Pruefe(!modell.abbruch, "line too long did not abort");
-        fuzz::Pruefe(gelesen == modell.saetze.size(), "record count differs");
+        fuzz::Pruefe(!modell.abbruch && gelesen == modell.saetze.size(),
+                     "record count differs or a line too long did not abort");
         // Reading again from the top gives the first record once more.
         datei::GeheZumErstenSatz(d);
-        fuzz::Pruefe(
-            datei::LiesSatz(d, puffer.data(), kapazitaet) == 1 &&
-                std::string(puffer.data(), modell.saetze[0].text.size()) == modell.saetze[0].text,
-            "first record differs after rewind");
+        const std::string& erster = modell.saetze[0].text;
+        fuzz::Pruefe(datei::LiesSatz(d, puffer.data(), kapazitaet) == 1 &&
+                         std::string(puffer.data(), erster.size()) == erster,
+                     "first record differs after rewind");
         datei::Dispose(d);
     } catch (const services::Programmende& e) {
         code = e.code;
     }
-    if (modell.abbruch) {
-        fuzz::Pruefe(code == 12, "line too long did not abort");
-        fuzz::Pruefe(
-            seams.fenster.letzteZeile.find("max. Zeilenlaenge zu gross") != std::string::npos,
-            "wrong abort text", seams.fenster.letzteZeile);
-    } else {
-        fuzz::Pruefe(code == -1, "unexpected abort", seams.fenster.letzteZeile);
-    }
+    fuzz::Pruefe(modell.abbruch
+                     ? code == 12 && seams.fenster.letzteZeile.find("max. Zeilenlaenge zu gross") !=
+                                         std::string::npos
+                     : code == -1,
+                 "abort differs", seams.fenster.letzteZeile);
     datei::ModulZuruecksetzen();
     services::StrtoolsZuruecksetzen();
     services::TraceZuruecksetzen();

@@ -1,7 +1,7 @@
 // The string tools on arbitrary texts, capacities and numbers; each result
 // is checked against the tool's rule written out plainly.
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,29 +13,18 @@ namespace {
 
 using namespace taktler;
 
-char Gross(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// A number from one byte: small values, or values near the top of the
-// range (high bit set), where sums wrap around.
-std::uint32_t Zahl(std::uint8_t b) {
-    return (b & 0x80) != 0 ? 0xFFFFFFFFu - (b & 0x7F) : b;
-}
-
 // Exactly capacity bytes on the heap, so ASan sees a write past them.
 std::vector<char> Puffer(const std::string& inhalt, std::size_t kapazitaet) {
     std::vector<char> p(kapazitaet, 'X');
-    if (kapazitaet > 0) {
-        std::memcpy(p.data(), inhalt.c_str(), std::min(inhalt.size() + 1, kapazitaet));
-    }
+    std::copy_n(inhalt.c_str(), std::min(inhalt.size() + 1, kapazitaet), p.begin());
     return p;
 }
 
 std::int32_t Finde(const std::string& text, const std::string& muster) {
+    auto gross = [](char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; };
     for (std::size_t i = 0; !muster.empty() && i + muster.size() <= text.size(); ++i) {
         std::size_t j = 0;
-        while (j < muster.size() && Gross(text[i + j]) == Gross(muster[j])) {
+        while (j < muster.size() && gross(text[i + j]) == gross(muster[j])) {
             ++j;
         }
         if (j == muster.size()) {
@@ -77,11 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     std::vector<std::string> teile(3);
     std::string rest(reinterpret_cast<const char*>(daten + 4), groesse - 4);
     for (std::string& teil : teile) {
-        std::size_t ende = std::min(rest.find('\0'), rest.size());
-        teil = rest.substr(0, ende);
-        rest.erase(0, ende + 1);
+        teil = rest.substr(0, rest.find('\0'));
+        rest.erase(0, teil.size() + 1);
     }
     const std::string& text = teile[0];
+    std::string erwartet;
 
     switch (daten[0] % 7) {
         case 0: {
@@ -91,18 +80,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             break;
         }
         case 1: {
+            // Runs of blanks become one separator; a text without any gets one at its end.
             auto p = Puffer("", b);
             std::int32_t n = 0;
-            int code =
+            const int code =
                 Ende([&] { n = services::strTrenneFelder(text.c_str(), trenner, p.data(), b); });
-            std::string erwartet;
             std::int32_t anzahl = 0;
             for (std::size_t i = 0; i < text.size(); ++i) {
-                if (text[i] != ' ') {
-                    erwartet.push_back(text[i]);
-                } else if (i == 0 || text[i - 1] != ' ') {
-                    erwartet.push_back(trenner);
-                    ++anzahl;
+                if (text[i] != ' ' || i == 0 || text[i - 1] != ' ') {
+                    erwartet.push_back(text[i] != ' ' ? text[i] : trenner);
+                    anzahl += text[i] != ' ' ? 0 : 1;
                 }
             }
             if (anzahl == 0 && !text.empty()) {
@@ -110,8 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
                 ++anzahl;
             }
             // Also an empty text aborts at capacity 1: the rule looks only at the length.
-            const bool ohneBlank = text.find(' ') == std::string::npos;
-            if (text.size() >= b || (ohneBlank && text.size() + 1 == b)) {
+            if (text.size() >= b || (text.find(' ') == std::string::npos && text.size() + 1 == b)) {
                 fuzz::Pruefe(code == 12, "strTrenneFelder did not abort");
             } else {
                 fuzz::Pruefe(
@@ -123,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         case 2: {
             const auto n = static_cast<std::int32_t>(static_cast<std::int8_t>(b));
             std::string ergebnis;
-            int code =
+            const int code =
                 Ende([&] { ergebnis = services::ParseEingabezeile(text.c_str(), n, trenner); });
             if (text.size() > 250) {
                 fuzz::Pruefe(code == 12, "ParseEingabezeile did not abort");
@@ -132,19 +118,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             // Fields end at a separator; a last field without one counts when not empty.
             std::vector<std::string> felder(1);
             for (char c : text) {
-                if (c == trenner) {
-                    felder.emplace_back();
-                } else {
-                    felder.back().push_back(c);
-                }
+                c == trenner ? felder.emplace_back() : felder.back() += c;
             }
             if (felder.back().empty()) {
                 felder.pop_back();
             }
-            std::string erwartet =
-                n >= 1 && static_cast<std::size_t>(n) <= felder.size() ? felder[n - 1] : "";
-            fuzz::Pruefe(code == -1 && ergebnis == erwartet, "ParseEingabezeile",
-                         ergebnis + " / " + erwartet);
+            erwartet = n >= 1 && static_cast<std::size_t>(n) <= felder.size() ? felder[n - 1] : "";
+            fuzz::Pruefe(code == -1 && ergebnis == erwartet, "ParseEingabezeile", ergebnis);
             break;
         }
         case 3:
@@ -157,41 +137,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             const std::uint32_t kapazitaet = static_cast<std::uint32_t>(text.size()) + 1 + b;
             auto p = Puffer(text, kapazitaet);
             bool ersetzt = false;
-            int code = Ende([&] {
+            const int code = Ende([&] {
                 ersetzt = services::strErsetze(p.data(), kapazitaet, ersatz.c_str(), suche.c_str());
             });
-            std::int32_t pos = Finde(text, suche);
-            std::string erwartet =
+            const std::int32_t pos = Finde(text, suche);
+            erwartet =
                 pos < 0 ? text : text.substr(0, pos) + ersatz + text.substr(pos + suche.size());
-            if (erwartet.size() >= kapazitaet) {
-                fuzz::Pruefe(code == 12, "strErsetze did not abort");
-            } else {
-                fuzz::Pruefe(code == -1 && ersetzt == (pos >= 0) && p.data() == erwartet,
-                             "strErsetze");
-            }
+            fuzz::Pruefe(erwartet.size() >= kapazitaet
+                             ? code == 12
+                             : code == -1 && ersetzt == (pos >= 0) && p.data() == erwartet,
+                         "strErsetze");
             break;
         }
         case 5: {
             auto p = Puffer(text, text.size() + 1);
             fuzz::Pruefe(services::strTrim(p.data()), "strTrim result");
-            std::size_t i = text.find_first_not_of(' ');
+            const std::size_t i = text.find_first_not_of(' ');
             fuzz::Pruefe(p.data() == (i == std::string::npos ? "" : text.substr(i)), "strTrim");
             break;
         }
         case 6: {
-            const std::uint32_t start = Zahl(a);
-            const std::uint32_t laenge = Zahl(b);
+            // Numbers near the top of the range (high bit set), where sums wrap.
+            auto zahl = [](std::uint8_t z) -> std::uint32_t {
+                return (z & 0x80) != 0 ? 0xFFFFFFFFu - (z & 0x7F) : z;
+            };
+            const std::uint32_t start = zahl(a);
+            const std::uint32_t laenge = zahl(b);
             const std::uint32_t kapazitaet = daten[3];
             auto p = Puffer("", kapazitaet);
             fuzz::Pruefe(
                 services::IsoliereString(text.c_str(), start, laenge, p.data(), kapazitaet),
                 "IsoliereString result");
-            std::string erwartet;
             if (static_cast<std::uint64_t>(start) + laenge <= text.size() && laenge < kapazitaet) {
                 erwartet = TrimEnde(text.substr(start, laenge));
-                erwartet = erwartet.substr(0, erwartet.find('\0'));
             }
-            fuzz::Pruefe(kapazitaet == 0 || p.data() == erwartet, "IsoliereString");
+            fuzz::Pruefe(kapazitaet == 0 || p.data() == erwartet.substr(0, erwartet.find('\0')),
+                         "IsoliereString");
             break;
         }
     }
