@@ -1,5 +1,7 @@
 #include "zufallsprogramm.h"
 
+#include <algorithm>
+#include <cctype>
 #include <initializer_list>
 #include <random>
 #include <vector>
@@ -14,9 +16,7 @@ class Erzeuger {
 
     Zufallsprogramm Programm() {
         Block(2 + Zahl(9), 0);
-        if (Wahr(80)) {
-            zeilen_.push_back("EXIT");
-        }
+        zeilen_.resize(zeilen_.size() + (Wahr(80) ? 1 : 0), "EXIT");
         for (const char* name : {"A", "B", "C"}) {
             if (Wahr(85)) {
                 Unterprogramm(name);
@@ -30,14 +30,9 @@ class Erzeuger {
         for (const std::string& z : zeilen_) {
             p.kommandodatei += z + ende;
         }
-        if (Wahr(2)) {
-            p.kommandodatei = "\xEF\xBB\xBF" + p.kommandodatei;  // as some editors write it
-        }
-        if (Wahr(3)) {
-            p.kommandodatei +=
-                "\x1A"
-                "FAHRE\n";  // after Ctrl-Z nothing is read
-        }
+        // A byte-order mark as some editors write it; nothing is read after Ctrl-Z.
+        p.kommandodatei = (Wahr(2) ? "\xEF\xBB\xBF" : "") + p.kommandodatei;
+        p.kommandodatei += Wahr(3) ? std::string(1, '\x1A') + "FAHRE\n" : "";
         // An analog input at 0 is measured again on every evaluation: slow.
         p.szenario = Wahr(90) ? "start analog 2 " + std::to_string(1 + Zahl(2499)) + "\n" : "";
         for (int n = Zahl(6); n > 0; --n) {
@@ -60,12 +55,11 @@ class Erzeuger {
   private:
     int Zahl(int n) { return static_cast<int>(zufall_() % static_cast<std::uint32_t>(n)); }
     bool Wahr(int prozent) { return Zahl(100) < prozent; }
-    std::string Eins(std::initializer_list<std::string> v) {
+    template <typename T>
+    T Von(std::initializer_list<T> v) {
         return v.begin()[Zahl(static_cast<int>(v.size()))];
     }
-    int EinsVon(std::initializer_list<int> v) {
-        return v.begin()[Zahl(static_cast<int>(v.size()))];
-    }
+    std::string Eins(std::initializer_list<std::string> v) { return Von(v); }
 
     std::string Motor() {
         return Wahr(6) ? Eins({"MOTOR5", "MOTOR0", "LAMPE"})
@@ -83,11 +77,11 @@ class Erzeuger {
     std::string Name() { return Wahr(5) ? "Z" : Eins({"A", "B", "C"}); }
     std::string Bedingung() {
         const int art = Zahl(100);
-        return art < 35 ? (Wahr(8) ? "BIS ZEIT " : "BIS ZEIT = ") +
-                              std::to_string(EinsVon({0, 1, 2, 5, 20}))
+        return art < 35
+                   ? (Wahr(8) ? "BIS ZEIT " : "BIS ZEIT = ") + std::to_string(Von({0, 1, 2, 5, 20}))
                : art < 70 ? "BIS " + Schalter() + " = " + std::to_string(Zahl(4))
                : art < 95 ? "BIS ANALOG1 " + Eins({">", "<", "="}) + " " +
-                                std::to_string(EinsVon({0, 100, 500, 1500, 3000}))
+                                std::to_string(Von({0, 100, 500, 1500, 3000}))
                           : "BIS ANALOG1 = MAX";
     }
 
@@ -148,20 +142,15 @@ class Erzeuger {
                           : Wahr(3) ? " UNTERPROGRAMM " + name  // never found
                                     : "UNTERPROGRAMM " + name);
         Block(Zahl(6), 1);
-        if (Wahr(95)) {
-            zeilen_.push_back("ENDE_UNTERPROGRAMM");
-        }
+        zeilen_.resize(zeilen_.size() + (Wahr(95) ? 1 : 0), "ENDE_UNTERPROGRAMM");
     }
 
     void Mutiere(std::vector<std::string>::iterator bei) {
         switch (Zahl(10)) {
             case 0: {  // lines around the readers' limits
                 const std::string kopf = Wahr(50) ? ";" : "MELDUNG ";
-                zeilen_.insert(
-                    bei, kopf + std::string(static_cast<std::size_t>(EinsVon(
-                                                {98, 99, 120, 198, 199, 250, 498, 499, 520})) -
-                                                kopf.size(),
-                                            'L'));
+                const auto laenge = Von<std::size_t>({98, 99, 120, 198, 199, 250, 498, 499, 520});
+                zeilen_.insert(bei, kopf + std::string(laenge - kopf.size(), 'L'));
                 break;
             }
             case 1:
@@ -171,16 +160,14 @@ class Erzeuger {
                 zeilen_.insert(bei, std::string(*bei));
                 break;
             case 3: {  // deep nesting around the rest of the main part
-                const int tiefe = EinsVon({40, 78, 79, 80});
+                const int tiefe = Von({40, 78, 79, 80});
                 zeilen_.insert(zeilen_.begin(), static_cast<std::size_t>(tiefe), "BIS ZEIT = 0");
                 zeilen_.insert(zeilen_.begin() + tiefe + Zahl(3), static_cast<std::size_t>(tiefe),
                                "ENDE");
                 break;
             }
             case 4:
-                for (char& c : *bei) {
-                    c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-                }
+                std::transform(bei->begin(), bei->end(), bei->begin(), ::tolower);
                 break;
             case 5:
                 zeilen_.insert(bei, "");  // an empty line the reader may skip
