@@ -21,23 +21,15 @@ std::vector<char> Puffer(const std::string& inhalt, std::size_t kapazitaet) {
 }
 
 std::int32_t Finde(const std::string& text, const std::string& muster) {
-    auto gross = [](char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; };
-    for (std::size_t i = 0; !muster.empty() && i + muster.size() <= text.size(); ++i) {
-        std::size_t j = 0;
-        while (j < muster.size() && gross(text[i + j]) == gross(muster[j])) {
-            ++j;
-        }
-        if (j == muster.size()) {
-            return static_cast<std::int32_t>(i);
-        }
-    }
-    return -1;
+    auto gross = [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; };
+    auto gleich = [&](char a, char b) { return gross(a) == gross(b); };
+    auto pos = std::search(text.begin(), text.end(), muster.begin(), muster.end(), gleich);
+    return muster.empty() || pos == text.end() ? -1 : static_cast<std::int32_t>(pos - text.begin());
 }
 
 std::string TrimEnde(std::string s) {
-    while (s.size() > 1 && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n')) {
-        s.pop_back();
-    }
+    s.erase(
+        std::max<std::size_t>(s.find_last_not_of(" \r\n") + 1, std::min<std::size_t>(s.size(), 1)));
     return s;
 }
 
