@@ -120,8 +120,9 @@ class PruefLauf : public TaktlerTest {
 };
 
 // ---------------------------------------------------------------------------
-// Fixed cases: one row per rule, the classes of faults the walk once had
-// (C1..C7, R1..R3) and the boundaries of the readers' line lengths.
+// Fixed cases: one row per rule, among them each class of fault a walk of
+// the run's rules can make (C1..C7, R1..R3), and the boundaries of the
+// readers' line lengths.
 
 struct Fall {
     const char* name;
