@@ -50,7 +50,6 @@ TEST_F(KxsoundTest, ChecksAndPlayingWithoutPath) {
     EXPECT_EQ(EndeCode([&] { SetzeDateiPfad(&falsch, "x"); }), 12);
     EXPECT_EQ(LetzterBericht(),
               kopf + "KXSOUND_check, Programmabbruch: MagicByte n. initialisisiert");
-    EXPECT_EQ(EndeCode([&] { SoundDispose(&falsch); }), 12);
     EXPECT_EQ(EndeCode([&] { SpielAb(Neu()); }), 12);
     EXPECT_EQ(LetzterBericht(), kopf + "SpielAb, Programmabbruch: Keine Datei gesetzt");
     EXPECT_TRUE(geraet.pfade.empty());
