@@ -173,12 +173,13 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAsItsScenarioDoes) {
 }
 
 // Without a UTF-8 locale the terminal gets ASCII, one '?' for each other
-// character. Esc then stops the run as Ctrl-C does.
+// character. Esc then stops the run as Ctrl-C does. The run has the most
+// files a run takes.
 TEST_F(PanelTmuxTest, AsciiTerminalAndEscStopsTheMotors) {
     SchreibeDatei(dir / "k.txt",
                   "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDFTE\nBIS SCHALTER1 = 1\nENDE_BIS\n");
-    ASSERT_TRUE(
-        tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt", 80, 24, "LC_ALL=C"));
+    ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt a b c d", 80, 24,
+                            "LC_ALL=C"));
     ASSERT_TRUE(tmux.WarteAuf({";GR??TE;", "MOTOR1 rechts R >>>", "1 [ ] offen", "Esc Stopp"}))
         << tmux.letztes;
     tmux.Tasten("Escape");
