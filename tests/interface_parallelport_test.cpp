@@ -34,17 +34,15 @@ struct TestEintrag {
 class TestSystem : public PortSystem {
   public:
     explicit TestSystem(std::vector<TestEintrag> eintraege) : eintraege_(std::move(eintraege)) {
+        dateien_.reserve(eintraege_.size());
+        ports_.reserve(eintraege_.size());
         for (const auto& e : eintraege_) {
-            dateien_.push_back(e.name.rfind("0x", 0) == 0 ? "/dev/port" : "/dev/" + e.name);
-        }
-        for (std::size_t i = 0; i < eintraege_.size(); ++i) {
-            ports_.push_back(parport{eintraege_[i].name.c_str(), eintraege_[i].basis, 0, nullptr,
-                                     dateien_[i].c_str()});
-        }
-        for (auto& p : ports_) {
-            zeiger_.push_back(&p);
-            if (p.name[0] != '0') {
-                kernel.insert(std::string("/proc/sys/dev/parport/") + p.name);
+            const bool geraten = e.name.rfind("0x", 0) == 0;
+            dateien_.push_back(geraten ? "/dev/port" : "/dev/" + e.name);
+            ports_.push_back(parport{e.name.c_str(), e.basis, 0, nullptr, dateien_.back().c_str()});
+            zeiger_.push_back(&ports_.back());
+            if (!geraten) {
+                kernel.insert("/proc/sys/dev/parport/" + e.name);
             }
         }
     }
@@ -218,23 +216,15 @@ TEST(ParallelPortTest, TheRealSystemsClockAndDeadline) {
 
 class PortwahlTest : public PortTest {
   protected:
-    void TearDown() override {
-        PortTest::TearDown();
-        for (const auto& d : dateien) {
-            std::remove(d.c_str());
-        }
-    }
     std::string Datei(const std::string& name, const std::string& inhalt) {
-        dateien.push_back(dir / name);
-        std::ofstream(dateien.back()) << inhalt;
-        return dateien.back();
+        SchreibeDatei(dir / name, inhalt);
+        return dir / name;
     }
     static std::string Name(const GewaehlterPort& g) {
         auto* p = dynamic_cast<ParallelPort*>(g.port.get());
         return p != nullptr ? p->Name() : g.simulator != nullptr ? "sim" : "-";
     }
     TempVerzeichnis dir;
-    Liste dateien;
 };
 
 // auto takes a registered port, the one at 0x378 first; the library's
