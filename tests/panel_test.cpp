@@ -216,7 +216,7 @@ class TestSchirm : public Bildschirm {
             return t;
         }
         uhr_.ms += weg ? 0 : wartezeitMs;
-        if ((wartezeitMs > 0 || weg) && ++leer > 10000) {
+        if (((wartezeitMs > 0 || weg) && ++leer > 10000) || ++umsonst > 1'000'000) {
             throw std::runtime_error("the panel waits for a key the test never gives:\n" + letztes);
         }
         return taste::kKeine;
@@ -231,6 +231,7 @@ class TestSchirm : public Bildschirm {
     int bilder = 0;
     int geschlossen = 0;
     int leer = 0;
+    int umsonst = 0;  // calls without a key, also those that do not wait
     bool weg = false;
 
   private:
