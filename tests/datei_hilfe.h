@@ -1,6 +1,6 @@
 // Fixture for the file module's tests: a fresh temporary directory per test
-// (short name, so its components fit the 13-character slots), the working
-// directory restored afterwards, and small helpers for file bytes.
+// (short name, so its components fit the 13-character slots) and the working
+// directory restored afterwards.
 #pragma once
 
 #include <unistd.h>
@@ -25,26 +25,21 @@ class DateiTest : public TaktlerTest {
         EXPECT_EQ(::chdir(start_.c_str()), 0);
         TaktlerTest::TearDown();  // closes and frees objects left behind
     }
-
     std::string Pfad(const std::string& name) const { return dir + "/" + name; }
     void Schreibe(const std::string& name, const std::string& bytes) const {
         SchreibeDatei(Pfad(name), bytes);
     }
     std::string Lies(const std::string& name) const { return LiesDatei(Pfad(name)); }
     bool Gibt(const std::string& name) const { return std::filesystem::exists(Pfad(name)); }
-
-    // A new object on dir/name.
     datei::DateiADO* Neu(const std::string& name) const {
         datei::DateiADO* d = datei::Create();
         datei::SetzePfad(d, Pfad(name).c_str());
         return d;
     }
-
     static std::string Zeile(const std::string& funktion, const std::string& art,
                              const std::string& text) {
         return "Modul: DATEI 151100, Funktion: " + funktion + ", " + art + ": " + text;
     }
-
     std::vector<std::string> Zeilen() const {
         std::vector<std::string> z;
         for (const auto& b : fenster.berichte) {
@@ -53,13 +48,11 @@ class DateiTest : public TaktlerTest {
         return z;
     }
 
-    static std::string Arbeitsverzeichnis() { return std::filesystem::current_path().string(); }
-
     TempVerzeichnis temp_;
     std::string dir = temp_.pfad();
 
   private:
-    std::string start_ = Arbeitsverzeichnis();
+    std::string start_ = std::filesystem::current_path().string();
 };
 
 }  // namespace taktler::test

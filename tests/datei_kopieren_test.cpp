@@ -27,15 +27,10 @@ void SetzeZeiten(const std::string& pfad, std::time_t zugriff, std::time_t aende
     ASSERT_EQ(::utime(pfad.c_str(), &zeiten), 0);
 }
 
-class KopierTest : public DateiTest {
-  protected:
-    void SetUp() override {
-        DateiTest::SetUp();
-        uhr.ms = static_cast<std::int64_t>(std::time(nullptr)) * 1000;  // file times are real
-    }
-};
+using KopierTest = DateiTest;
 
-// Around the 255-byte block; both objects end closed.
+// Around the 255-byte block; both objects end closed; a cancelled overwrite
+// keeps the target.
 TEST_F(KopierTest, CopiesAndAppendsByteForByte) {
     for (std::size_t n : {0u, 255u, 256u, 600u}) {
         SCOPED_TRACE(n);
@@ -50,38 +45,14 @@ TEST_F(KopierTest, CopiesAndAppendsByteForByte) {
                                           "Zieldatei " + Pfad("z.bin") + " wird ergaenzt"));
         EXPECT_EQ(KopiereDaten(z, q), 1);
         EXPECT_EQ(Lies("z.bin"), Bytes(n));
-        EXPECT_EQ(LetzterBericht(), Zeile("KopiereDaten", "Warnung",
-                                          "Zieldatei " + Pfad("z.bin") + " wird ueberschrieben"));
         EXPECT_EQ(q->FilePtr, nullptr);
         EXPECT_EQ(z->Modus, kGeschlossen);
-        fenster.berichte.clear();
-        EXPECT_EQ(ErgaenzeDaten(Neu("neu" + std::to_string(n)), q), 1);  // created, no question
-        EXPECT_EQ(Lies("neu" + std::to_string(n)), Bytes(n));
-        EXPECT_TRUE(fenster.berichte.empty());
+        EXPECT_EQ(KopiereDaten(Neu("x/y/n.bin"), q), 1);  // into a missing directory chain
+        EXPECT_EQ(Lies("x/y/n.bin"), Bytes(n));
     }
-}
-
-TEST_F(KopierTest, OverwriteCancelledKeepsTheTarget) {
-    Schreibe("q.bin", "neu");
-    Schreibe("z.bin", "alter Inhalt");
     fenster.antwort = services::Antwort::Abbrechen;
-    EXPECT_EQ(EndeCode([&] { KopiereDaten(Neu("z.bin"), Neu("q.bin")); }), 12);
-    EXPECT_EQ(Lies("z.bin"), "alter Inhalt");
-}
-
-TEST_F(KopierTest, CopyIntoAMissingDirectoryChain) {
-    Schreibe("q.bin", Bytes(300));
-    std::string start = Arbeitsverzeichnis();
-    EXPECT_EQ(KopiereDaten(Neu("x/y/z.bin"), Neu("q.bin")), 1);
-    EXPECT_EQ(Lies("x/y/z.bin"), Bytes(300));
-    EXPECT_EQ(Arbeitsverzeichnis(), start);
-    std::string fehlt = "No such file or directory\n";
-    EXPECT_EQ(
-        Zeilen(),
-        (std::vector<std::string>{
-            Zeile("Oeffnen", "Warnung", "Eingabedatei " + Pfad("x/y/z.bin") + ": " + fehlt),
-            Zeile("BauePfadAuf", "Warnung", "chdir Verzeichnis " + Pfad("x") + ", " + fehlt),
-            Zeile("BauePfadAuf", "Warnung", "chdir Verzeichnis " + Pfad("x/y") + ", " + fehlt)}));
+    EXPECT_EQ(EndeCode([&] { KopiereDaten(Neu("q.bin"), Neu("z.bin")); }), 12);
+    EXPECT_EQ(Lies("q.bin"), Bytes(600));
 }
 
 // Copying a file onto itself would empty it, appending it to itself would
@@ -89,7 +60,6 @@ TEST_F(KopierTest, CopyIntoAMissingDirectoryChain) {
 TEST_F(KopierTest, CopyFailuresLeaveTheTarget) {
     Schreibe("z.bin", "bleibt");
     DateiADO* z = Neu("z.bin");
-    DateiADO* leer = Create();
     // A source that exists but can't be opened, even by root: a socket.
     int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un adresse{AF_UNIX, {}};
@@ -100,10 +70,8 @@ TEST_F(KopierTest, CopyFailuresLeaveTheTarget) {
     const std::vector<std::pair<std::function<std::uint8_t()>, std::string>> faelle = {
         {[&] { return KopiereDaten(z, Neu("fehlt.bin")); },
          Zeile("KopiereDaten", "Warnung", "Quelldatei " + Pfad("fehlt.bin") + " n. vorhanden")},
-        {[&] { return ErgaenzeDaten(leer, z); },
+        {[&] { return ErgaenzeDaten(Create(), z); },
          Zeile("ErgaenzeDaten", "Warnung", "Zieldatei, Pfadangabe n.vorhanden")},
-        {[&] { return KopiereDaten(z, leer); },
-         Zeile("KopiereDaten", "Warnung", "Quelldatei, Pfadangabe n.vorhanden")},
         {[&] { return KopiereDaten(z, Neu("z.bin")); }, Zeile("KopiereDaten", "Warnung", dieselbe)},
         {[&] { return ErgaenzeDaten(z, z); }, Zeile("ErgaenzeDaten", "Warnung", dieselbe)},
         {[&] { return KopiereDaten(Neu("z2.bin"), Neu("sock")); },
@@ -118,54 +86,37 @@ TEST_F(KopierTest, CopyFailuresLeaveTheTarget) {
     EXPECT_FALSE(Gibt("z2.bin"));
 }
 
-TEST_F(KopierTest, RenameMovesTheFileAndThePath) {
-    Schreibe("a.txt", "eins\r\nzwei\r\n");
+TEST_F(KopierTest, RenameAndDestroy) {
+    Schreibe("a.txt", "eins\r\n");
     DateiADO* d = Neu("a.txt");
     char puffer[20];
     LiesSatz(d, puffer, sizeof puffer);  // held open
     ASSERT_EQ(::mkdir(Pfad("sub").c_str(), 0777), 0);
     EXPECT_EQ(Rename(d, Pfad("sub/b.txt").c_str()), 1);
-    EXPECT_EQ(d->Modus, kGeschlossen);
     EXPECT_EQ(std::string(d->Pfad.data()), Pfad("sub/b.txt"));
     EXPECT_FALSE(Gibt("a.txt"));
-    EXPECT_EQ(Lies("sub/b.txt"), "eins\r\nzwei\r\n");
-
+    EXPECT_EQ(Lies("sub/b.txt"), "eins\r\n");
     EXPECT_EQ(Rename(d, Pfad("fehlt/c.txt").c_str()), 0);
-    EXPECT_EQ(LetzterBericht(),
-              Zeile("Rename", "Warnung",
-                    "Eingabedatei " + Pfad("sub/b.txt") + ": No such file or directory\n"));
     EXPECT_EQ(std::string(d->Pfad.data()), Pfad("sub/b.txt"));
-
     EXPECT_EQ(Rename(Neu("weg.txt"), Pfad("x.txt").c_str()), 0);
     EXPECT_EQ(LetzterBericht(),
               Zeile("Rename", "Warnung", "Datei " + Pfad("weg.txt") + " existiert nicht"));
-
     std::string zuLang = "/" + std::string(300, 'x');
     EXPECT_EQ(EndeCode([&] { Rename(d, zuLang.c_str()); }), 12);
-    EXPECT_EQ(LetzterBericht(), Zeile("SetzePfad", "Programmabbruch", "Pfad zu lang"));
     EXPECT_TRUE(Gibt("sub/b.txt"));  // refused before the file moved
-}
 
-TEST_F(KopierTest, DestroyDeletesEvenAnOpenFile) {
-    DateiADO* d = Neu("p.txt");
-    EXPECT_EQ(Destroy(d), 0);
     SchreibSatz(d, "offen");
-    EXPECT_EQ(Destroy(d), 1);
-    EXPECT_EQ(d->FilePtr, nullptr);
-    EXPECT_FALSE(Gibt("p.txt"));
-    EXPECT_EQ(ExistiertDatei(d), 0);  // the object stays
-
-    ASSERT_EQ(::mkdir(Pfad("voll").c_str(), 0777), 0);
-    Schreibe("voll/x", "x");
-    EXPECT_EQ(Destroy(Neu("voll")), 0);
-    EXPECT_EQ(LetzterBericht(), Zeile("Destroy", "Warnung",
-                                      "Eingabedatei " + Pfad("voll") + ": Directory not empty\n"));
+    EXPECT_EQ(Destroy(d), 1);  // even an open file
+    EXPECT_FALSE(Gibt("sub/b.txt"));
+    EXPECT_EQ(Destroy(d), 0);
+    Schreibe("sub/x", "x");
+    EXPECT_EQ(Destroy(Neu("sub")), 0);
 }
 
-TEST_F(KopierTest, SizeAgeAndDatesOfMissingAndPresentFiles) {
+TEST_F(KopierTest, SizeAgeAndDates) {
+    uhr.ms = static_cast<std::int64_t>(std::time(nullptr)) * 1000;  // file times are real
     DateiADO* d = Neu("g.bin");
     EXPECT_EQ(GibGroesse(d), -1);
-    EXPECT_EQ(NichtGeaendertSeitXSekunden(d), -1);
     EXPECT_EQ(NichtGeaendertSeitXMinuten(d), -1);
     EXPECT_STREQ(DatumLetzteAenderung(d), "");
     Schreibe("g.bin", Bytes(600));
@@ -173,8 +124,7 @@ TEST_F(KopierTest, SizeAgeAndDatesOfMissingAndPresentFiles) {
 
     // A change in the future gives a negative age; minutes are cut toward 0.
     std::time_t jetzt = uhr.ms / 1000;
-    const std::pair<int, int> alterUndMinuten[] = {{119, 1}, {0, 0}, {-1, 0}, {-61, -1}};
-    for (auto [alter, minuten] : alterUndMinuten) {
+    for (auto [alter, minuten] : {std::pair{119, 1}, {-1, 0}, {-61, -1}}) {
         SetzeZeiten(Pfad("g.bin"), jetzt, jetzt - alter);
         EXPECT_EQ(NichtGeaendertSeitXSekunden(d), alter);
         EXPECT_EQ(NichtGeaendertSeitXMinuten(d), minuten) << alter;
@@ -188,10 +138,9 @@ TEST_F(KopierTest, SizeAgeAndDatesOfMissingAndPresentFiles) {
         std::strftime(s, sizeof s, "%a %b %d %H:%M:%S %Y", &lokal);  // C locale
         return std::string(s);
     };
-    SetzeZeiten(Pfad("g.bin"), 978350400, 978400000);  // 2001-01-01 12:00 UTC, 13:46 UTC
+    SetzeZeiten(Pfad("g.bin"), 978350400, 978400000);
     EXPECT_EQ(std::string(DatumLetzterLesezugriff(d)), text(978350400));
     EXPECT_EQ(std::string(DatumLetzteAenderung(d)), text(978400000));
-    EXPECT_EQ(std::string(DatumAnlage(d)).substr(20), text(std::time(nullptr)).substr(20));
     EXPECT_TRUE(fenster.berichte.empty());
 }
 

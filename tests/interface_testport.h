@@ -28,9 +28,7 @@ class AufnahmePort : public interface::Port {
     }
     void Sperren() override { zugriffe.push_back({Zugriff::Cli, 0}); }
     void Freigeben() override { zugriffe.push_back({Zugriff::Sti, 0}); }
-
-    // The bytes written with byte writes, in order.
-    std::vector<unsigned> Bytes() const {
+    std::vector<unsigned> Bytes() const {  // the byte writes, in order
         std::vector<unsigned> bytes;
         for (const auto& z : zugriffe) {
             if (z.art == Zugriff::Byte) {
@@ -45,7 +43,6 @@ class AufnahmePort : public interface::Port {
     int lesungen = 0;
 };
 
-// Installs a port for the test and removes it afterwards.
 class PortTest : public TaktlerTest {
   protected:
     void Installiere(interface::Port& port) { interface::SetzePort(&port); }

@@ -13,7 +13,9 @@ namespace {
 using services::LoeseKommandoPfadAuf;
 
 // Where two spellings of a directory exist, the one that holds the rest of
-// the path wins; the exact spelling is tried first.
+// the path wins; the exact spelling is tried first. Relative paths, with or
+// without a drive, start at the working directory; no match gives the path
+// as written.
 TEST(PfadeTest, CommandFileSpellingFindsTheFile) {
     TempVerzeichnis tmp;
     std::string gross = tmp.Datei("SUB/KLANG.WAV");
@@ -24,30 +26,23 @@ TEST(PfadeTest, CommandFileSpellingFindsTheFile) {
     for (char& c : laufwerk) {
         c = c == '/' ? '\\' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    EXPECT_EQ(LoeseKommandoPfadAuf(gross), gross);
-    EXPECT_EQ(LoeseKommandoPfadAuf(tmp / "sub/KLANG.wav"), klein);
-    EXPECT_EQ(LoeseKommandoPfadAuf(laufwerk + "\\A\\X.WAV"), x);
-}
-
-TEST(PfadeTest, RelativePathsStartAtTheWorkingDirectory) {
-    TempVerzeichnis tmp;
-    tmp.Datei("sub/klang.wav");
+    const std::pair<std::string, std::string> faelle[] = {
+        {gross, gross},
+        {tmp / "sub/KLANG.wav", klein},
+        {laufwerk + "\\A\\X.WAV", x},
+        {"A\\X.WAV", "a/x.wav"},
+        {"d:A\\\\x.wav", "a/x.wav"},
+        {laufwerk + "\\SUB\\FEHLT.WAV", laufwerk + "\\SUB\\FEHLT.WAV"},
+        {tmp / "SUB/KLANG.WAV/X", tmp / "SUB/KLANG.WAV/X"},
+        {"C:", "C:"},
+        {"", ""},
+    };
     auto vorher = std::filesystem::current_path();
     std::filesystem::current_path(tmp.pfad());
-    std::string gefunden = LoeseKommandoPfadAuf("SUB\\KLANG.WAV");
-    std::string laufwerk = LoeseKommandoPfadAuf("d:SUB\\\\KLANG.WAV");
-    std::filesystem::current_path(vorher);
-    EXPECT_EQ(gefunden, "sub/klang.wav");
-    EXPECT_EQ(laufwerk, "sub/klang.wav");
-}
-
-TEST(PfadeTest, NoMatchGivesThePathAsWritten) {
-    TempVerzeichnis tmp;
-    tmp.Datei("sub/klang.wav");
-    for (const std::string& pfad : {"C:" + tmp.pfad() + "\\SUB\\FEHLT.WAV", tmp / "SUB/KLANG.WAV/X",
-                                    std::string("C:"), std::string("")}) {
-        EXPECT_EQ(LoeseKommandoPfadAuf(pfad), pfad);
+    for (const auto& [pfad, gefunden] : faelle) {
+        EXPECT_EQ(LoeseKommandoPfadAuf(pfad), gefunden) << pfad;
     }
+    std::filesystem::current_path(vorher);
 }
 
 }  // namespace

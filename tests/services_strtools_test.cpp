@@ -28,13 +28,9 @@ TEST_F(StrtoolsTest, TrenneFelderCollapsesBlankRunsWithinCapacity) {
     };
     const Fall faelle[] = {
         {"UNTERPROGRAMM   NAME", 251, "UNTERPROGRAMM|NAME", 1},
-        {"RUFE NAME ", 251, "RUFE|NAME|", 2},
-        {"  A\tB", 251, "|A\tB", 1},
-        {"", 251, "", 0},
+        {"  A\tB ", 251, "|A\tB|", 2},
         {"ABC", 5, "ABC|", 1},   // the appended separator just fits
         {"ABC", 4, nullptr, 0},  // ... and here it would not
-        {"A B", 4, "A|B", 1},
-        {"A B", 3, nullptr, 0},
         {"", 0, nullptr, 0},
     };
     for (const Fall& f : faelle) {
@@ -55,12 +51,10 @@ TEST_F(StrtoolsTest, TrenneFelderCollapsesBlankRunsWithinCapacity) {
 }
 
 TEST_F(StrtoolsTest, ParseEingabezeileGivesTheNthFieldOfAtMost250Characters) {
-    const std::pair<int, const char*> faelle[] = {{1, "A"}, {2, ""}, {3, "BC"},
-                                                  {4, ""},  {0, ""}, {-1, ""}};
+    const std::pair<int, const char*> faelle[] = {{1, "A"}, {2, ""}, {3, "BC"}, {4, ""}, {0, ""}};
     for (const auto& [n, feld] : faelle) {
         EXPECT_STREQ(ParseEingabezeile("A||BC", n, '|'), feld) << n;
     }
-    EXPECT_STREQ(ParseEingabezeile("|A|", 2, '|'), "A");
     std::string zeile(250, 'x');
     EXPECT_EQ(ParseEingabezeile(zeile.c_str(), 1, '|'), zeile);
     zeile += 'x';
@@ -77,7 +71,6 @@ TEST_F(StrtoolsTest, StrfndFoldsOnlyAsciiLetters) {
     const Fall faelle[] = {
         {"ENDE_unterprogramm", "UNTERPROGRAMM", 5},
         {"abc", "", -1},
-        {"abc", "abcd", -1},
         {"\xE4x", "\xC4X", -1},  // Latin-1 umlauts are not folded
         {"a\xE4x", "\xE4X", 1},
     };
@@ -92,8 +85,6 @@ TEST_F(StrtoolsTest, ErsetzeReplacesTheFirstMatchWithinTheCapacity) {
     char puffer[8] = "abAB";
     EXPECT_TRUE(strErsetze(puffer, sizeof puffer, "c", "AB"));
     EXPECT_STREQ(puffer, "cAB");
-    EXPECT_FALSE(strErsetze(puffer, sizeof puffer, "12", "zz"));
-    EXPECT_STREQ(puffer, "cAB");
     EXPECT_EQ(EndeCode([&] { strErsetze(puffer, 5, "xxx", "c"); }), 12);
     EXPECT_EQ(LetzterBericht(), Abbruch("strErsetze: inoutString zu klein", "cAB"));
     EXPECT_TRUE(strErsetze(puffer, 6, "xxx", "c"));
@@ -107,22 +98,16 @@ TEST_F(StrtoolsTest, ErsetzeReplacesTheFirstMatchWithinTheCapacity) {
     EXPECT_EQ(std::string(lang.data()), vorher + "#" + nachher);
 }
 
+// strTrimEnde always keeps the first character.
 TEST_F(StrtoolsTest, TrimAndTrimEnde) {
-    const std::pair<const char*, const char*> trim[] = {{"  wort ", "wort "}, {"   ", ""}};
-    for (const auto& [ein, aus] : trim) {
+    const std::tuple<bool, const char*, const char*> faelle[] = {
+        {true, "  wort ", "wort "}, {true, "   ", ""}, {false, "A B \r\n", "A B"},
+        {false, "   ", " "},        {false, "", ""},   {false, "\n", "\n"}};
+    for (const auto& [vorn, ein, aus] : faelle) {
         char puffer[16];
         std::strcpy(puffer, ein);
-        EXPECT_TRUE(strTrim(puffer));
-        EXPECT_STREQ(puffer, aus);
-    }
-    // The first character always stays.
-    const std::pair<const char*, const char*> ende[] = {
-        {"A B \r\n", "A B"}, {"   ", " "}, {"", ""}, {"\n", "\n"}};
-    for (const auto& [ein, aus] : ende) {
-        char puffer[16];
-        std::strcpy(puffer, ein);
-        strTrimEnde(puffer);
-        EXPECT_STREQ(puffer, aus);
+        vorn ? (void)strTrim(puffer) : strTrimEnde(puffer);
+        EXPECT_STREQ(puffer, aus) << vorn << ein;
     }
 }
 
@@ -134,13 +119,9 @@ TEST_F(StrtoolsTest, IsoliereStringCopiesOnlyPiecesThatFit) {
         const char* ergebnis;
     };
     const Fall faelle[] = {
-        {5, 3, 10, "  G"},
-        {6, 3, 10, ""},    // reaches past the end
-        {3, 4, 10, "DE"},  // trailing blanks go
-        {0, 8, 8, ""},     // no room for the terminator
-        {0, 8, 9, "ABCDE  G"},
-        {0xFFFFFFFFu, 2, 10, ""},  // start + length would wrap
-        {1, 0xFFFFFFFFu, 10, ""},
+        {5, 3, 10, "  G"},     {3, 4, 10, "DE"},          // trailing blanks go
+        {0, 8, 8, ""},                                    // no room for the terminator
+        {0, 8, 9, "ABCDE  G"}, {0xFFFFFFFFu, 2, 10, ""},  // start + length would wrap
     };
     for (const Fall& f : faelle) {
         char puffer[16] = "altes";

@@ -1,4 +1,12 @@
+// Reports, the PAUSE reader on standard input, and report texts on a UTF-8
+// terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
 
 #include "services/fehler.h"
 #include "services/trace.h"
@@ -7,60 +15,156 @@
 namespace taktler::test {
 namespace {
 
+using namespace services;
 using ReportTest = TaktlerTest;
 
-TEST_F(ReportTest, AbortShowsComposedLineAndEndsWith12) {
-    int code =
-        EndeCode([] { services::Fehlerabbruch("TAKTLER 091200", "main", "KommandozeileCreate"); });
-    EXPECT_EQ(code, 12);
-    ASSERT_EQ(fenster.berichte.size(), 1u);
-    EXPECT_EQ(fenster.berichte[0].titel, "ABBRUCH");
-    EXPECT_EQ(fenster.berichte[0].zeile,
-              "Modul: TAKTLER 091200, Funktion: main, Programmabbruch: KommandozeileCreate");
-}
-
-TEST_F(ReportTest, WarningReturnsOnOkAndEndsOnCancel) {
-    EXPECT_EQ(
-        EndeCode([] { services::Warnung("DATEI 151100", "SetzePfad", "Pfad nicht vorhanden"); }),
-        -1);
+TEST_F(ReportTest, AbortsEndWith12AndWarningsAskFirst) {
+    EXPECT_EQ(EndeCode([] { Fehlerabbruch("TAKTLER 091200", "main", "KommandozeileCreate"); }), 12);
+    EXPECT_EQ(fenster.berichte.back().titel, "ABBRUCH");
     EXPECT_EQ(LetzterBericht(),
-              "Modul: DATEI 151100, Funktion: SetzePfad, Warnung: Pfad nicht vorhanden");
-    fenster.antwort = services::Antwort::Abbrechen;
-    EXPECT_EQ(EndeCode([] { services::Warnung("DATEI 151100", "SetzePfad", "x"); }), 12);
-}
-
-TEST_F(ReportTest, MeldungGoesOn) {
-    EXPECT_EQ(EndeCode([] { services::Meldung("DATEI 151100", "BauePfadAuf", "/tmp/x"); }), -1);
+              "Modul: TAKTLER 091200, Funktion: main, Programmabbruch: KommandozeileCreate");
+    EXPECT_EQ(EndeCode([] { Warnung("DATEI 151100", "SetzePfad", "Pfad nicht da"); }), -1);
+    EXPECT_EQ(LetzterBericht(), "Modul: DATEI 151100, Funktion: SetzePfad, Warnung: Pfad nicht da");
+    EXPECT_EQ(EndeCode([] { Meldung("DATEI 151100", "BauePfadAuf", "/tmp/x"); }), -1);
     EXPECT_EQ(fenster.berichte.back().titel, "Meldung");
-    EXPECT_EQ(LetzterBericht(), "Modul: DATEI 151100, Funktion: BauePfadAuf, Meldung: /tmp/x");
-}
-
-// Lines longer than the report's buffer are cut at 251 or 255 characters.
-TEST_F(ReportTest, LongLinesAreCutAtTheBuffer) {
-    std::string lang(400, 'x');
-    EndeCode([&] { services::Fehlerabbruch("M", "F", lang); });
-    EXPECT_EQ(LetzterBericht().size(), 251u);
-    EndeCode([&] { services::Warnung("M", "F", lang); });
-    EXPECT_EQ(LetzterBericht().size(), 255u);
-}
-
-TEST_F(ReportTest, OutOfStoreNamesItselfThreeTimes) {
-    EXPECT_EQ(EndeCode([] { services::OutOfStore(); }), 12);
+    fenster.antwort = Antwort::Abbrechen;
+    EXPECT_EQ(EndeCode([] { Warnung("DATEI 151100", "SetzePfad", "x"); }), 12);
+    EXPECT_EQ(EndeCode([] { OutOfStore(); }), 12);
     EXPECT_EQ(LetzterBericht(),
               "Modul: OutOfStore, Funktion: OutOfStore, Programmabbruch: OutOfStore");
 }
 
+// An abort's line holds at most 251 characters, a warning's 255 (their
+// buffers' size less the terminator): lines around those lengths.
+TEST_F(ReportTest, LongLinesAreCutAtTheBuffer) {
+    for (std::size_t laenge : {250, 251, 252, 253, 254, 255, 256, 257}) {
+        const bool abbruch = laenge < 254;
+        const std::string kopf = abbruch ? "Modul: M, Funktion: F, Programmabbruch: "
+                                         : "Modul: M, Funktion: F, Warnung: ";
+        const std::string text(laenge - kopf.size(), 'x');
+        EndeCode([&] { abbruch ? Fehlerabbruch("M", "F", text) : Warnung("M", "F", text); });
+        EXPECT_EQ(LetzterBericht(), (kopf + text).substr(0, abbruch ? 251 : 255)) << laenge;
+    }
+}
+
 TEST_F(ReportTest, TraceBracketKeepsDepthAndStaysOpenOnAbort) {
     {
-        services::TraceKlammer k("M", "f");
-        EXPECT_EQ(services::Aufruftiefe(), 1);
+        TraceKlammer k("M", "f");
+        EXPECT_EQ(Aufruftiefe(), 1);
     }
-    EXPECT_EQ(services::Aufruftiefe(), 0);
+    EXPECT_EQ(Aufruftiefe(), 0);
     EndeCode([] {
-        services::TraceKlammer k("M", "f");
-        services::Fehlerabbruch("M", "f", "x");
+        TraceKlammer k("M", "f");
+        Fehlerabbruch("M", "f", "x");
     });
-    EXPECT_EQ(services::Aufruftiefe(), 1);
+    EXPECT_EQ(Aufruftiefe(), 1);
+}
+
+// Puts fd onto standard input or error while alive.
+class Umgelenkt {
+  public:
+    Umgelenkt(int fd, int ziel) : ziel_(ziel), alt_(::dup(ziel)) { ::dup2(fd, ziel); }
+    ~Umgelenkt() {
+        ::dup2(alt_, ziel_);
+        ::close(alt_);
+    }
+
+  private:
+    int ziel_, alt_;
+};
+
+// PAUSE reads one word; blanks alone, a carriage return among them, are none.
+TEST(LiesWortTest, WordsOnStandardInput) {
+    const std::pair<std::string, int> faelle[] = {
+        {"weiter\n", 1}, {"a\tb", 2}, {"\r\n weiter\r\n", 1},
+        {"\r\n", 0},     {" ", 0},    {"\t", 0},
+        {"\n", 0},       {"\r", 0},   {"\v", 0},
+        {"\f", 0},
+    };
+    for (const auto& [eingabe, woerter] : faelle) {
+        int rohr[2];
+        ASSERT_EQ(::pipe(rohr), 0);
+        ASSERT_EQ(::write(rohr[1], eingabe.data(), eingabe.size()),
+                  static_cast<ssize_t>(eingabe.size()));
+        ::close(rohr[1]);
+        int gefunden = 0;
+        {
+            Umgelenkt umlenkung(rohr[0], STDIN_FILENO);
+            StandardKonsole konsole;
+            while (gefunden < 5 && konsole.LiesWort()) {
+                ++gefunden;
+            }
+        }
+        ::close(rohr[0]);
+        EXPECT_EQ(gefunden, woerter) << ::testing::PrintToString(eingabe);
+    }
+}
+
+TEST(Utf8Test, FourByteLeadsEndAtF4) {
+    const std::pair<std::string, bool> faelle[] = {
+        {"a\x7F", true},
+        {"\xC1\xBF", false},
+        {"\xC2\x80", true},
+        {"\xC3", false},
+        {"\xC3(", false},
+        {"\xE2\x82\xAC", true},
+        {"\xE2\x82", false},
+        {"\xF0\x90\x80\x80", true},
+        {"\xF1\x80\x80\x80", true},
+        {"\xF4\x8F\xBF\xBF", true},
+        {"\xF5\x80\x80\x80", false},
+        {"\xF8\x88\x80\x80", false},
+        {"\xF0\x90\x80", false},
+    };
+    for (const auto& [text, gueltig] : faelle) {
+        EXPECT_EQ(IstGueltigesUtf8(text), gueltig) << ::testing::PrintToString(text);
+    }
+}
+
+// A report reaches a terminal in a UTF-8 locale as UTF-8; the first of
+// LC_ALL, LC_CTYPE and LANG that is set and not empty decides.
+TEST_F(ReportTest, ReportsOnAUtf8TerminalAreConverted) {
+    const char* namen[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    std::optional<std::string> alt[3];
+    for (int i = 0; i < 3; ++i) {
+        if (const char* w = std::getenv(namen[i])) {
+            alt[i] = w;
+        }
+    }
+    int herr = -1, knecht = -1;
+    ASSERT_EQ(::openpty(&herr, &knecht, nullptr, nullptr, nullptr), 0);
+    const int nichts = ::open("/dev/null", O_WRONLY);
+    struct Fall {
+        const char* werte[3];  // nullptr: unset
+        bool terminal;
+        const char* text;
+        const char* gezeigt;
+    };
+    const Fall faelle[] = {
+        {{"C.UTF-8", nullptr, nullptr}, true, "gr\xF6\xDF", "gr\xC3\xB6\xC3\x9F"},
+        {{"", "de_DE.utf8", "C"}, true, "\xF6", "\xC3\xB6"},
+        {{"C", nullptr, "C.UTF-8"}, true, "\xF6", "\xF6"},
+        {{nullptr, nullptr, nullptr}, true, "\xF6", "\xF6"},
+        {{"C.UTF-8", nullptr, nullptr}, true, "\xC3\xB6", "\xC3\xB6"},
+        {{"C.UTF-8", nullptr, nullptr}, false, "\xF6", "\xF6"},
+    };
+    for (const Fall& f : faelle) {
+        for (int i = 0; i < 3; ++i) {
+            f.werte[i] ? ::setenv(namen[i], f.werte[i], 1) : ::unsetenv(namen[i]);
+        }
+        konsole.fehler.clear();
+        {
+            Umgelenkt umlenkung(f.terminal ? knecht : nichts, STDERR_FILENO);
+            KonsolenFenster().Zeige("Meldung", f.text, false);
+        }
+        EXPECT_EQ(konsole.fehler, std::string("[Meldung] ") + f.gezeigt + "\n") << f.text;
+    }
+    for (int i = 0; i < 3; ++i) {
+        alt[i] ? ::setenv(namen[i], alt[i]->c_str(), 1) : ::unsetenv(namen[i]);
+    }
+    for (int fd : {herr, knecht, nichts}) {
+        ::close(fd);
+    }
 }
 
 }  // namespace

@@ -1,24 +1,15 @@
 // A stand-in for libieee1284 and the kernel's view of the parallel ports,
-// loaded with LD_PRELOAD into the real program. It models one ppdev port,
-// parport0 at 0x378, for an ordinary user (no real-time priority, no
-// memory locking), and logs every call to a file, one line each.
-//
-// Environment:
-//   TAKTLER_ATTRAPPE_LOG=FILE    the call log (appended to)
-//   TAKTLER_ATTRAPPE_FALL=...    the machine:
-//     (empty)            the port, usable through /dev/parport0
-//     belegt[:MS]        the printer driver holds it (lp0), for MS ms or for good:
-//                        every claim sleeps until a signal interrupts it
-//     keine-berechtigung /dev/parport0 exists but may not be opened
-//     ohne-ppdev         the port is registered, ppdev is not loaded
-//     exklusiv           another program registered it exclusively: the
-//                        library's trial claim fails, so does a claim
-//     ohne-treiber       no parport driver: only the guessed legacy addresses
-//     usb                as ohne-treiber, with a USB printer adapter /dev/usb/lp0
-//   TAKTLER_ATTRAPPE_LESEFEHLER=N  status reads fail after N port accesses
-//   TAKTLER_ATTRAPPE_WEG=N         after N accesses the port is unregistered: its
-//                                  kernel entry is gone, reads give 0, writes vanish
-//   TAKTLER_ATTRAPPE_SIGINT=N      SIGINT to the process at access N (Ctrl-C)
+// loaded with LD_PRELOAD into the real program: one ppdev port, parport0 at
+// 0x378, for an ordinary user (no real-time priority, no memory locking).
+// Every call is logged to TAKTLER_ATTRAPPE_LOG, one line each.
+// TAKTLER_ATTRAPPE_FALL: (empty) usable through /dev/parport0; belegt[:MS] lp0
+// holds it (for MS ms or for good), a claim sleeps until a signal; keine-
+// berechtigung: /dev/parport0 may not be opened; ohne-ppdev: registered, no
+// ppdev; exklusiv: held exclusively, the trial claim and a claim fail;
+// ohne-treiber: only the guessed legacy addresses; usb: as ohne-treiber, with
+// /dev/usb/lp0. After N port accesses: TAKTLER_ATTRAPPE_LESEFEHLER=N status
+// reads fail, TAKTLER_ATTRAPPE_WEG=N the port is unregistered (reads give 0),
+// TAKTLER_ATTRAPPE_SIGINT=N SIGINT at access N.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <ieee1284.h>
@@ -48,8 +39,7 @@ struct Modell {
     long zugriffe = 0;
     bool weg = false;
     bool gesucht = false;  // the library probes the device once per process
-    bool geoeffnet = false;
-    bool belegt = false;  // claimed by the program
+    bool geoeffnet = false, belegt = false;
     unsigned char steuerung = 0;
     timespec start{};
     int logFd = -1;
@@ -74,19 +64,17 @@ __attribute__((constructor)) void Laden() {
     }
     std::string fall =
         std::getenv("TAKTLER_ATTRAPPE_FALL") ? std::getenv("TAKTLER_ATTRAPPE_FALL") : "";
+    const std::pair<const char*, Fall> faelle[] = {{"keine-berechtigung", Fall::KeineBerechtigung},
+                                                   {"ohne-ppdev", Fall::OhnePpdev},
+                                                   {"exklusiv", Fall::Exklusiv},
+                                                   {"ohne-treiber", Fall::OhneTreiber},
+                                                   {"usb", Fall::Usb}};
+    for (const auto& [name, f] : faelle) {
+        m.fall = fall == name ? f : m.fall;
+    }
     if (fall.rfind("belegt", 0) == 0) {
         m.fall = Fall::Belegt;
         m.belegtMs = fall.size() > 7 ? std::strtol(fall.c_str() + 7, nullptr, 10) : 0;
-    } else if (fall == "keine-berechtigung") {
-        m.fall = Fall::KeineBerechtigung;
-    } else if (fall == "ohne-ppdev") {
-        m.fall = Fall::OhnePpdev;
-    } else if (fall == "exklusiv") {
-        m.fall = Fall::Exklusiv;
-    } else if (fall == "ohne-treiber") {
-        m.fall = Fall::OhneTreiber;
-    } else if (fall == "usb") {
-        m.fall = Fall::Usb;
     }
     m.lesefehlerNach = Zahl("TAKTLER_ATTRAPPE_LESEFEHLER");
     m.wegNach = Zahl("TAKTLER_ATTRAPPE_WEG");
@@ -107,8 +95,7 @@ void Log(const char* format, ...) {
     n = n < 0 ? 0 : n > static_cast<int>(sizeof zeile) - 2 ? static_cast<int>(sizeof zeile) - 2 : n;
     zeile[n] = '\n';
     const int gesichert = errno;
-    ssize_t geschrieben = ::write(fd, zeile, static_cast<std::size_t>(n) + 1);
-    (void)geschrieben;
+    (void)!::write(fd, zeile, static_cast<std::size_t>(n) + 1);
     errno = gesichert;
 }
 
@@ -222,8 +209,7 @@ int OeffneModell(const std::string& pfad) {
     const char* text = Gehalten() ? "lp0\n" : "none\n";
     int fd = memfd_create("active", MFD_CLOEXEC);
     if (fd >= 0) {
-        ssize_t n = ::write(fd, text, std::strlen(text));
-        (void)n;
+        (void)!::write(fd, text, std::strlen(text));
         lseek(fd, 0, SEEK_SET);
     }
     return fd;
@@ -265,21 +251,16 @@ int access(const char* pfad, int modus) {
     return echt(pfad, modus);
 }
 
-int open(const char* pfad, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    int fd = OeffneDatei("open", pfad, flags, args);
-    va_end(args);
-    return fd;
-}
-
-int open64(const char* pfad, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    int fd = OeffneDatei("open64", pfad, flags, args);
-    va_end(args);
-    return fd;
-}
+#define ATTRAPPE_OPEN(NAME)                             \
+    int NAME(const char* pfad, int flags, ...) {        \
+        va_list args;                                   \
+        va_start(args, flags);                          \
+        int fd = OeffneDatei(#NAME, pfad, flags, args); \
+        va_end(args);                                   \
+        return fd;                                      \
+    }
+ATTRAPPE_OPEN(open)
+ATTRAPPE_OPEN(open64)
 
 int mlockall(int) {
     Log("mlockall");
