@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,23 +25,24 @@ namespace {
 
 using namespace std::chrono_literals;
 
-enum class Warten {
-    Zeitschleife,          // a long BIS ZEIT loop
-    Pause,                 // PAUSE, standard input open without data
-    KommandodateiOeffnen,  // the command file is a FIFO without a writer
-    InfoOeffnen,           // INFO names a FIFO without a writer
-    ProtokollOeffnen,      // the protocol file is a FIFO without a reader
-    ProtokollSchreiben,    // ... whose reader stopped reading
-    PortLogSchreiben,      // the port log is a FIFO whose reader stopped reading
-    Rueckfrage,            // the OK/Abbrechen question on the terminal
-};
-
+// Where the run waits when the signal comes: the lines after two motors are
+// started, its files ("fifo" is a FIFO: as the command file without a
+// writer, as the protocol without a reader, with "lesen" a reader that reads
+// nothing until the motors are off), and how the test sees it wait: a text
+// in a file, or else a system call.
 struct Fall {
-    const char* name;
-    Warten warten;
     int signal;
+    const char* zeilen;
+    const char* dateien;  // port log, command file, protocol
+    const char* datei;    // where the waiting shows, or "" for the system call
+    const char* zeichen;
+    long wartet = SYS_openat;
+    bool lesen = false;
     bool zweimal = false;  // a second signal right after the first
 };
+void PrintTo(const Fall& f, std::ostream* os) {
+    *os << f.signal << " " << f.zeilen << " " << f.dateien;
+}
 
 class UnterbrechungTest : public ::testing::TestWithParam<Fall> {
   protected:
@@ -104,64 +106,23 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     const Fall& f = GetParam();
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     std::string kommandos = "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\n";
-    std::string log = "port.log";
-    std::string protokoll = "p.txt";
-    std::string kommandodatei = "k.txt";
-    long wartet = SYS_openat;
-    switch (f.warten) {
-        case Warten::Zeitschleife:
-            kommandos += "ELSE\nBIS ZEIT = 600000\nAUSSCHALTEN MOTOR2\nENDE_BIS\n";
-            break;
-        case Warten::Pause:
-            kommandos += "ELSE\nPAUSE WARTEN\n";
-            break;
-        case Warten::KommandodateiOeffnen:
-            kommandodatei = "fifo";
-            break;
-        case Warten::InfoOeffnen:
-            kommandos += "ELSE\nINFO fifo\n";
-            break;
-        case Warten::ProtokollOeffnen:
-            kommandos += "ELSE\n";
-            protokoll = "fifo";
-            break;
-        case Warten::ProtokollSchreiben:
-            for (int i = 0; i < 20'000; ++i) {
-                kommandos += "ELSE\n";
-            }
-            protokoll = "fifo";
-            wartet = SYS_write;
-            break;
-        case Warten::PortLogSchreiben:
-            kommandos += "BIS ZEIT = 600000\nAUSSCHALTEN MOTOR2\nENDE_BIS\n";
-            log = "fifo";
-            wartet = SYS_ppoll;
-            break;
-        case Warten::Rueckfrage:
-            kommandos += "INFO GIBTSNICHT.TXT\n";
-            break;
+    for (int i = 0; i < (*f.zeilen == '*' ? 20'000 : 0); ++i) {
+        kommandos += "ELSE\n";  // more than the FIFO holds
     }
+    kommandos += *f.zeilen == '*' ? "" : f.zeilen;
     SchreibeDatei(dir / "k.txt", kommandos + "MELDUNG NIE\n");
-    // A reader of the FIFO that reads nothing until the motors are off.
-    const bool leser =
-        f.warten == Warten::ProtokollSchreiben || f.warten == Warten::PortLogSchreiben;
-    const int fifo = leser ? ::open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    std::istringstream dateien(f.dateien);
+    std::string log, kommandodatei, protokoll;
+    dateien >> log >> kommandodatei >> protokoll;
+    const int fifo = f.lesen ? ::open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK) : -1;
     Starte("--port=sim --port-log=" + log + " --vcd=z.vcd " + kommandodatei + " " + protokoll,
-           f.warten == Warten::Rueckfrage);
+           std::string(f.datei) == "terminal");
     // The module line comes after the signal handlers are in place.
     ASSERT_TRUE(WarteBis([&] {
-        switch (f.warten) {
-            case Warten::Zeitschleife:
-                return LiesDatei(dir / "port.log").find("# Motoren RNLN\n") != std::string::npos;
-            case Warten::Pause:
-                return LiesDatei(dir / "aus").find("ENTER druecken...") != std::string::npos;
-            case Warten::Rueckfrage:
-                return LiesDatei(dir / "terminal").find("OK oder Abbrechen? [o/a] ") !=
-                       std::string::npos;
-            default:
-                return LiesDatei(dir / "fehler").find("TAKTLER 091200\n") != std::string::npos &&
-                       WartetIn(wartet);
-        }
+        return *f.datei != '\0'
+                   ? LiesDatei(dir / f.datei).find(f.zeichen) != std::string::npos
+                   : LiesDatei(dir / "fehler").find("TAKTLER 091200\n") != std::string::npos &&
+                         WartetIn(f.wartet);
     })) << LiesDatei(dir / "fehler");
     kill(Pid(), f.signal);
     if (f.zweimal) {
@@ -171,7 +132,7 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
                                      services::SignalName(f.signal) +
                                      "): alle Motoren ausgeschaltet\n";
     std::string portlog;
-    if (leser) {
+    if (f.lesen) {
         // The motors go off while the FIFO still waits for its reader.
         ASSERT_TRUE(WarteBis(
             [&] { return LiesDatei(dir / "fehler").find(unterbrochen) != std::string::npos; }));
@@ -186,13 +147,13 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     EXPECT_EQ(LiesDatei(dir / "code"), std::to_string(128 + f.signal) + "\n");
 
     std::string erwartet = "TAKTLER 091200\n";
-    if (f.warten == Warten::Rueckfrage) {
+    if (std::string(f.datei) == "terminal") {
         erwartet +=
             "[WARNUNG] Modul: DATEI 151100, Funktion: Oeffnen, Warnung: Eingabedatei "
             "GIBTSNICHT.TXT: No such file or directory\n";
     }
     erwartet += unterbrochen;
-    if (f.warten == Warten::ProtokollSchreiben) {
+    if (f.wartet == SYS_write) {
         // The lines the write held when the signal broke into it are lost, and said so.
         erwartet +=
             "[ABBRUCH] Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei "
@@ -223,19 +184,24 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     EXPECT_EQ(ZeitdiagrammMangel(LiesDatei(dir / "z.vcd"), "NNNN"), "");
 }
 
+const char* const kSchleife = "ELSE\nBIS ZEIT = 600000\nAUSSCHALTEN MOTOR2\nENDE_BIS\n";
 INSTANTIATE_TEST_SUITE_P(
     Wartestellen, UnterbrechungTest,
-    ::testing::Values(Fall{"SigintImZeitloop", Warten::Zeitschleife, SIGINT},
-                      Fall{"ZweimalSigterm", Warten::Zeitschleife, SIGTERM, true},
-                      Fall{"SighupInPause", Warten::Pause, SIGHUP},
-                      Fall{"KommandodateiOeffnen", Warten::KommandodateiOeffnen, SIGINT},
-                      Fall{"InfoOeffnenSigint", Warten::InfoOeffnen, SIGINT},
-                      Fall{"InfoOeffnenSighup", Warten::InfoOeffnen, SIGHUP},
-                      Fall{"ProtokollOeffnen", Warten::ProtokollOeffnen, SIGTERM},
-                      Fall{"ProtokollSchreiben", Warten::ProtokollSchreiben, SIGTERM},
-                      Fall{"PortLogSchreiben", Warten::PortLogSchreiben, SIGHUP},
-                      Fall{"Rueckfrage", Warten::Rueckfrage, SIGINT}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(
+        Fall{SIGINT, kSchleife, "port.log k.txt p.txt", "port.log", "# Motoren RNLN\n"},
+        Fall{SIGTERM, kSchleife, "port.log k.txt p.txt", "port.log", "# Motoren RNLN\n", SYS_openat,
+             false, true},
+        Fall{SIGHUP, "ELSE\nPAUSE WARTEN\n", "port.log k.txt p.txt", "aus", "ENTER druecken..."},
+        Fall{SIGINT, "", "port.log fifo p.txt", "", ""},
+        // A hang-up while INFO opens a FIFO ends the run as Ctrl-C does there.
+        Fall{SIGINT, "ELSE\nINFO fifo\n", "port.log k.txt p.txt", "", ""},
+        Fall{SIGHUP, "ELSE\nINFO fifo\n", "port.log k.txt p.txt", "", ""},
+        Fall{SIGTERM, "ELSE\n", "port.log k.txt fifo", "", ""},
+        Fall{SIGTERM, "*", "port.log k.txt fifo", "", "", SYS_write, true},
+        Fall{SIGHUP, kSchleife + 5, "fifo k.txt p.txt", "", "", SYS_ppoll, true},
+        // The OK/Abbrechen question on the terminal.
+        Fall{SIGINT, "INFO GIBTSNICHT.TXT\n", "port.log k.txt p.txt", "terminal",
+             "OK oder Abbrechen? [o/a] "}));
 
 // Standard output into a pipe carries each line as it is printed (| tee):
 // the reader ends the run once it has the first line.
