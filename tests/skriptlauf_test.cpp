@@ -3,20 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <climits>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "interface/interface.h"
-#include "interface/leitung.h"
 #include "interface/port.h"
-#include "interface/simulator.h"
-#include "interface/szenario.h"
 #include "interpreter/kommandozeile.h"
 #include "interpreter/schleifen.h"
 #include "interpreter/taktler.h"
@@ -94,17 +88,6 @@ std::string Lang(int n) {
     return ";" + std::string(static_cast<std::size_t>(n - 1), 'x') + "|";
 }
 
-// A chain of subroutines, each calling the next, nests one level per call.
-std::string Kette(int tiefe) {
-    std::string datei = "RUFE UP1|MELDUNG ZURUECK|EXIT|";
-    for (int i = 1; i <= tiefe; ++i) {
-        datei += "UNTERPROGRAMM UP" + std::to_string(i) + "|" +
-                 (i < tiefe ? "RUFE UP" + std::to_string(i + 1) : "MELDUNG UNTEN") +
-                 "|ENDE_UNTERPROGRAMM|";
-    }
-    return datei;
-}
-
 std::string Banner(const std::string& wort) {
     return "---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\nKommando erkennen: unbekanntes "
            "Kommando\r\n" +
@@ -153,7 +136,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Skript{"Leer", "", -1, "$", ""},
         Skript{"OhneZeilenende", "meldung hallo welt\r|MELDUNG 50%S", -1, "~HALLO;|~50%S;|$", ""},
-        Skript{"MeldungOhneText", "MELDUNG|MELDUNG EINS|MELDUNG|", -1, "~;|~EINS;|~EINS;|$", ""},
         Skript{"Pause", "PAUSE JETZT|MELDUNG DANACH|", -1,
                "~JETZT;|Weiter: Beliebiges Zeichen eingeben und ENTER druecken...~DANACH;|$", ""},
         Skript{"Info", "INFO @/liste.txt|", -1, "erste Zeile|zweite|$", ""},
@@ -194,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                kUnbekannt + "TRANSFER", Banner("TRANSFER")},
         Skript{"TabVorKommando", "\tMELDUNG|", 12, "\tMELDUNG|", kUnbekannt + "\tMELDUNG",
                Banner("\tMELDUNG")},
-        Skript{"Kette79", Kette(79), -1, "~UNTEN;|~ZURUECK;|$", ""},
+        Skript{"Bis79", Wiederholt("BIS ZEIT 100000|", 79), -1, "$", ""},
         // Leaves 79 timers behind for the reset.
         Skript{"Bis80", Wiederholt("BIS ZEIT 100000|", 80), 12, "",
                kStruktur + "mehr als 79 Stufen, Programmabbruch: BIS"},
@@ -377,19 +359,6 @@ TEST_F(SkriptTest, CommandFileFromAPipeLoopsAndCalls) {
     schreiber.join();
     EXPECT_EQ(code, -1) << LetzterBericht();
     EXPECT_NE(konsole.aus.find(";IM_UP;"), std::string::npos);
-}
-
-// SOURCE_DATE_EPOCH sets the start of virtual time, up to the largest
-// 32-bit second of a time stamp.
-TEST(VirtuellerStartTest, TakesSourceDateEpochOrRefusesIt) {
-    const std::pair<const char*, std::int64_t> faelle[] = {
-        {"0", 0}, {"2147483647", 2'147'483'647'000}, {"2147483648", -1}, {"-1", -1}, {"12a", -1}};
-    for (const auto& [wert, startMs] : faelle) {
-        std::string fehler;
-        EXPECT_EQ(services::VirtuellerStart(wert, fehler).value_or(-1), startMs) << wert;
-        EXPECT_EQ(fehler.find(std::string("SOURCE_DATE_EPOCH=") + wert) != std::string::npos,
-                  startMs < 0);
-    }
 }
 
 // Runs whose line reads and port accesses can be counted end at exactly the
