@@ -101,6 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
         Fall{"--port=sim --port-log=p.txt k.txt v/../p.txt", 12,
              "Protokolldatei v/../p.txt und --port-log=p.txt sind dieselbe Datei\n"},
         Fall{"--sim=l.txt k.txt p.txt", 12, "Kommandodatei k.txt und --sim=l.txt sind dieselbe"},
+        Fall{"--port=sim fehlt.txt p.txt", 12,
+             "Quelldatei nicht vorhanden: , Programmabbruch: fehlt.txt\n"},
         Fall{"--port=sim v p.txt", 12, "Warnung: Eingabedatei v: Is a directory\n"},
         Fall{"--sim=/dev/zero --vcd=z.vcd k.txt p.txt", 12,
              "taktler: /dev/zero:1: Zeile zu lang: mehr als 498 Zeichen\n"},

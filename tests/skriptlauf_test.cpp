@@ -139,8 +139,10 @@ INSTANTIATE_TEST_SUITE_P(
         Skript{"Pause", "PAUSE JETZT|MELDUNG DANACH|", -1,
                "~JETZT;|Weiter: Beliebiges Zeichen eingeben und ENTER druecken...~DANACH;|$", ""},
         Skript{"Info", "INFO @/liste.txt|", -1, "erste Zeile|zweite|$", ""},
-        Skript{"Tracelevel", "TRACELEVEL 4|RUFE UP|TRACELEVEL 0|RUFE UP|EXIT|UNTERPROGRAMM UP|", -1,
-               "Stufe: 1 UP gerufen: UP|$", ""},
+        // The smoothed analog value shows from trace level 4.
+        Skript{"AnalogAbStufe4",
+               "TRACELEVEL 3|BIS ANALOG1 > 0|ENDE|TRACELEVEL 4|BIS ANALOG1 > 0|ENDE|", -1,
+               "X: 0000 Y: 0000 Wert: 0000|Analogwert ueberschritten 0|$", ""},
         // A byte-order mark is skipped, also when a loop reads line 1 again.
         Skript{"ByteOrderMark",
                "\xEF\xBB\xBF"
@@ -195,33 +197,15 @@ INSTANTIATE_TEST_SUITE_P(
         Skript{"Zeile499", Lang(499) + "MELDUNG A|", 12, "", kZuLang}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SkriptTest, MissingCommandFileAbortsAndLeavesTheProtocolUntouched) {
-    EXPECT_EQ(EndeCode([&] { interpreter::Programmlauf({dir / "fehlt.txt", protokoll}); }), 12);
-    EXPECT_EQ(LetzterBericht(),
-              "Modul: TAKTLER 091200, Funktion: Quelldatei nicht vorhanden: , Programmabbruch: " +
-                  (dir / "fehlt.txt"));
-    EXPECT_FALSE(DateiExistiert(protokoll));
-}
-
-// A protocol that cannot be written ends with 12 and a report naming it:
-// before the report of an abort that writes the banner (and closes the
-// protocol first), after a handler's abort (which leaves it to the end).
-TEST_F(SkriptTest, ProtocolOnAFullDeviceIsReportedInItsOrder) {
-    const std::string voll =
-        "Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei /dev/full: No "
-        "space left on device";
+// A protocol that cannot be written ends the run with 12 and a report naming
+// it: after an abort, the banner is written and checked before its report.
+TEST_F(SkriptTest, ProtocolOnAFullDeviceIsReportedBeforeTheAbort) {
     EXPECT_EQ(Lauf("ELSE\nREBOOT\n", "/dev/full"), 12);
-    EXPECT_EQ(fenster.berichte.size(), 2u);
-    EXPECT_EQ(fenster.berichte.front().zeile, voll);
-    EXPECT_EQ(LetzterBericht(), kUnbekannt + std::string("REBOOT"));
-    TearDown();
-    SetUp();
-    fenster.berichte.clear();
-    EXPECT_EQ(Lauf("ELSE\nEINSCHALTEN MOTOR9\n", "/dev/full"), 12);
-    EXPECT_EQ(fenster.berichte.size(), 2u);
+    ASSERT_EQ(fenster.berichte.size(), 2u);
     EXPECT_EQ(fenster.berichte.front().zeile,
-              "Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: Motor n. definiert");
-    EXPECT_EQ(LetzterBericht(), voll);
+              "Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei "
+              "/dev/full: No space left on device");
+    EXPECT_EQ(LetzterBericht(), kUnbekannt + "REBOOT");
 }
 
 // A run starts with fresh loop tables, whatever an earlier run left.
