@@ -12,6 +12,7 @@
 
 #include "interface/port.h"
 #include "interpreter/kommandozeile.h"
+#include "interpreter/laufstand.h"
 #include "interpreter/schleifen.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
@@ -148,6 +149,11 @@ INSTANTIATE_TEST_SUITE_P(
                "\xEF\xBB\xBF"
                "BIS ZEIT = 30|ENDE_BIS|MELDUNG FERTIG|",
                -1, "~FERTIG;|$", ""},
+        // Two bytes of a mark are no mark: the keyword keeps them.
+        Skript{"HalbeBom",
+               "\xEF\xBB"
+               "MELDUNG A|",
+               12, "\xEF\xBBMELDUNG|", kUnbekannt + "\xEF\xBBMELDUNG", Banner("\xEF\xBBMELDUNG")},
         // BIS SCHALTER1 0 is met at once: its body is skipped.
         Skript{"ExitNurAusgefuehrt", "BIS SCHALTER1 = 0|EXIT|ENDE|MELDUNG A|EXIT|MELDUNG B|", -1,
                "~A;|$", ""},
@@ -193,23 +199,36 @@ INSTANTIATE_TEST_SUITE_P(
         Skript{"Sprung98", Lang(98) + "BIS ZEIT = 20|ENDE_BIS|", -1, "$", ""},
         Skript{"Sprung99", Lang(99) + "BIS ZEIT = 20|ENDE_BIS|", 12, "", kZuLang},
         Skript{"Suche199", Lang(199) + "RUFE UP|EXIT|UNTERPROGRAMM UP|EXIT|", 12, "", kZuLang},
+        // A line naming the word that the loop has already read is checked as the search meets it.
+        Skript{"SucheGelesen199", Lang(199) + "; ein unterprogramm x|RUFE X|EXIT|UNTERPROGRAMM X|",
+               12, "", kZuLang},
         Skript{"Zeile498", Lang(498) + "MELDUNG A|", -1, "~A;|$", ""},
         Skript{"Zeile499", Lang(499) + "MELDUNG A|", 12, "", kZuLang}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A protocol that cannot be written ends the run with 12 and a report naming
-// it: after an abort, the banner is written and checked before its report.
-TEST_F(SkriptTest, ProtocolOnAFullDeviceIsReportedBeforeTheAbort) {
-    EXPECT_EQ(Lauf("ELSE\nREBOOT\n", "/dev/full"), 12);
-    ASSERT_EQ(fenster.berichte.size(), 2u);
-    EXPECT_EQ(fenster.berichte.front().zeile,
-              "Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei "
-              "/dev/full: No space left on device");
-    EXPECT_EQ(LetzterBericht(), kUnbekannt + "REBOOT");
+// it: after an abort that writes the banner (and closes the protocol before
+// its report), before a handler's abort (which leaves it to the end).
+TEST_F(SkriptTest, ProtocolOnAFullDeviceIsReportedInItsOrder) {
+    const std::string voll =
+        "Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei /dev/full: No "
+        "space left on device";
+    for (const bool banner : {true, false}) {
+        SetUp();
+        EXPECT_EQ(Lauf(banner ? "ELSE\nREBOOT\n" : "ELSE\nEINSCHALTEN MOTOR9\n", "/dev/full"), 12);
+        ASSERT_EQ(fenster.berichte.size(), 2u);
+        EXPECT_EQ(fenster.berichte[banner ? 0 : 1].zeile, voll);
+        EXPECT_NE(fenster.berichte[banner ? 1 : 0].zeile.find(banner ? "REBOOT" : "Motor n."),
+                  std::string::npos);
+        fenster.berichte.clear();
+        TearDown();
+    }
 }
 
-// A run starts with fresh loop tables, whatever an earlier run left.
+// A run starts with fresh loop tables, whatever an earlier run left; before
+// its first line, the panel's view shows level 0.
 TEST_F(SkriptTest, FirstEvaluationOfALoopResetsItsClicks) {
+    EXPECT_EQ(interpreter::Stand().stufe, 0);
     interpreter::Zustand().Durchlauf[1] = 5;
     interpreter::Zustand().Klickzaehler[1][0] = 5;
     Lauf("BIS SCHALTER1 = 3\nMELDUNG DRIN\nENDE\n");
