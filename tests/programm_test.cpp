@@ -125,37 +125,6 @@ INSTANTIATE_TEST_SUITE_P(
         Fall{"--port=sim k.txt p.txt >/dev/full", 12,
              "taktler: Standardausgabe kann nicht geschrieben werden", false}));
 
-// A file system that fills up during the run, mounted in a private mount
-// namespace: both lost files are named.
-TEST_F(ProgrammTest, FullFileSystemEndsWith12AndNamesEveryLostFile) {
-    SchreibeDatei(dir / "k.txt",
-                  "EINSCHALTEN MOTOR1 LINKS\nBIS ZEIT = 3000\nEINSCHALTEN MOTOR2 RECHTS\nELSE\n"
-                  "ENDE_BIS\n");
-    const std::string lauf =
-        "mkdir klein && mount -t tmpfs -o size=16k taktler klein || exit 9; "
-        "cd klein && " +
-        Quote(TAKTLER_BINARY) +
-        " --port=sim --port-log=port.log ../k.txt p.txt >/dev/null 2>../err";
-    int status = -1;
-    for (const char* art : {"unshare -m", "unshare -rm"}) {
-        if (status != 12 << 8) {
-            status = StarteBegrenzt("cd " + Quote(dir.pfad()) + " && rm -rf klein && " + art +
-                                    " sh -c " + Quote(lauf) + " 2>/dev/null");
-        }
-    }
-    if (status != 12 << 8) {
-        GTEST_SKIP() << "no small file system can be mounted here (" << status << ")";
-    }
-    const std::string fehler = LiesDatei(dir / "err");
-    EXPECT_NE(fehler.find("taktler: port.log: Port-Protokoll kann nicht geschrieben werden"
-                          ": No space left on device\n"),
-              std::string::npos)
-        << fehler;
-    EXPECT_NE(fehler.find("Programmabbruch: Ausgabedatei p.txt: No space left on device\n"),
-              std::string::npos)
-        << fehler;
-}
-
 // An abort in the middle of a run keeps what was written before it: the
 // protocol lines, a port log and timing diagram ending in whole lines, and
 // the motors as the last frame left them (all off after the emergency stop

@@ -50,19 +50,6 @@ class SkriptTest : public TaktlerTest {
                 {kommandodatei, protokollPfad.empty() ? protokoll : protokollPfad});
         });
     }
-    // Records the line number and level of every line read.
-    void ZeilenMitschreiben() {
-        interpreter::SetzeZeilenHaken(
-            [this](const interpreter::Kommandozeile& kz, const std::string& text) {
-                gelesen.push_back({kz.Zeilennummer, kz.Stufe, text});
-            });
-    }
-    struct Gelesen {
-        int zeile;
-        int stufe;
-        std::string text;
-    };
-    std::vector<Gelesen> gelesen;
     TempVerzeichnis dir;
     std::string kommandodatei = dir / "k.txt";
     std::string protokoll = dir / "p.txt";
@@ -281,7 +268,15 @@ TEST_F(SkriptTest, CallInsideALoopReturnsToTheLoopsLevelAndTheClockPaysTheReadin
     ZeilenUhr zeilenUhr;
     zeilenUhr.schritt = 10;
     services::Umwelt().uhr = &zeilenUhr;
-    ZeilenMitschreiben();
+    struct Gelesen {
+        int zeile;
+        int stufe;
+        std::string text;
+    };
+    std::vector<Gelesen> gelesen;
+    interpreter::SetzeZeilenHaken([&](const interpreter::Kommandozeile& kz, const std::string& t) {
+        gelesen.push_back({kz.Zeilennummer, kz.Stufe, t});
+    });
     Lauf("BIS ZEIT = 50\nRUFE UP\nMELDUNG ZURUECK\nENDE_BIS\nMELDUNG DANACH\nEXIT\n" +
          Wiederholt("; fuellzeile\n", 30) +
          "UNTERPROGRAMM UP\nMELDUNG IM_UP\nENDE_UNTERPROGRAMM\n");
