@@ -28,7 +28,6 @@ std::vector<std::size_t> Stellen(const Liste& log, const std::string& anfang) {
 
 enum Ende {
     Verweigert,   // nothing claimed or written, no port log
-    Simuliert,    // the simulated interface: no real port even opened
     Freigegeben,  // set up in order, released at the end
     MotorenAus,   // as Freigegeben, after a fault: four off frames first
 };
@@ -78,10 +77,9 @@ TEST_P(EchterPortTest, BehavesAsTheMachineRequires) {
     // reaches the pins outside a claim.
     EXPECT_TRUE(Stellen(log, "blockiert").empty() && Stellen(log, "ohne claim").empty());
     const auto schreiben = Stellen(log, "write_data");
-    if (f.ende == Verweigert || f.ende == Simuliert) {
+    if (f.ende == Verweigert) {
         EXPECT_TRUE(Stellen(log, "claim").empty() && schreiben.empty());
-        EXPECT_TRUE(f.ende == Verweigert || Stellen(log, "open 0x").empty());
-        EXPECT_EQ(DateiExistiert(dir / "port.log"), f.ende == Simuliert);
+        EXPECT_FALSE(DateiExistiert(dir / "port.log"));
         return;
     }
     // Claim, control lines idle, data lines forward, then the first frame;
@@ -141,16 +139,11 @@ INSTANTIATE_TEST_SUITE_P(
         Fall{"ohne-ppdev", "", 12, "das Modul ppdev ist nicht geladen: sudo modprobe ppdev", "",
              Verweigert},
         Fall{"exklusiv", "", 12, "anderen Programm oder Treiber exklusiv benutzt", "", Verweigert},
-        Fall{"ohne-treiber", "", 0, "Kein Parallelport gefunden, simuliertes Interface wird",
-             nullptr, Simuliert},
         Fall{"ohne-treiber", "--port=0x378", 12, "die Adresse ist nicht vom System registriert", "",
              Verweigert},
         Fall{"usb", "--ports", 0, "/dev/usb/lp0 ist ein USB-Druckeradapter", "", Verweigert},
-        Fall{"", "--ports", 0, "", "parport0 0x378 ppdev (/dev/parport0)\n", Verweigert},
         Fall{"belegt", "--ports", 0, "",
-             "parport0 0x378 ppdev (/dev/parport0), belegt von \"lp0\"\n", Verweigert},
-        Fall{"ohne-treiber", "--ports", 0, "taktler: kein Parallelport vom System registriert", "",
-             Verweigert}));
+             "parport0 0x378 ppdev (/dev/parport0), belegt von \"lp0\"\n", Verweigert}));
 
 }  // namespace
 }  // namespace taktler::test
