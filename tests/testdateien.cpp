@@ -78,8 +78,7 @@ bool DateiExistiert(const std::string& pfad) {
 std::vector<std::string> Zeilen(const std::string& text) {
     std::vector<std::string> zeilen;
     std::istringstream s(text);
-    std::string zeile;
-    while (std::getline(s, zeile)) {
+    for (std::string zeile; std::getline(s, zeile);) {
         zeilen.push_back(zeile);
     }
     return zeilen;
@@ -162,23 +161,15 @@ std::string ZeitdiagrammMangel(const std::string& text, const std::string& motor
 std::string Quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     return q + "'";
 }
 
-namespace {
-
 // How long a run of the program may take before it is killed.
-std::chrono::seconds Frist() {
+static std::chrono::seconds Frist() {
     return std::chrono::seconds(std::getenv("TAKTLER_TEST_VOR") != nullptr ? 900 : 120);
 }
-
-}  // namespace
 
 void DateigroesseBegrenzen() {
     constexpr rlim_t kHoechstens = rlim_t{256} << 20;

@@ -9,9 +9,8 @@
 
 namespace taktler::test {
 
-// A fresh directory below /tmp, removed with everything in it at the end.
-// Its name is short and resolved, so its components fit the file module's
-// 13-character slots and equal what getcwd shows.
+// A fresh directory below /tmp, removed with all in it at the end; its name
+// is short and resolved (it fits the file module's slots, equals getcwd).
 class TempVerzeichnis {
   public:
     TempVerzeichnis();
@@ -34,12 +33,11 @@ void SchreibeDatei(const std::string& pfad, const std::string& inhalt);
 std::string LiesDatei(const std::string& pfad);
 bool DateiExistiert(const std::string& pfad);
 
-// The lines of a text, and the "# Motoren ..." states of a port log in order.
+// The lines of a text; the "# Motoren ..." states of a port log in order.
 std::vector<std::string> Zeilen(const std::string& text);
 std::vector<std::string> Motorzustaende(const std::string& log);
 
-// A timing diagram (VCD) as a list of value changes, the start values of
-// $dumpvars included (at time 0). Vectors are read as numbers.
+// A timing diagram (VCD) as its value changes, start values at time 0 included.
 struct VcdAenderung {
     std::uint64_t zeit = 0;
     std::string name;
@@ -56,9 +54,8 @@ struct Vcd {
 Vcd LiesVcd(const std::string& text);
 std::ostream& operator<<(std::ostream& os, const VcdAenderung& a);
 
-// What is wrong with a timing diagram that should be finished, or "": whole
-// lines, the header, a last time stamp after the last change, and the motors
-// as the last frame left them (motoren as in "# Motoren RNLN").
+// What is wrong with a finished timing diagram, or "": whole lines, header,
+// a last time stamp, the motors as in "# Motoren RNLN".
 std::string ZeitdiagrammMangel(const std::string& text, const std::string& motoren);
 
 // The text as one shell word.
@@ -70,20 +67,16 @@ struct Aufruf {
     std::string fehler;  // standard error
 };
 
-// For a child about to run the program: a file that grows past 256 MiB ends
-// it (SIGXFSZ), so a run that never ends cannot fill the disk.
+// For a child about to run the program: a file past 256 MiB ends it (SIGXFSZ).
 void DateigroesseBegrenzen();
 
-// Runs a shell command in a session of its own, with a time limit and a
-// limit on the size of each file it writes; when it ends or the time is up,
-// everything left of its process group is killed. The wait status, or -1
-// when it had to be killed (and says so on standard error).
+// Runs a shell command in a session of its own, with a time limit and the
+// file-size limit, then kills what is left of its process group. The wait
+// status, or -1 when it had to be killed (said on standard error).
 int StarteBegrenzt(const std::string& befehl);
 
-// Runs the built taktler (through StarteBegrenzt) with the arguments in dir;
-// stdin from eingabe; umgebung holds extra NAME=WERT settings of the
-// environment; standard output goes to ausgabeZiel when one is named (then
-// aus stays empty).
+// Runs the built taktler through StarteBegrenzt in the directory, stdin from
+// eingabe, with NAME=WERT settings, stdout to ausgabeZiel when named.
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
                      const std::string& eingabe = "", const std::vector<std::string>& umgebung = {},
                      const std::string& ausgabeZiel = "");
