@@ -1,5 +1,5 @@
-// The scenario parser on arbitrary text; a valid scenario is written back,
-// parsed again, and drives the simulator with the input's bytes.
+// The scenario parser: a valid scenario survives a round trip and drives the simulator with the
+// input.
 #include <cstdint>
 #include <string>
 
