@@ -1,6 +1,4 @@
-// --pruefen: fixed cases with their findings, each also run on the simulated
-// interface and compared with how the run ends; the same comparison on random
-// command files (tools/pruefen-vergleich.sh runs it on any seed range).
+// --pruefen: fixed cases and random files, each also run and compared with how the run ends.
 #include "interpreter/pruefen.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +37,6 @@ std::string Ersetze(std::string text, const std::string& alt, const std::string&
 
 struct Grenzerreicht {};
 
-// Stops a run that polls or loops too long: budgets of port accesses and lines.
 class BudgetPort : public interface::Port {
   public:
     explicit BudgetPort(interface::Port& innen) : innen_(innen) {}
@@ -48,15 +45,12 @@ class BudgetPort : public interface::Port {
     std::uint8_t LiesStatus() override { return Zaehle(), innen_.LiesStatus(); }
     void Sperren() override {}
     void Freigeben() override {}
-    void Zeile() {
-        if (++zeilen_ > 5000) {
-            throw Grenzerreicht{};
-        }
-    }
+    void Zeile() { Grenze(++zeilen_ > 5000); }
 
   private:
-    void Zaehle() {
-        if (++zugriffe_ > 3'000'000) {
+    void Zaehle() { Grenze(++zugriffe_ > 3'000'000); }
+    static void Grenze(bool erreicht) {
+        if (erreicht) {
             throw Grenzerreicht{};
         }
     }
@@ -65,8 +59,7 @@ class BudgetPort : public interface::Port {
     int zeilen_ = 0;
 };
 
-// Checks and runs in-process on the simulated interface in virtual time,
-// with a silent console and sound and budgets of lines and port accesses.
+// Checks, then runs on the simulated interface in virtual time, silent and within budgets.
 class PruefLauf : public TaktlerTest {
   protected:
     void SetUp() override {
@@ -81,7 +74,6 @@ class PruefLauf : public TaktlerTest {
         TaktlerTest::TearDown();
     }
 
-    // Writes the file, checks it, runs it, and gives what disagrees.
     std::string PruefeUndLaufe(const std::string& kommandos, const std::string& szenario) {
         SchreibeDatei(k, Ersetze(kommandos, "@DIR@", dir.pfad()));
         pruefung = interpreter::PruefeKommandodatei(k);
@@ -119,10 +111,8 @@ class PruefLauf : public TaktlerTest {
     fuzz::StillesSoundgeraet ton;
 };
 
-// ---------------------------------------------------------------------------
-// Fixed cases: one row per rule, among them each class of fault a walk of
-// the run's rules can make (C1..C7, R1..R3), and the boundaries of the
-// readers' line lengths.
+// One row per rule: each class of fault a walk of the run's rules can make (C1..C7, R1..R3), and
+// the readers' line-length limits.
 
 struct Fall {
     const char* name;
@@ -139,7 +129,6 @@ std::string Mal(const std::string& text, int n) {
     return aus;
 }
 
-// A comment line of exactly n characters.
 std::string Kommentar(std::size_t n) {
     return ";" + std::string(n - 1, '-') + "\n";
 }
@@ -210,9 +199,6 @@ const std::vector<Fall> kFaelle = {
      {"3: fehler: zu viele Felder fuer die Suche nach Unterprogramm X",
       "4: warnung: Unterprogramm X ohne ENDE_UNTERPROGRAMM"}},
     // Lines one byte too long for the reader that meets them ...
-    {"ZeileFuerDenLauf",
-     "MELDUNG A\nMELDUNG " + std::string(491, 'X') + "\n",
-     {"2: fehler: Zeile zu lang: 499 Zeichen (hoechstens 498)"}},
     {"ZeileVorDerSchleife",
      Kommentar(99) + "MELDUNG A\nBIS ZEIT = 10\nENDE_BIS\n",
      {"1: fehler: Zeile zu lang fuer den Ruecksprung zu Zeile 3: 99 Zeichen (hoechstens 98)"}},
@@ -233,16 +219,14 @@ const std::vector<Fall> kFaelle = {
     {"BomVorDerErstenZeile",
      "\xEF\xBB\xBFMELDUNG " + std::string(490, 'X') + "\nFOO\n",
      {"2: " + kFoo}},
-    // Line numbers are those an editor shows: LF, CR and CR LF end a line; the
-    // reader skips an empty line ended by LF.
+    // Line numbers as an editor shows them, though the reader skips an empty line ended by LF.
     {"LeereZeilenCrUndKleinschrift", "MELDUNG A\n\nMELDUNG B\r\rfoo\r", {"5: " + kFoo}},
     // More header names than the check keeps: the search reads the file again.
     {"VieleKoepfe",
      "RUFE ZIEL\nEXIT\n" + Mal("UNTERPROGRAMM H#\nENDE_UNTERPROGRAMM\n", 100'001) +
          "UNTERPROGRAMM ZIEL\nFOO\nENDE_UNTERPROGRAMM\n",
      {"200006: " + kFoo}},
-    // A plain line hands all its words on: here the limit 0, so the block
-    // never runs.
+    // A plain line hands all its words on: here the limit 0, so the block never runs.
     {"WorteAusSchlichterZeile",
      "BIS ZEIT = 2\nENDE\nMELDUNG SCHALTER1 = 0\nBIS\nAUSSCHALTEN MOTOR5\nENDE\n",
      {"4: warnung: BIS ohne Grenzwert: das vierte Wort fehlt", "5: warnung: wird nie ausgefuehrt"}},
@@ -290,12 +274,10 @@ TEST_P(PruefFallTest, FindsTheseLinesAndTheRunAgrees) {
 INSTANTIATE_TEST_SUITE_P(Faelle, PruefFallTest, ::testing::ValuesIn(kFaelle),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// ---------------------------------------------------------------------------
-// Random command files, each checked and then run. TAKTLER_VERGLEICH=FROM-TO
-// picks the seeds; TAKTLER_VERGLEICH_ABLAGE keeps the files of disagreements
-// and of files too branchy to check.
-
-TEST_F(PruefLauf, AgreesWithRealRuns) {
+// TAKTLER_VERGLEICH=FROM-TO picks the seeds; TAKTLER_VERGLEICH_ABLAGE keeps the files of
+// disagreements and of files too branchy to check (tools/pruefen-vergleich.sh).
+using PruefVergleich = PruefLauf;
+TEST_F(PruefVergleich, AgreesWithRealRuns) {
     std::uint32_t von = 1;
     std::uint32_t bis = 300;
     if (const char* bereich = std::getenv("TAKTLER_VERGLEICH")) {
@@ -336,9 +318,6 @@ TEST_F(PruefLauf, AgreesWithRealRuns) {
         std::printf("PRUEFVERGLEICH   %-60s %d\n", art.c_str(), n);
     }
 }
-
-// ---------------------------------------------------------------------------
-// The command line of the check mode and files it cannot read.
 
 TEST_F(TaktlerTest, PruefenEveryExampleChecksClean) {
     int anzahl = 0;

@@ -9,8 +9,7 @@ namespace {
 using namespace services;
 using KxzeitTest = TaktlerTest;
 
-// Elapsed time counts from creation, also on a later query, and follows the
-// monotonic clock alone: the wall clock may jump (NTP, a manual date).
+// Only the monotonic clock counts: the wall clock may jump (NTP, a manual date).
 TEST_F(KxzeitTest, ElapsedMillisecondsCountFromCreation) {
     const std::int64_t faelle[][3] = {
         // start, wall-clock jump, elapsed

@@ -1,6 +1,5 @@
-// Random command files for comparing --pruefen with real runs: well-formed
-// programs with a few mutations, and scenarios that move switches and analog
-// inputs. The same seed gives the same files.
+// Well-formed command files with a few mutations, and scenarios; the same seed gives the same
+// files.
 #pragma once
 
 #include <cstdint>
