@@ -1,5 +1,4 @@
-// LiesSatz with each buffer capacity the program reads with, and the smallest, against the record
-// model.
+// LiesSatz at each capacity the program reads with, and the smallest, against the record model.
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,5 +1,4 @@
-// The string tools on arbitrary texts, capacities and numbers, against their rules written out
-// plainly.
+// The string tools on arbitrary input, against their rules written out plainly.
 #include <algorithm>
 #include <cstdint>
 #include <string>

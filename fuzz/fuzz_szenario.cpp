@@ -1,5 +1,4 @@
-// The scenario parser: a valid scenario survives a round trip and drives the simulator with the
-// input.
+// A valid scenario survives a round trip and drives the simulator with the input's bytes.
 #include <cstdint>
 #include <string>
 
