@@ -1,12 +1,10 @@
-// The whole interpreter: an arbitrary command file run on the simulated
-// interface with an arbitrary scenario. Input: one byte of WARNUNG answers
-// (bit i answers the i-th box, 1 = OK), the command file, then optionally
-// kMarke and the scenario. The run is bounded in lines and port accesses.
-// Every line the loop gets must be the file's record of its number; after
-// the run: port log complete and matching the motors, protocol file holding
-// exactly the lines written, and --pruefen agreeing with how the run ended.
+// A command file run on the simulated interface. Input: a byte of WARNUNG answers (bit i for box
+// i), the command file, then optionally kMarke and a scenario. Checks each line's record and
+// fields, the port log, the protocol file, and that --pruefen agrees with how the run ended.
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -30,8 +28,7 @@ using namespace taktler;
 constexpr std::string_view kMarke = "\n#SZENARIO\n";
 struct Grenze {};
 
-// Outermost port: ends the run once the budget is spent, before the access
-// reaches the log, so that the log holds only whole accesses.
+// Outermost port, so the log holds only whole accesses when the budget ends the run.
 class BudgetPort : public interface::Port {
   public:
     explicit BudgetPort(interface::Port& innen) : innen_(innen) {}
@@ -44,8 +41,7 @@ class BudgetPort : public interface::Port {
 
   private:
     void Zaehle() {
-        if (++zugriffe_ > 150'000) {
-            erschoepft = true;
+        if ((erschoepft = ++zugriffe_ > 150'000)) {
             throw Grenze{};
         }
     }
@@ -80,6 +76,67 @@ void PruefePortlog(const std::string& log, const std::string& motoren) {
     }
     fuzz::Pruefe(letzte == motoren, "port log's last frame differs from the latched motors",
                  letzte);
+}
+
+// The splitting rules on the upper-cased line: the fields the line supplies, each cut to its size.
+std::vector<std::string> Felder(const std::string& zeile) {
+    const std::size_t i = zeile.find_first_not_of(' ');
+    if (i == std::string::npos || zeile[i] == ';') {
+        return {";"};
+    }
+    std::vector<std::string> felder(1);
+    for (std::size_t j = i; j < zeile.size(); ++j) {
+        if (zeile[j] == ' ' || zeile[j] == ',') {
+            j = zeile.find_first_not_of(' ', j + 1) - 1;
+            felder.emplace_back();
+        } else {
+            felder.back().push_back(zeile[j]);
+        }
+    }
+    felder.resize(std::min<std::size_t>(felder.size(), 4));
+    for (std::size_t k = 0; k < felder.size(); ++k) {
+        felder[k].resize(
+            std::min(felder[k].size(),
+                     (k == 0 ? interpreter::kKommandoLaenge : interpreter::kParameterLaenge) - 1));
+    }
+    return felder;
+}
+
+template <std::size_t N>
+std::string Feld(const std::array<char, N>& feld) {
+    fuzz::Pruefe(std::find(feld.begin(), feld.end(), '\0') != feld.end(), "field unterminated");
+    return feld.data();
+}
+
+// The parse of the line against the model; fields the line does not supply keep earlier text.
+void PruefeFelder(const interpreter::Kommandozeile& kz, const std::string& z,
+                  std::vector<std::string>& erwartet) {
+    std::string gross = z;
+    std::transform(gross.begin(), gross.end(), gross.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+    const std::vector<std::string> m = Felder(gross);
+    std::copy(m.begin(), m.end(), erwartet.begin());
+    fuzz::Pruefe(Feld(kz.Kommando) == erwartet[0] && Feld(kz.Parameter1) == erwartet[1] &&
+                     Feld(kz.Parameter2) == erwartet[2] && Feld(kz.Parameter3) == erwartet[3] &&
+                     Feld(kz.Parameter4).empty(),
+                 "fields differ", gross);
+    bool bekannt = false;
+    for (const char* wort : {"EINSCHALTEN", "SOUND", "NOTHALT", "AUSSCHALTEN", "TRACELEVEL", "BIS",
+                             "ENDE_BIS", "RUFE", "UNTERPROGRAMM", "ENDE_UNTERPROGRAMM", "REBOOT",
+                             "MELDUNG", "PAUSE", "INFO", "TRANSFER", ";", "ENDE", "ELSE", "EXIT"}) {
+        bekannt = bekannt || erwartet[0] == wort;
+    }
+    const std::int32_t code = interpreter::GibKommando(&kz);
+    fuzz::Pruefe(code >= 0 && code <= 19 && bekannt == (code != interpreter::kUnbekannt),
+                 "command code disagrees with the keyword");
+    // A buffer exactly as long as the line, so ASan sees a write past it.
+    std::vector<char> genau(z.begin(), z.end());
+    genau.push_back('\0');
+    interpreter::Kommandozeile probe = kz;
+    interpreter::ParseKommandozeile(genau.data(), &probe);
+    fuzz::Pruefe(
+        std::none_of(genau.begin(), genau.end(), [](char c) { return c >= 'a' && c <= 'z'; }),
+        "line not upper-cased");
 }
 
 }  // namespace
@@ -125,6 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     std::vector<std::string> elseZeilen;  // the ELSE lines, as the protocol must show them
     bool letzteWarElse = false;
     int zeilen = 0;
+    std::vector<std::string> felder(4);
     test::Laufende lauf;
     interpreter::SetzeZeilenHaken([&](const interpreter::Kommandozeile& kz, const std::string& z) {
         if (++zeilen > 1000) {
@@ -134,11 +192,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         fuzz::Pruefe(
             kz.Zeilennummer >= 1 && static_cast<std::size_t>(kz.Zeilennummer) <= saetze.size(),
             "line number outside the file", std::to_string(kz.Zeilennummer));
-        // After a jump or a call as well: the record of that number, trimmed.
+        // After a jump or a call as well.
         std::string satz = saetze[static_cast<std::size_t>(kz.Zeilennummer - 1)].text;
         satz.push_back('\0');
         services::strTrimEnde(satz.data());
         fuzz::Pruefe(z == satz.c_str(), "line differs from the file's record of its number", z);
+        PruefeFelder(kz, z, felder);
         lauf.Zeile(kz);
         letzteWarElse = interpreter::GibKommando(&kz) == interpreter::kElse;
         if (letzteWarElse) {

@@ -1,6 +1,4 @@
-// LiesSatz on arbitrary file contents with every buffer capacity the
-// program reads with (script loop, INFO, subroutine search, loop jump, and
-// the smallest), checked against the model of the record rules.
+// LiesSatz at each capacity the program reads with, and the smallest, against the record model.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,7 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         datei::SetzePfad(d, pfad.c_str());
         while (datei::LiesSatz(d, puffer.data(), kapazitaet) == 1) {
             fuzz::Pruefe(gelesen < modell.saetze.size(), "more records than the model");
-            // A record may hold NUL bytes; the model keeps them as well.
             const fuzz::Satz& s = modell.saetze[gelesen++];
             fuzz::Pruefe(std::string(puffer.data(), s.text.size() + 1) == s.text + '\0' &&
                              d->Pos == s.pos && d->Satzlaenge == s.laenge,
@@ -41,7 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         }
         fuzz::Pruefe(!modell.abbruch && gelesen == modell.saetze.size(),
                      "record count differs or a line too long did not abort");
-        // Reading again from the top gives the first record once more.
         datei::GeheZumErstenSatz(d);
         const std::string& erster = modell.saetze[0].text;
         fuzz::Pruefe(datei::LiesSatz(d, puffer.data(), kapazitaet) == 1 &&

@@ -1,5 +1,4 @@
-// The string tools on arbitrary texts, capacities and numbers; each result
-// is checked against the tool's rule written out plainly.
+// The string tools on arbitrary input, against their rules written out plainly.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -64,11 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     const std::string& text = teile[0];
     std::string erwartet;
 
-    switch (daten[0] % 7) {
+    switch (daten[0] % 6) {
         case 0: {
             auto p = Puffer(text, text.size() + 1);
+            auto q = p;
             services::strTrimEnde(p.data());
             fuzz::Pruefe(p.data() == TrimEnde(text), "strTrimEnde");
+            fuzz::Pruefe(services::strTrim(q.data()), "strTrim result");
+            const std::size_t i = text.find_first_not_of(' ');
+            fuzz::Pruefe(q.data() == (i == std::string::npos ? "" : text.substr(i)), "strTrim");
             break;
         }
         case 1: {
@@ -88,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
                 erwartet.push_back(trenner);
                 ++anzahl;
             }
-            // Also an empty text aborts at capacity 1: the rule looks only at the length.
+            // The rule looks only at the length, so an empty text aborts at capacity 1 too.
             if (text.size() >= b || (text.find(' ') == std::string::npos && text.size() + 1 == b)) {
                 fuzz::Pruefe(code == 12, "strTrenneFelder did not abort");
             } else {
@@ -142,13 +145,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             break;
         }
         case 5: {
-            auto p = Puffer(text, text.size() + 1);
-            fuzz::Pruefe(services::strTrim(p.data()), "strTrim result");
-            const std::size_t i = text.find_first_not_of(' ');
-            fuzz::Pruefe(p.data() == (i == std::string::npos ? "" : text.substr(i)), "strTrim");
-            break;
-        }
-        case 6: {
             // Numbers near the top of the range (high bit set), where sums wrap.
             auto zahl = [](std::uint8_t z) -> std::uint32_t {
                 return (z & 0x80) != 0 ? 0xFFFFFFFFu - (z & 0x7F) : z;

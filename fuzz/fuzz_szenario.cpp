@@ -1,5 +1,4 @@
-// The scenario parser on arbitrary text; a valid scenario is written back,
-// parsed again, and drives the simulator with the input's bytes.
+// A valid scenario survives a round trip and drives the simulator with the input's bytes.
 #include <cstdint>
 #include <string>
 

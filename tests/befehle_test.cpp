@@ -1,5 +1,4 @@
-// The motor, emergency-stop, sound and sensing commands, in-process on the
-// simulated interface.
+// Motor, emergency-stop, sound and sensing commands on the simulated interface.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,8 +22,6 @@ class MerkGeraet : public services::Soundgeraet {
     std::vector<std::string> gespielt;
 };
 
-// A simulated interface with a scenario, reset interface record and an
-// executed level 0.
 class BefehlTest : public PortTest {
   protected:
     void Starte(const std::string& szenario = "") {
@@ -52,8 +49,7 @@ class BefehlTest : public PortTest {
     MerkGeraet geraet;
 };
 
-// LINKS latches 'R', every other word 'L'; a missing direction takes the
-// word of an earlier line; an unknown motor aborts and changes nothing.
+// LINKS latches 'R', any other word 'L', none the word of an earlier line; a bad motor aborts.
 TEST_F(BefehlTest, MotorCommandsLatchInTurn) {
     Starte();
     const std::pair<const char*, const char*> schritte[] = {
@@ -123,10 +119,7 @@ TEST_F(BefehlTest, HeldSwitchCountsOnceAndCountsGoToTheCurrentLevel) {
               "Schalter 2 gedrueckt, 1 Klicks!\nSchalter 7 gedrueckt, 1 Klicks!\n");
 }
 
-// The first call measures all ten slots (two inputs each); then a new
-// measurement every 201 calls goes into the next slot, so the average
-// follows the input. Input 2 must not read 0: an empty slot is measured
-// again on every call. The values show from trace level 4.
+// Ten slots, refreshed one per 201 calls; input 2 is not 0, as an empty slot is measured anew.
 TEST_F(BefehlTest, AnalogAveragesTenSlotsAndFollowsTheInput) {
     Starte("start analog 1 100\nstart analog 2 40\nmessung 41 analog 1 800\n");
     z.Tracelevel = 4;
@@ -145,8 +138,6 @@ TEST_F(BefehlTest, AnalogAveragesTenSlotsAndFollowsTheInput) {
     EXPECT_EQ(interpreter::Analog(kz), 800);
 }
 
-// The first 359 calls learn the maximum (even a hit), the next ones compare
-// with it, and call 751 aborts.
 TEST_F(BefehlTest, AnalogMaxLearnsThenWaitsThenAborts) {
     Starte();
     kz.Stufe = 1;
@@ -175,8 +166,6 @@ TEST_F(BefehlTest, SoundPlaysThePathAndLeavesNoObjectBehind) {
 
 class TraceGateTest : public BefehlTest, public ::testing::WithParamInterface<int> {};
 
-// Calls and time loops show from level 2, MOTORAUS from 4, the echo of a
-// motor line at 5.
 TEST_P(TraceGateTest, EachMessageHasItsThreshold) {
     const int level = GetParam();
     TempVerzeichnis dir;

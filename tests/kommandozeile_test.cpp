@@ -12,8 +12,7 @@ namespace {
 using interpreter::Kommandozeile;
 using KommandozeileTest = TaktlerTest;
 
-// Upper-cased, split at blanks and commas; parameters the line does not
-// supply keep the text of the line before; overlong words are cut.
+// Parameters the line does not supply keep the text of the line before.
 TEST_F(KommandozeileTest, SplitsIntoKeywordAndParameters) {
     const std::string k(100, 'K');
     const std::string p(300, 'p');
@@ -41,8 +40,7 @@ TEST_F(KommandozeileTest, SplitsIntoKeywordAndParameters) {
     }
 }
 
-// The whole word decides, in either direction.
-TEST_F(KommandozeileTest, GibKommandoAndGibBedingungKnowOnlyWholeWords) {
+TEST_F(KommandozeileTest, WholeWordsDecideAndNumbersSaturate) {
     const std::pair<const char*, int> kommandos[] = {
         {"ENDE", interpreter::kEnde},    {"ENDE_BIS", interpreter::kEndeBis},
         {";", interpreter::kKommentar},  {"ENDEN", interpreter::kUnbekannt},
@@ -61,6 +59,11 @@ TEST_F(KommandozeileTest, GibKommandoAndGibBedingungKnowOnlyWholeWords) {
     EXPECT_EQ(EndeCode([&] { interpreter::GibBedingung(&kz); }), 12);
     EXPECT_EQ(LetzterBericht(),
               "Modul: TAKTLER 091200, Funktion: GibBedingung, Programmabbruch: immer");
+    const std::pair<const char*, std::int32_t> zahlen[] = {
+        {"  -42abc", -42}, {"ABC", 0}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN}};
+    for (const auto& [text, zahl] : zahlen) {
+        EXPECT_EQ(interpreter::ZahlAusText(text), zahl) << text;
+    }
 }
 
 TEST_F(KommandozeileTest, SetzeProtokolldateiRefusesNamesOf250Characters) {
@@ -75,14 +78,6 @@ TEST_F(KommandozeileTest, SetzeProtokolldateiRefusesNamesOf250Characters) {
     EXPECT_EQ(LetzterBericht(),
               "Modul: TAKTLER 091200, Funktion: Kommandozeile_SetzeProtokolldatei, "
               "Programmabbruch: inString zu lang");
-}
-
-TEST_F(KommandozeileTest, ZahlAusTextReadsLikeTheStandardConversionAndSaturates) {
-    const std::pair<const char*, std::int32_t> faelle[] = {
-        {"  -42abc", -42}, {"ABC", 0}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN}};
-    for (const auto& [text, zahl] : faelle) {
-        EXPECT_EQ(interpreter::ZahlAusText(text), zahl) << text;
-    }
 }
 
 }  // namespace
