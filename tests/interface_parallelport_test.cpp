@@ -23,9 +23,7 @@ namespace {
 using namespace interface;
 using Liste = std::vector<std::string>;
 
-// libieee1284, the scheduler and the kernel's port entries as a test wants
-// them, calls recorded. Names beginning with 0x are the library's guessed
-// legacy addresses (/dev/port, no kernel entry).
+// libieee1284, scheduler and kernel entries, calls recorded; 0x names are the library's guesses.
 struct TestEintrag {
     std::string name;
     unsigned long basis;
@@ -83,7 +81,6 @@ class TestSystem : public PortSystem {
         }
         return kernel.count(pfad) != 0 ? 0 : ENOENT;
     }
-    // The port's holder: lp0 for the first reads, then none.
     std::optional<std::string> LiesText(const std::string&) override {
         return belegtLesungen-- > 0 ? "lp0\n" : "none\n";
     }
@@ -142,8 +139,7 @@ TEST(ParallelPortTest, StatusAsTheRawRegisterAndWordsAsTheirLowByte) {
     EXPECT_EQ(port->Stoerung(), "");
 }
 
-// A failed read and a port whose kernel entry went away are faults that
-// name the port, noted once in the port log; a read never hides one.
+// A failed read and a vanished kernel entry are faults naming the port, noted once in the log.
 TEST(ParallelPortTest, FailedReadAndVanishedPortAreFaults) {
     for (bool lesefehler : {true, false}) {
         TestSystem system({{"parport0", 0x378}});
@@ -161,13 +157,11 @@ TEST(ParallelPortTest, FailedReadAndVanishedPortAreFaults) {
                                       : "vom System abgemeldet (/proc/sys/dev/parport/"
                                         "parport0: No such file or directory)";
         EXPECT_EQ(port->Stoerung(), "Parallelport \"parport0\": " + grund);
-        EXPECT_EQ(port->Stoerung(), "Parallelport \"parport0\": " + grund);
         EXPECT_EQ(notizen, (Liste{"# Portfehler: Parallelport \"parport0\": " + grund}));
     }
 }
 
-// Where permitted, the window runs at real-time priority and the memory is
-// locked; either way the window logs its duration.
+// Where permitted, real-time priority and locked memory; the window logs its duration.
 TEST(ParallelPortTest, MeasurementWindowRaisesPriorityWherePermittedAndLogsItsDuration) {
     for (bool erlaubt : {true, false}) {
         TestSystem system({{"parport0", 0x378}});
@@ -186,13 +180,11 @@ TEST(ParallelPortTest, MeasurementWindowRaisesPriorityWherePermittedAndLogsItsDu
         port->LiesStatus();
         port->LiesStatus();
         port->Freigeben();
-        // Three clock reads of 100 us: the window's start, two reads, its end.
         EXPECT_EQ(notizen, (Liste{"# Messfenster: 2 Lesungen in 100 us"}));
     }
 }
 
-// The real system's clock is CLOCK_MONOTONIC in microseconds, and a deadline
-// that is lifted leaves no alarm armed.
+// CLOCK_MONOTONIC in microseconds; a lifted deadline leaves no alarm armed.
 TEST(ParallelPortTest, TheRealSystemsClockAndDeadline) {
     PortSystem& system = EchtesPortSystem();
     for (int i = 0; i < 3; ++i) {
@@ -212,8 +204,6 @@ TEST(ParallelPortTest, TheRealSystemsClockAndDeadline) {
     EXPECT_EQ(wecker.it_value.tv_sec + wecker.it_value.tv_usec + wecker.it_interval.tv_usec, 0);
 }
 
-// --- Choosing the port ---
-
 class PortwahlTest : public PortTest {
   protected:
     std::string Datei(const std::string& name, const std::string& inhalt) {
@@ -227,8 +217,7 @@ class PortwahlTest : public PortTest {
     TempVerzeichnis dir;
 };
 
-// auto takes a registered port, the one at 0x378 first; the library's
-// guesses are never opened, only when named.
+// auto takes a registered port, 0x378 first; a guess is opened only when named.
 TEST_F(PortwahlTest, AutoTakesARegisteredPortAndNeverAGuess) {
     const std::string kein = "Kein Parallelport gefunden, simuliertes Interface wird benutzt";
     const std::tuple<std::vector<TestEintrag>, std::string, std::string> faelle[] = {
@@ -260,8 +249,7 @@ TEST_F(PortwahlTest, AutoTakesARegisteredPortAndNeverAGuess) {
                                        "parport1 0x278 ppdev (/dev/parport1)"}));
 }
 
-// A port that cannot be opened or claimed is never replaced; the text says
-// why. The library's calls that may sleep all run under a deadline.
+// A port that cannot be opened or claimed is never replaced; library calls run under a deadline.
 TEST_F(PortwahlTest, APortThatCannotBeOpenedIsNeverReplaced) {
     struct Fall {
         std::string name;
@@ -290,7 +278,6 @@ TEST_F(PortwahlTest, APortThatCannotBeOpenedIsNeverReplaced) {
     }
 }
 
-// A port the printer driver holds for a while is waited for, with a line.
 TEST_F(PortwahlTest, AHeldPortIsWaitedFor) {
     TestSystem system({{"parport0", 0x378}});
     system.belegtLesungen = 5;
@@ -302,7 +289,6 @@ TEST_F(PortwahlTest, AHeldPortIsWaitedFor) {
     EXPECT_EQ(system.frist, 0);
 }
 
-// Every ending, an exit code as much as a signal, releases a real port.
 TEST_F(PortwahlTest, EveryEndingReleasesTheRealPort) {
     TestSystem system({{"parport0", 0x378}});
     GewaehlterPort g = OeffnePort(PortOptionen{"parport0", "", ""}, system);
@@ -321,7 +307,7 @@ TEST_F(PortwahlTest, ScenarioImpliesTheSimulatorAndIsChecked) {
     GewaehlterPort g = OeffnePort(PortOptionen{"auto", gut, ""}, system);
     ASSERT_EQ(Name(g), "sim") << g.fehler;
     EXPECT_TRUE(g.simulator->Schalter()[4]);
-    EXPECT_TRUE(system.aufrufe.empty());  // the real port is not even looked for
+    EXPECT_TRUE(system.aufrufe.empty());
     std::string schlecht = Datei("schlecht.sim", "start schalter 5\n");
     EXPECT_EQ(OeffnePort(PortOptionen{"sim", schlecht, ""}, system).fehler,
               schlecht + ":1: nach \"schalter 5\" fehlt an oder aus");

@@ -41,17 +41,10 @@ class PortLogTest : public PortTest {
 
 std::vector<std::string> RahmenZeilen(unsigned motorbyte, const std::string& notiz) {
     std::vector<std::string> zeilen;
-    for (int k = 7; k >= 0; --k) {
-        bool eins = ((motorbyte >> k) & 1) != 0;
-        zeilen.push_back(eins ? "W 378 F6" : "W 378 F2");
-        zeilen.push_back(eins ? "W 378 FE" : "W 378 FA");
-        if (k > 0) {
-            zeilen.push_back(eins ? "W 378 F6" : "W 378 F2");
-        } else {
-            zeilen.push_back(eins ? "W 378 FF" : "W 378 FB");
-            zeilen.push_back(notiz);
-        }
+    for (unsigned b : Rahmen({motorbyte})) {
+        zeilen.push_back(services::Format("W 378 %02X", b));
     }
+    zeilen.push_back(notiz);
     return zeilen;
 }
 
@@ -102,8 +95,7 @@ TEST_F(PortLogTest, CompleteAfterAnAbort) {
     EXPECT_EQ(LogZeilen(), RahmenZeilen(0x04, "# Motoren NLNN"));
 }
 
-// A log that cannot be written ends the run with 12 and says why, whether the
-// loss shows while the run writes (a full block) or only at the end.
+// A lost log ends the run with 12, whether the loss shows at a full block or only at the end.
 TEST_F(PortLogTest, LostLinesEndWith12AndNameTheFile) {
     for (int zugriffe : {3, 20'000}) {
         konsole.fehler.clear();
@@ -125,9 +117,8 @@ TEST_F(PortLogTest, LostLinesEndWith12AndNameTheFile) {
     }
 }
 
-// A reader of a pipe that stops reading holds the run up, but a signal makes
-// the port accesses go on at once (the motors go off); the lines wait and
-// are all written at the end.
+// After a signal a stalled log reader no longer holds up the accesses (motors off); the end writes
+// all.
 TEST_F(PortLogTest, AfterASignalAccessesDoNotWaitForTheLog) {
     const std::string fifo = dir / "log";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -139,13 +130,12 @@ TEST_F(PortLogTest, AfterASignalAccessesDoNotWaitForTheLog) {
     ASSERT_TRUE(log) << fehler;
 
     services::SetzeUnterbrechung(SIGINT);
-    const int zugriffe = 100'000;  // far more than the pipe and one block hold
+    const int zugriffe = 100'000;  // more than the pipe and one block hold
     for (int i = 0; i < zugriffe; ++i) {
         log->SchreibeByte(static_cast<std::uint8_t>(i));
     }
     EXPECT_EQ(innen->zugriffe.size(), static_cast<std::size_t>(zugriffe));
 
-    // The end waits for the reader and gives way only to a further signal.
     services::EndeBeginnt();
     std::string gelesen;
     std::thread leseFaden([&] {

@@ -1,5 +1,5 @@
-// A port that records every access and answers status reads from a
-// function of the read's index; and a fixture that installs a port.
+// A port that records every access, answering status reads by read index; a fixture installing a
+// port.
 #pragma once
 
 #include <functional>
@@ -28,7 +28,7 @@ class AufnahmePort : public interface::Port {
     }
     void Sperren() override { zugriffe.push_back({Zugriff::Cli, 0}); }
     void Freigeben() override { zugriffe.push_back({Zugriff::Sti, 0}); }
-    std::vector<unsigned> Bytes() const {  // the byte writes, in order
+    std::vector<unsigned> Bytes() const {
         std::vector<unsigned> bytes;
         for (const auto& z : zugriffe) {
             if (z.art == Zugriff::Byte) {
@@ -42,6 +42,19 @@ class AufnahmePort : public interface::Port {
     std::function<std::uint8_t(int)> status;  // by read index, from 0
     int lesungen = 0;
 };
+
+// The 24 writes of each frame, most significant bit first.
+inline std::vector<unsigned> Rahmen(const std::vector<unsigned>& motorbytes) {
+    std::vector<unsigned> bytes;
+    for (unsigned motorbyte : motorbytes) {
+        for (int k = 7; k >= 0; --k) {
+            const bool eins = ((motorbyte >> k) & 1) != 0;
+            const unsigned schluss = k == 0 ? (eins ? 0xFF : 0xFB) : (eins ? 0xF6 : 0xF2);
+            bytes.insert(bytes.end(), {eins ? 0xF6u : 0xF2u, eins ? 0xFEu : 0xFAu, schluss});
+        }
+    }
+    return bytes;
+}
 
 class PortTest : public TaktlerTest {
   protected:

@@ -1,5 +1,3 @@
-// Reports, the PAUSE reader on standard input, and report texts on a UTF-8
-// terminal.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -34,10 +32,9 @@ TEST_F(ReportTest, AbortsEndWith12AndWarningsAskFirst) {
               "Modul: OutOfStore, Funktion: OutOfStore, Programmabbruch: OutOfStore");
 }
 
-// An abort's line holds at most 251 characters, a warning's 255 (their
-// buffers' size less the terminator): lines around those lengths.
+// An abort's line holds at most 251 characters, a warning's 255 (buffer less terminator).
 TEST_F(ReportTest, LongLinesAreCutAtTheBuffer) {
-    for (std::size_t laenge : {250, 251, 252, 253, 254, 255, 256, 257}) {
+    for (std::size_t laenge : {251, 252, 255, 256}) {
         const bool abbruch = laenge < 254;
         const std::string kopf = abbruch ? "Modul: M, Funktion: F, Programmabbruch: "
                                          : "Modul: M, Funktion: F, Warnung: ";
@@ -76,11 +73,7 @@ class Umgelenkt {
 // PAUSE reads one word; blanks alone, a carriage return among them, are none.
 TEST(LiesWortTest, WordsOnStandardInput) {
     const std::pair<std::string, int> faelle[] = {
-        {"weiter\n", 1}, {"a\tb", 2}, {"\r\n weiter\r\n", 1},
-        {"\r\n", 0},     {" ", 0},    {"\t", 0},
-        {"\n", 0},       {"\r", 0},   {"\v", 0},
-        {"\f", 0},
-    };
+        {"weiter\n", 1}, {"a\tb", 2}, {"\r\n weiter\r\n", 1}, {" \t\n\r\v\f", 0}};
     for (const auto& [eingabe, woerter] : faelle) {
         int rohr[2];
         ASSERT_EQ(::pipe(rohr), 0);
@@ -102,27 +95,15 @@ TEST(LiesWortTest, WordsOnStandardInput) {
 
 TEST(Utf8Test, FourByteLeadsEndAtF4) {
     const std::pair<std::string, bool> faelle[] = {
-        {"a\x7F", true},
-        {"\xC1\xBF", false},
-        {"\xC2\x80", true},
-        {"\xC3", false},
-        {"\xC3(", false},
-        {"\xE2\x82\xAC", true},
-        {"\xE2\x82", false},
-        {"\xF0\x90\x80\x80", true},
-        {"\xF1\x80\x80\x80", true},
-        {"\xF4\x8F\xBF\xBF", true},
-        {"\xF5\x80\x80\x80", false},
-        {"\xF8\x88\x80\x80", false},
-        {"\xF0\x90\x80", false},
-    };
+        {"a\x7F", true},         {"\xC1\xBF", false},         {"\xC2\x80", true},
+        {"\xC3(", false},        {"\xE2\x82\xAC", true},      {"\xF4\x8F\xBF\xBF", true},
+        {"\xF0\x90\x80", false}, {"\xF5\x80\x80\x80", false}, {"\xF8\x88\x80\x80", false}};
     for (const auto& [text, gueltig] : faelle) {
         EXPECT_EQ(IstGueltigesUtf8(text), gueltig) << ::testing::PrintToString(text);
     }
 }
 
-// A report reaches a terminal in a UTF-8 locale as UTF-8; the first of
-// LC_ALL, LC_CTYPE and LANG that is set and not empty decides.
+// Reports reach a UTF-8 terminal as UTF-8; the first non-empty of LC_ALL, LC_CTYPE, LANG decides.
 TEST_F(ReportTest, ReportsOnAUtf8TerminalAreConverted) {
     const char* namen[] = {"LC_ALL", "LC_CTYPE", "LANG"};
     std::optional<std::string> alt[3];
@@ -144,7 +125,6 @@ TEST_F(ReportTest, ReportsOnAUtf8TerminalAreConverted) {
         {{"C.UTF-8", nullptr, nullptr}, true, "gr\xF6\xDF", "gr\xC3\xB6\xC3\x9F"},
         {{"", "de_DE.utf8", "C"}, true, "\xF6", "\xC3\xB6"},
         {{"C", nullptr, "C.UTF-8"}, true, "\xF6", "\xF6"},
-        {{nullptr, nullptr, nullptr}, true, "\xF6", "\xF6"},
         {{"C.UTF-8", nullptr, nullptr}, true, "\xC3\xB6", "\xC3\xB6"},
         {{"C.UTF-8", nullptr, nullptr}, false, "\xF6", "\xF6"},
     };
