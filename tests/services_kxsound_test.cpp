@@ -5,10 +5,12 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "services/kxsound.h"
+#include "services/pfade.h"
 #include "services/sdlsound.h"
 #include "testdateien.h"
 #include "testumgebung.h"
@@ -34,7 +36,7 @@ class KxsoundTest : public TaktlerTest {
         SetzeSoundgeraet(nullptr);
         TaktlerTest::TearDown();
     }
-    // Kept in the level table so that an abort leaks nothing.
+    // In the level table, so that an abort leaks nothing.
     Soundbaustein* Neu() { return interpreter::Zustand().Soundbausteine[1] = SoundCreate(); }
 
     MerkGeraet geraet;
@@ -55,38 +57,60 @@ TEST_F(KxsoundTest, ChecksAndPlayingWithoutPath) {
     EXPECT_TRUE(geraet.pfade.empty());
 }
 
-// The device gets the last path set, found as the command file spells it,
-// or as written when there is no such file.
+// The device gets the last path set, resolved as the command file spells it.
 TEST_F(KxsoundTest, TheDeviceGetsTheLastPathResolved) {
     TempVerzeichnis tmp;
-    std::string datei = tmp.Datei("klaenge/gong.wav");
-    std::string geschrieben = "C:" + tmp.pfad() + "\\KLAENGE\\GONG.WAV";
-    for (auto& c : geschrieben) {
-        c = c == '/' ? '\\' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
+    const std::string datei = tmp.Datei("gong.wav");
     auto* sound = Neu();
     EXPECT_TRUE(SetzeDateiPfad(sound, "C:\\NICHT\\DA.WAV"));
+    EXPECT_TRUE(SetzeDateiPfad(sound, (tmp / "GONG.WAV").c_str()));
     EXPECT_TRUE(SpielAb(sound));
-    EXPECT_TRUE(SetzeDateiPfad(sound, geschrieben.c_str()));
-    EXPECT_TRUE(SpielAb(sound));
-    EXPECT_EQ(geraet.pfade, (std::vector<std::string>{"C:\\NICHT\\DA.WAV", datei}));
+    EXPECT_EQ(geraet.pfade, (std::vector<std::string>{datei}));
     interpreter::Zustand().Soundbausteine[1] = SoundDispose(sound);
     EXPECT_TRUE(fenster.berichte.empty());
 }
 
+// Where two spellings of a directory exist, the one holding the rest wins, the exact one first;
+// relative paths, with or without a drive, start at the working directory.
+TEST(PfadeTest, CommandFileSpellingFindsTheFile) {
+    TempVerzeichnis tmp;
+    std::string gross = tmp.Datei("SUB/KLANG.WAV");
+    std::string klein = tmp.Datei("sub/klang.wav");
+    std::filesystem::create_directory(tmp / "A");
+    std::string x = tmp.Datei("a/x.wav");
+    std::string laufwerk = "C:" + tmp.pfad();
+    for (char& c : laufwerk) {
+        c = c == '/' ? '\\' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    const std::pair<std::string, std::string> faelle[] = {
+        {gross, gross},
+        {tmp / "sub/KLANG.wav", klein},
+        {laufwerk + "\\A\\X.WAV", x},
+        {"A\\X.WAV", "a/x.wav"},
+        {"d:A\\\\x.wav", "a/x.wav"},
+        {laufwerk + "\\SUB\\FEHLT.WAV", laufwerk + "\\SUB\\FEHLT.WAV"},
+        {tmp / "SUB/KLANG.WAV/X", tmp / "SUB/KLANG.WAV/X"},
+        {"C:", "C:"},
+        {"", ""},
+    };
+    auto vorher = std::filesystem::current_path();
+    std::filesystem::current_path(tmp.pfad());
+    for (const auto& [pfad, gefunden] : faelle) {
+        EXPECT_EQ(LoeseKommandoPfadAuf(pfad), gefunden) << pfad;
+    }
+    std::filesystem::current_path(vorher);
+}
+
 using SdlSoundTest = TaktlerTest;
 
-// A wave, a missing file and a broken one, on a working driver and on ALSA
-// with a device that does not exist (which complains on stderr): all play
-// without a report and print nothing. That the device really sounds is a
-// whole-program test.
+// A wave, a missing and a broken file, on a working driver and on ALSA without a device (which
+// complains on stderr): all play without a report and print nothing.
 TEST_F(SdlSoundTest, PlayingPrintsNothingWhateverFails) {
     TempVerzeichnis tmp;
     SetzeSoundgeraet(&SdlGeraet());
     const std::vector<std::string> dateien = {tmp.Datei("ton.wav", SinusWav(0.1)),
                                               tmp / "fehlt.wav",
                                               tmp.Datei("kaputt.wav", "RIFFxxxxWAVEjunk")};
-    // File descriptors 1 and 2 go to a file meanwhile.
     std::fflush(nullptr);
     const int alt[2] = {::dup(1), ::dup(2)};
     const int fd = ::open((tmp / "konsole.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
