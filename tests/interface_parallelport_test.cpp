@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -67,8 +65,7 @@ class TestSystem : public PortSystem {
     int SetzeDatenrichtung(parport*, int) override { return 0; }
     int GibScheduler(int* politik, sched_param* param) override {
         *politik = SCHED_OTHER;
-        param->sched_priority = 0;
-        return 0;
+        return param->sched_priority = 0;
     }
     int SetzeScheduler(int politik, const sched_param& p) override {
         return erlaubt ? Ruf(services::Format("sched %d %d", politik, p.sched_priority)) : -1;
@@ -129,7 +126,7 @@ TEST(ParallelPortTest, StatusAsTheRawRegisterAndWordsAsTheirLowByte) {
     TestSystem system({{"parport0", 0x378}});
     auto port = Oeffne(system, "parport0");
     for (auto [bibliothek, roh] :
-         std::vector<std::pair<int, unsigned>>{{0x00, 0x80}, {0x80, 0x00}, {0xB8, 0x38}}) {
+         std::vector<std::pair<int, unsigned>>{{0x00, 0x80}, {0xB8, 0x38}}) {
         system.status = bibliothek;
         EXPECT_EQ(port->LiesStatus(), roh) << bibliothek;
     }
@@ -169,8 +166,7 @@ TEST(ParallelPortTest, MeasurementWindowRaisesPriorityWherePermittedAndLogsItsDu
         auto port = Oeffne(system, "parport0");
         const std::string fifo =
             services::Format("sched %d %d", SCHED_FIFO, sched_get_priority_max(SCHED_FIFO));
-        EXPECT_EQ(std::count(system.aufrufe.begin(), system.aufrufe.end(), "mlock"),
-                  erlaubt ? 1 : 0);
+        EXPECT_EQ(std::count(system.aufrufe.begin(), system.aufrufe.end(), "mlock"), erlaubt);
         EXPECT_EQ(port->Startzeile().find("Echtzeitprioritaet: ja") != std::string::npos, erlaubt);
         Liste notizen;
         port->SetzeNotizZiel([&](const std::string& t) { notizen.push_back(t); });
@@ -206,10 +202,6 @@ TEST(ParallelPortTest, TheRealSystemsClockAndDeadline) {
 
 class PortwahlTest : public PortTest {
   protected:
-    std::string Datei(const std::string& name, const std::string& inhalt) {
-        SchreibeDatei(dir / name, inhalt);
-        return dir / name;
-    }
     static std::string Name(const GewaehlterPort& g) {
         auto* p = dynamic_cast<ParallelPort*>(g.port.get());
         return p != nullptr ? p->Name() : g.simulator != nullptr ? "sim" : "-";
@@ -303,12 +295,12 @@ TEST_F(PortwahlTest, EveryEndingReleasesTheRealPort) {
 
 TEST_F(PortwahlTest, ScenarioImpliesTheSimulatorAndIsChecked) {
     TestSystem system({{"parport0", 0x378}});
-    std::string gut = Datei("gut.sim", "start schalter 5 an\n");
+    std::string gut = dir.Datei("gut.sim", "start schalter 5 an\n");
     GewaehlterPort g = OeffnePort(PortOptionen{"auto", gut, ""}, system);
     ASSERT_EQ(Name(g), "sim") << g.fehler;
     EXPECT_TRUE(g.simulator->Schalter()[4]);
     EXPECT_TRUE(system.aufrufe.empty());
-    std::string schlecht = Datei("schlecht.sim", "start schalter 5\n");
+    std::string schlecht = dir.Datei("schlecht.sim", "start schalter 5\n");
     EXPECT_EQ(OeffnePort(PortOptionen{"sim", schlecht, ""}, system).fehler,
               schlecht + ":1: nach \"schalter 5\" fehlt an oder aus");
     g = OeffnePort(PortOptionen{"parport0", gut, ""}, system);
@@ -318,7 +310,7 @@ TEST_F(PortwahlTest, ScenarioImpliesTheSimulatorAndIsChecked) {
 
 TEST_F(PortwahlTest, TheLogIsOutermostAndGetsTheSimulatorsNotes) {
     TestSystem system({});
-    std::string log = Datei("p.log", "");
+    std::string log = dir / "p.log";
     GewaehlterPort g = OeffnePort(PortOptionen{"sim", "", log}, system);
     ASSERT_NE(dynamic_cast<PortLog*>(g.port.get()), nullptr) << g.fehler;
     Installiere(*g.port);
@@ -326,9 +318,7 @@ TEST_F(PortwahlTest, TheLogIsOutermostAndGetsTheSimulatorsNotes) {
     MotorLinks(ds, 3);
     SetzePort(nullptr);
     g.port.reset();
-    std::ifstream datei(log);
-    std::string inhalt((std::istreambuf_iterator<char>(datei)), std::istreambuf_iterator<char>());
-    EXPECT_NE(inhalt.find("W 378 FB\n# Motoren NNLN\n"), std::string::npos) << inhalt;
+    EXPECT_NE(LiesDatei(log).find("W 378 FB\n# Motoren NNLN\n"), std::string::npos);
     g = OeffnePort(PortOptionen{"sim", "", "/nicht/da/p.log"}, system);
     EXPECT_EQ(g.fehler.rfind("/nicht/da/p.log: Port-Protokoll kann nicht angelegt werden", 0), 0u);
 }

@@ -193,10 +193,7 @@ class TestSchirm : public Bildschirm {
         int nachLeeren = 0;
     };
     explicit TestSchirm(TestUhr& uhr) : uhr_(uhr) {}
-    void Zeige(const Bild& bild) override {
-        letztes = Text(bild);
-        ++bilder;
-    }
+    void Zeige(const Bild& bild) override { letztes = Text(bild); }
     int LiesTaste(int wartezeitMs) override {
         if (!tasten.empty() && leer >= tasten.front().nachLeeren &&
             letztes.find(tasten.front().wenn) != std::string::npos) {
@@ -218,7 +215,6 @@ class TestSchirm : public Bildschirm {
     std::deque<Taste> tasten;
     std::vector<std::string> gegebenBei;
     std::string letztes;
-    int bilder = 0;
     int geschlossen = 0;
     int leer = 0;
     int umsonst = 0;  // calls without a key, also those that do not wait

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -40,7 +41,7 @@ class Tmux {
                       "set -g remain-on-exit on\nset -g default-terminal screen\n");
     }
     ~Tmux() {
-        const pid_t gruppe = std::atoi(Ausgabe(basis_ + " list-panes -F '#{pane_pid}'").c_str());
+        const pid_t gruppe = std::atoi(Ausgabe("list-panes -F '#{pane_pid}'").c_str());
         if (gruppe > 1) {
             kill(-gruppe, SIGKILL);
             for (int i = 0; i < 250 && kill(-gruppe, 0) == 0; ++i) {
@@ -78,12 +79,8 @@ class Tmux {
         return Warte([&] {
             letztes =
                 Ausgabe(std::string("capture-pane -t panel -p") + (mitVerlauf ? " -S -1000" : ""));
-            for (const auto& t : texte) {
-                if (letztes.find(t) == std::string::npos) {
-                    return false;
-                }
-            }
-            return true;
+            return std::all_of(texte.begin(), texte.end(),
+                               [&](const auto& t) { return letztes.find(t) != std::string::npos; });
         });
     }
     int Exitcode() const {
