@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "services/fehler.h"
-#include "services/trace.h"
 #include "testumgebung.h"
 
 namespace taktler::test {
@@ -42,19 +41,6 @@ TEST_F(ReportTest, LongLinesAreCutAtTheBuffer) {
         EndeCode([&] { abbruch ? Fehlerabbruch("M", "F", text) : Warnung("M", "F", text); });
         EXPECT_EQ(LetzterBericht(), (kopf + text).substr(0, abbruch ? 251 : 255)) << laenge;
     }
-}
-
-TEST_F(ReportTest, TraceBracketKeepsDepthAndStaysOpenOnAbort) {
-    {
-        TraceKlammer k("M", "f");
-        EXPECT_EQ(Aufruftiefe(), 1);
-    }
-    EXPECT_EQ(Aufruftiefe(), 0);
-    EndeCode([] {
-        TraceKlammer k("M", "f");
-        Fehlerabbruch("M", "f", "x");
-    });
-    EXPECT_EQ(Aufruftiefe(), 1);
 }
 
 // Puts fd onto standard input or error while alive.
