@@ -190,36 +190,6 @@ TEST_F(DateiTest, ParsePfadComponentsAndTexts) {
     EXPECT_TRUE(fenster.berichte.empty());
 }
 
-std::string Verzeichnisse(int anzahl) {
-    std::string pfad = "C:";
-    for (int i = 0; i < anzahl; ++i) {
-        pfad += "\\v" + std::to_string(i);
-    }
-    return pfad + "\\datei.txt";
-}
-
-TEST_F(DateiTest, ParsePfadLimits) {
-    DateiADO* d = Create();
-    SetzePfad(d, Verzeichnisse(17).c_str());  // 19 components fit
-    ASSERT_EQ(ParsePfad(d), 1);
-
-    std::string relativ;
-    while (relativ.size() < 290) {
-        relativ += "abcdefghij/";
-    }
-    const std::pair<std::string, std::string> faelle[] = {
-        {Verzeichnisse(18), "Zu viele Verzeichnisstufe"},
-        {"/abcdefghijklmn/x", "Verzeichnis zu lang"},
-        {relativ + "x", "Vollstaendiger Pfad zu lang"},  // with the working directory
-    };
-    ASSERT_EQ(::chdir(dir.c_str()), 0);
-    for (const auto& [pfad, text] : faelle) {
-        SetzePfad(d, pfad.c_str());
-        EXPECT_EQ(EndeCode([&] { ParsePfad(d); }), 12) << pfad;
-        EXPECT_EQ(LetzterBericht(), Zeile("ParsePfad", "Programmabbruch", text));
-    }
-}
-
 TEST_F(DateiTest, EmptyPathGivesNothing) {
     DateiADO* d = Create();
     EXPECT_EQ(ParsePfad(d), 0);
@@ -253,15 +223,6 @@ TEST_F(DateiTest, BauePfadAufCreatesExactlyTheMissingDirectories) {
     SetzePfad(d, ("C:" + dir + "\\neu\\x.txt").c_str());  // the drive maps to the root
     EXPECT_EQ(LegePfadAn(d), 1);
     EXPECT_TRUE(std::filesystem::is_directory(Pfad("neu")));
-}
-
-TEST_F(DateiTest, BauePfadAufAbortsWhenMkdirFails) {
-    Schreibe("f", "kein Verzeichnis");
-    DateiADO* d = Neu("f/b/x.txt");
-    ParsePfad(d);
-    EXPECT_EQ(EndeCode([&] { BauePfadAuf(d); }), 12);
-    EXPECT_EQ(LetzterBericht(), Zeile("BauePfadAuf", "Programmabbruch",
-                                      "mkdir Verzeichnis " + Pfad("f") + ", File exists\n"));
 }
 
 }  // namespace

@@ -172,6 +172,19 @@ TEST_F(DateiTest, AbortsNameTheirFunctionAndCause) {
     DateiADO* anhaengend = Neu("a.bin");
     SchreibSatz(anhaengend, "x");
     const std::string zuLang = "/" + std::string(299, 'p');
+    std::string tief = "C:", relativ;  // 20 components; fits only without the working directory
+    for (int i = 0; i < 19; ++i) {
+        tief += "\\v";
+    }
+    while (relativ.size() < 290) {
+        relativ += "abcdefghij/";
+    }
+    const auto parse = [&](const std::string& pfad) {
+        DateiADO* d = Neu("x");
+        SetzePfad(d, pfad.c_str());
+        ParsePfad(d);
+        return d;
+    };
     const std::string nv = "DateiADO n.vorhanden";
     const std::vector<std::tuple<std::string, std::string, std::function<void()>>> faelle = {
         {"Dispose", nv, [&] { Dispose(&falsch); }},
@@ -189,6 +202,15 @@ TEST_F(DateiTest, AbortsNameTheirFunctionAndCause) {
          }},
         {"KopiereBlockweise", "Fehler bei Zieldatei fseek Bad file descriptor",
          [&] { KopiereBlockweise(Neu("z"), Neu("q")); }},
+        {"ParsePfad", "Zu viele Verzeichnisstufe", [&] { parse(tief); }},
+        {"ParsePfad", "Verzeichnis zu lang", [&] { parse("/abcdefghijklmn/x"); }},
+        {"ParsePfad", "Vollstaendiger Pfad zu lang",
+         [&] {
+             EXPECT_EQ(::chdir(dir.c_str()), 0);
+             parse(relativ + "x");
+         }},
+        {"BauePfadAuf", "mkdir Verzeichnis " + Pfad("a.bin") + ", File exists\n",
+         [&] { BauePfadAuf(parse(Pfad("a.bin/b/x.txt"))); }},
     };
     for (const auto& [funktion, text, f] : faelle) {
         EXPECT_EQ(EndeCode(f), 12) << text;

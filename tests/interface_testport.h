@@ -43,19 +43,6 @@ class AufnahmePort : public interface::Port {
     int lesungen = 0;
 };
 
-// The 24 writes of each frame, most significant bit first.
-inline std::vector<unsigned> Rahmen(const std::vector<unsigned>& motorbytes) {
-    std::vector<unsigned> bytes;
-    for (unsigned motorbyte : motorbytes) {
-        for (int k = 7; k >= 0; --k) {
-            const bool eins = ((motorbyte >> k) & 1) != 0;
-            const unsigned schluss = k == 0 ? (eins ? 0xFF : 0xFB) : (eins ? 0xF6 : 0xF2);
-            bytes.insert(bytes.end(), {eins ? 0xF6u : 0xF2u, eins ? 0xFEu : 0xFAu, schluss});
-        }
-    }
-    return bytes;
-}
-
 class PortTest : public TaktlerTest {
   protected:
     void Installiere(interface::Port& port) { interface::SetzePort(&port); }

@@ -72,21 +72,16 @@ TEST(PanelTeile, PaneAndTranscript) {
 // A PAUSE takes one word as from standard input; blanks alone, a carriage return among them, are
 // none.
 TEST(PanelTeile, PauseTakesOneWordLikeStandardInput) {
-    struct Fall {
-        std::string vorrat;
-        bool ende;
-        bool wort;
-        std::string rest;
-    };
-    const Fall faelle[] = {{"  \n weiter\n", false, true, ""},
-                           {"a b\n", false, true, "b\n"},
-                           {"halb", false, false, "halb"},
-                           {"halb", true, true, ""},
-                           {" \t\n\r\v\f", true, false, ""}};
-    for (const Fall& f : faelle) {
-        std::string vorrat = f.vorrat;
-        EXPECT_EQ(NimmWort(vorrat, f.ende), f.wort) << ::testing::PrintToString(f.vorrat);
-        EXPECT_EQ(vorrat, f.rest) << ::testing::PrintToString(f.vorrat);
+    const std::tuple<std::string, bool, bool, std::string> faelle[] = {
+        {"  \n weiter\n", false, true, ""},
+        {"a b\n", false, true, "b\n"},
+        {"halb", false, false, "halb"},
+        {"halb", true, true, ""},
+        {" \t\n\r\v\f", true, false, ""}};
+    for (auto [vorrat, ende, wort, rest] : faelle) {
+        const std::string vorher = ::testing::PrintToString(vorrat);
+        EXPECT_EQ(NimmWort(vorrat, ende), wort) << vorher;
+        EXPECT_EQ(vorrat, rest) << vorher;
     }
     for (const auto& [zeile, ok] :
          std::vector<std::pair<std::string, bool>>{{"  OK\n", true}, {"o", true}, {"a\n", false}}) {

@@ -20,8 +20,6 @@ TEST_F(ReportTest, AbortsEndWith12AndWarningsAskFirst) {
     EXPECT_EQ(fenster.berichte.back().titel, "ABBRUCH");
     EXPECT_EQ(LetzterBericht(),
               "Modul: TAKTLER 091200, Funktion: main, Programmabbruch: KommandozeileCreate");
-    EXPECT_EQ(EndeCode([] { Warnung("DATEI 151100", "SetzePfad", "Pfad nicht da"); }), -1);
-    EXPECT_EQ(LetzterBericht(), "Modul: DATEI 151100, Funktion: SetzePfad, Warnung: Pfad nicht da");
     EXPECT_EQ(EndeCode([] { Meldung("DATEI 151100", "BauePfadAuf", "/tmp/x"); }), -1);
     EXPECT_EQ(fenster.berichte.back().titel, "Meldung");
     fenster.antwort = Antwort::Abbrechen;
