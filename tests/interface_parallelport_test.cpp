@@ -22,23 +22,20 @@ using namespace interface;
 using Liste = std::vector<std::string>;
 
 // libieee1284, scheduler and kernel entries, calls recorded; 0x names are the library's guesses.
-struct TestEintrag {
-    std::string name;
-    unsigned long basis;
-};
+using TestEintrag = std::pair<std::string, unsigned long>;  // name, base address
 
 class TestSystem : public PortSystem {
   public:
     explicit TestSystem(std::vector<TestEintrag> eintraege) : eintraege_(std::move(eintraege)) {
         dateien_.reserve(eintraege_.size());
         ports_.reserve(eintraege_.size());
-        for (const auto& e : eintraege_) {
-            const bool geraten = e.name.rfind("0x", 0) == 0;
-            dateien_.push_back(geraten ? "/dev/port" : "/dev/" + e.name);
-            ports_.push_back(parport{e.name.c_str(), e.basis, 0, nullptr, dateien_.back().c_str()});
+        for (const auto& [name, basis] : eintraege_) {
+            const bool geraten = name.rfind("0x", 0) == 0;
+            dateien_.push_back(geraten ? "/dev/port" : "/dev/" + name);
+            ports_.push_back(parport{name.c_str(), basis, 0, nullptr, dateien_.back().c_str()});
             zeiger_.push_back(&ports_.back());
             if (!geraten) {
-                kernel.insert("/proc/sys/dev/parport/" + e.name);
+                kernel.insert("/proc/sys/dev/parport/" + name);
             }
         }
     }
@@ -73,10 +70,9 @@ class TestSystem : public PortSystem {
     int SperreSpeicher() override { return erlaubt ? Ruf("mlock") : -1; }
     int EntsperreSpeicher() override { return Ruf("munlock"); }
     int Zugang(const std::string& pfad, int) override {
-        if (pfad.rfind("/dev/parport", 0) == 0) {
-            return knotenZugang;
-        }
-        return kernel.count(pfad) != 0 ? 0 : ENOENT;
+        return pfad.rfind("/dev/parport", 0) == 0 ? knotenZugang
+               : kernel.count(pfad) != 0          ? 0
+                                                  : ENOENT;
     }
     std::optional<std::string> LiesText(const std::string&) override {
         return belegtLesungen-- > 0 ? "lp0\n" : "none\n";
