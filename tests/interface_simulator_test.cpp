@@ -150,36 +150,21 @@ TEST(SzenarioTest, RejectsWithFileAndLine) {
 // Lines are limited to 498 characters, so an endless input ends with an error, not out of memory.
 TEST(SzenarioTest, LoadsAFileLineByLineWithinTheLineLimit) {
     TempVerzeichnis dir;
-    const std::string pfad = dir / "s.sim";
     const std::string lang(497, 'x');
-    struct Fall {
-        std::string datei;
-        const char* inhalt;  // written to it unless null
-        std::size_t ereignisse;
-        std::string fehler;  // after the file name
+    const std::tuple<std::string, std::size_t, std::string> faelle[] = {
+        {"\xEF\xBB\xBF# v\r\n\r\n  # e\nstart schalter 4 an\r\nzeit 5 analog 1 3", 2, ""},
+        {"#" + lang + "\nstart schalter 1 an", 1, ""},  // 498 characters
+        {"start schalter 4 an\n#x" + lang, 0, ":2: Zeile zu lang: mehr als 498 Zeichen"},
     };
-    const Fall faelle[] = {
-        {pfad, "\xEF\xBB\xBF# v\r\n\r\n  # e\nstart schalter 4 an\r\nzeit 5 analog 1 3", 2, ""},
-        {pfad, nullptr, 1, ""},  // a comment of 498 characters
-        {pfad, "start schalter 4 an\nabfrage 1\n", 0,
-         ":2: nach \"abfrage 1\" fehlt das Ereignis (schalter K an|aus oder analog K WERT)"},
-        {pfad, "start schalter 4 an\n#x", 0, ":2: Zeile zu lang: mehr als 498 Zeichen"},
-        {dir / "fehlt.sim", nullptr, 0,
-         ": Szenariodatei kann nicht geoeffnet werden: No such file or directory"},
-    };
-    for (const Fall& f : faelle) {
-        if (f.datei == pfad) {
-            std::string text =
-                f.inhalt != nullptr ? f.inhalt : "#" + lang + "\nstart schalter 1 an";
-            if (text.back() == 'x') {
-                text += lang;  // the second line grows to 499 characters
-            }
-            SchreibeDatei(pfad, text);
-        }
-        SzenarioErgebnis e = LadeSzenario(f.datei);
-        EXPECT_EQ(e.fehler, f.fehler.empty() ? "" : f.datei + f.fehler) << f.datei;
-        EXPECT_EQ(e.ereignisse.size(), f.ereignisse) << f.datei;
+    for (const auto& [inhalt, ereignisse, fehler] : faelle) {
+        const std::string pfad = dir.Datei("s.sim", inhalt);
+        SzenarioErgebnis e = LadeSzenario(pfad);
+        EXPECT_EQ(e.fehler, fehler.empty() ? "" : pfad + fehler);
+        EXPECT_EQ(e.ereignisse.size(), ereignisse) << e.fehler;
     }
+    EXPECT_EQ(LadeSzenario(dir / "fehlt.sim").fehler,
+              dir / "fehlt.sim" +
+                  ": Szenariodatei kann nicht geoeffnet werden: No such file or directory");
     EXPECT_EQ(ParseSzenario("#" + lang + "xx", "s.sim").fehler,
               "s.sim:1: Zeile zu lang: mehr als 498 Zeichen");
 }
