@@ -1,5 +1,4 @@
-// A fresh short-named directory per test (components fit 13-character slots); working directory
-// restored.
+// A short-named directory per test (components fit 13-character slots); cwd restored after.
 #pragma once
 
 #include <unistd.h>

@@ -49,8 +49,7 @@ class LeitungTest : public PortTest {
     InterfaceDS ds;
 };
 
-// Every operation sends the whole state, also repeats; L to R needs no stop frame; motors
-// outside 1..4 send nothing; '0' and unknown characters send off.
+// Each operation sends the whole state; motors outside 1..4 send nothing; unknown states send off.
 TEST_F(LeitungTest, MotorOperationsSendTheWholeStateEveryTime) {
     ds = {{'L', 'R', 'L', 'R'}, {'1', '1', '1', '1', '1', '1', '1', '1'}, 5, 7};
     InterfaceInit(ds);
@@ -110,7 +109,6 @@ TEST_F(LeitungTest, LiesAnalogMeasuresInputOneThenTwoAndTheLevelVariant) {
     EXPECT_EQ(ds.Analog1, 3);
     EXPECT_EQ(ds.Analog2, 2499);
     EXPECT_EQ(port.zugriffe[4 + 4999 + 1 + 2], (Zugriff{Zugriff::Wort, 0x00D1}));
-
     port.zugriffe.clear();
     port.lesungen = 0;
     port.status = [](int i) { return Hoch(i >= 100); };
@@ -160,7 +158,6 @@ TEST_F(PortLogTest, OneLinePerAccessWithTheNoteAfterTheLatchingWrite) {
     std::vector<std::string> weitergereicht;
     log->SetzeNotizZiel([&](const std::string& n) { weitergereicht.push_back(n); });
     Installiere(*log);
-
     InterfaceDS ds;
     ds.Motoren = {'L', 'N', 'N', 'R'};
     SendeMotoren(ds);
@@ -168,7 +165,6 @@ TEST_F(PortLogTest, OneLinePerAccessWithTheNoteAfterTheLatchingWrite) {
     EXPECT_EQ(MesseAnalog(0xFB, 0xD1), 1);
     SetzePort(nullptr);
     log.reset();
-
     std::vector<std::string> erwartet = RahmenZeilen(0x81, "# Motoren LNNR");
     erwartet.insert(erwartet.end(), {"W 378 02", "W 378 0A", "W 378 00", "R 379 20"});
     for (int i = 0; i < 7; ++i) {
@@ -221,8 +217,7 @@ TEST_F(PortLogTest, LostLinesEndWith12AndNameTheFile) {
     }
 }
 
-// After a signal a stalled log reader no longer holds up the accesses (motors off); the end writes
-// all.
+// After a signal a stalled log reader holds no access up (motors off); the end writes every line.
 TEST_F(PortLogTest, AfterASignalAccessesDoNotWaitForTheLog) {
     const std::string fifo = dir / "log";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -232,14 +227,12 @@ TEST_F(PortLogTest, AfterASignalAccessesDoNotWaitForTheLog) {
     auto* innen = new AufnahmePort;
     auto log = PortLog::Oeffne(std::unique_ptr<Port>(innen), fifo, fehler);
     ASSERT_TRUE(log) << fehler;
-
     services::SetzeUnterbrechung(SIGINT);
     const int zugriffe = 100'000;  // more than the pipe and one block hold
     for (int i = 0; i < zugriffe; ++i) {
         log->SchreibeByte(static_cast<std::uint8_t>(i));
     }
     EXPECT_EQ(innen->zugriffe.size(), static_cast<std::size_t>(zugriffe));
-
     services::EndeBeginnt();
     std::string gelesen;
     std::thread leseFaden([&] {

@@ -1,5 +1,4 @@
-// A port that records every access, answering status reads by read index; a fixture installing a
-// port.
+// A port recording every access, status reads answered by read index; a fixture installing it.
 #pragma once
 
 #include <functional>

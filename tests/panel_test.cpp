@@ -1,5 +1,4 @@
-// The live panel without a terminal: its parts, and whole runs in-process on
-// a stand-in screen that types keys once the screen shows what they wait for.
+// The panel's parts, and whole runs in-process on a stand-in screen that types the keys.
 #include "panel/panel.h"
 
 #include <fcntl.h>
@@ -58,7 +57,6 @@ TEST(PanelTeile, PaneAndTranscript) {
     EXPECT_EQ(std::vector<std::string>(ablage.Zeilen().begin(), ablage.Zeilen().end()),
               (std::vector<std::string>{"zwei", "drei", "vier"}));
     EXPECT_EQ(ablage.Offen(), "Weiter: ");
-
     Mitschrift knapp(10);
     knapp.Anhaengen(Strom::Aus, std::string(8, 'x'));
     knapp.Anhaengen(Strom::Echo, "w\n");
@@ -69,8 +67,7 @@ TEST(PanelTeile, PaneAndTranscript) {
     EXPECT_EQ(k.fehler, "taktler: Ausgabe gekuerzt, die ersten 8 Bytes fehlen\nende\n");
 }
 
-// A PAUSE takes one word as from standard input; blanks alone, a carriage return among them, are
-// none.
+// A PAUSE takes one word as from standard input; blanks alone, CR among them, are none.
 TEST(PanelTeile, PauseTakesOneWordLikeStandardInput) {
     const std::tuple<std::string, bool, bool, std::string> faelle[] = {
         {"  \n weiter\n", false, true, ""},
@@ -109,7 +106,6 @@ TEST(PanelTeile, KeysActOnTheModel) {
     b.Taste('3', false);
     EXPECT_EQ(sim.Schalter(),
               (std::array<bool, 8>{false, false, false, false, false, false, false, true}));
-
     // Typing counts only while the run waits; digits 1-8 stay switch keys.
     b.Taste('x', false);
     for (int t : std::vector<int>{'w', '1', 'e', 'g', taste::kRueck, taste::kEnter}) {
@@ -157,7 +153,6 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
     EXPECT_EQ(bild.zeilen[9].text.rfind("TAKTLER 091200 ", 0), 0u) << t;
     EXPECT_EQ(bild.zeilen[11].text.rfind(std::string(50, 'x') + " ", 0), 0u) << t;
     EXPECT_EQ(bild.cursorZeile, -1);
-
     m.wartet = true;
     m.eingabe = "wei";
     ablage.Anhaengen("Weiter: ");

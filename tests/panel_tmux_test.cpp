@@ -1,5 +1,4 @@
-// The panel in a real terminal: tmux runs the program, types the keys and
-// reads the screen.
+// The panel in a real terminal: tmux runs the program, types the keys and reads the screen.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -77,7 +77,6 @@ TEST_F(StrtoolsTest, ErsetzeReplacesTheFirstMatchWithinTheCapacity) {
     EXPECT_EQ(LetzterBericht(), Abbruch("strErsetze: inoutString zu klein", "cAB"));
     EXPECT_TRUE(strErsetze(puffer, 6, "xxx", "c"));
     EXPECT_STREQ(puffer, "xxxAB");
-
     std::string vorher(300, 'v');
     std::string nachher(400, 'n');
     std::vector<char> lang(1000, '\0');

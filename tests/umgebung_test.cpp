@@ -194,8 +194,7 @@ TEST_F(KxsoundTest, TheDeviceGetsTheLastPathResolved) {
     EXPECT_TRUE(fenster.berichte.empty());
 }
 
-// Where two spellings of a directory exist, the one holding the rest wins, the exact one first;
-// relative paths, with or without a drive, start at the working directory.
+// Exact spelling first, else the one holding the rest; relative paths start at the working dir.
 TEST(PfadeTest, CommandFileSpellingFindsTheFile) {
     TempVerzeichnis tmp;
     std::string gross = tmp.Datei("SUB/KLANG.WAV");
@@ -227,8 +226,7 @@ TEST(PfadeTest, CommandFileSpellingFindsTheFile) {
 
 using SdlSoundTest = TaktlerTest;
 
-// A wave, a missing and a broken file, on a working driver and on ALSA without a device (which
-// complains on stderr): all play without a report and print nothing.
+// Missing or broken files, ALSA without a device (it complains on stderr): no report, no output.
 TEST_F(SdlSoundTest, PlayingPrintsNothingWhateverFails) {
     TempVerzeichnis tmp;
     SetzeSoundgeraet(&SdlGeraet());
