@@ -26,8 +26,7 @@ TEST_F(DateiTest, RecordsPositionsAndLengths) {
         {std::string("ab\r\n\0\0cd", 8), {{"ab", 0, 6}, {"cd", 6, 3}}},
         {"ab\r\n\x1Axy\r\n", {{"ab", 0, 4}}},  // ^Z after a line end ends the file
         {"ab\x1Axy", {{"ab", 0, 3}, {"xy", 3, 3}}},
-        {"\xEF\xBB\xBFxy\r\n\xEF\xBB\xBFzz",
-         {{"xy", 3, 4}, {"\xEF\xBB\xBFzz", 7, 6}}},  // BOM skipped at 0 only
+        {"\xEF\xBB\xBFxy\r\n\xEF\xBB\xBFz", {{"xy", 3, 4}, {"\xEF\xBB\xBFz", 7, 5}}},  // BOM at 0
         {"\xEF\xBB\xBF", {{"", 3, 1}}},
         {"\xEF\xBBx\n", {{"\xEF\xBBx", 0, 4}}},
     };

@@ -74,13 +74,16 @@ class Tmux {
         }
         return text;
     }
-    bool WarteAuf(const std::vector<std::string>& texte, bool mitVerlauf = false) {
-        return Warte([&] {
+    // A failure shows the screen.
+    ::testing::AssertionResult WarteAuf(const std::vector<std::string>& texte,
+                                        bool mitVerlauf = false) {
+        const bool gesehen = Warte([&] {
             letztes =
                 Ausgabe(std::string("capture-pane -t panel -p") + (mitVerlauf ? " -S -1000" : ""));
             return std::all_of(texte.begin(), texte.end(),
                                [&](const auto& t) { return letztes.find(t) != std::string::npos; });
         });
+        return gesehen ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << letztes;
     }
     int Exitcode() const {
         std::string code;
@@ -118,27 +121,23 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAsItsScenarioDoes) {
     ASSERT_TRUE(tmux.Starte(
         "--panel --sim=start.sim --port-log=panel.log " + Quote(demo + ".txt") + " p.txt", 100,
         35));
-    ASSERT_TRUE(tmux.WarteAuf({"druecken...", "scharf auf SCHALTER8", "> ANALOG1  100"}))
-        << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"druecken...", "scharf auf SCHALTER8", "> ANALOG1  100"}));
     tmux.Tasten("-l weiter");
-    ASSERT_TRUE(tmux.WarteAuf({"druecken...weiter", "Der Lauf wartet"})) << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"druecken...weiter", "Der Lauf wartet"}));
     tmux.Tasten("Enter");
-    ASSERT_TRUE(tmux.WarteAuf({"---> 0 gesetzt", "MOTOR1 <<< L links"})) << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"---> 0 gesetzt", "MOTOR1 <<< L links"}));
     for (const char* gesehen : {"1 Klicks!", "losgelassen", "Klicks erreicht"}) {
         tmux.Tasten("1");
-        ASSERT_TRUE(tmux.WarteAuf({gesehen})) << tmux.letztes;
+        ASSERT_TRUE(tmux.WarteAuf({gesehen}));
     }
     tmux.Tasten("1");
-    ASSERT_TRUE(tmux.WarteAuf({"PRESSEN", "MOTOR1     aus", "MOTOR2 rechts R >>>", "1 [ ] offen"}))
-        << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"PRESSEN", "MOTOR1     aus", "MOTOR2 rechts R >>>", "1 [ ] offen"}));
     tmux.Tasten("PPage PPage Up Up PPage Down");
-    ASSERT_TRUE(tmux.WarteAuf({"> ANALOG1  410", "DRUCK_HOCH", "MOTOR3 rechts R >>>"}))
-        << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"> ANALOG1  410", "DRUCK_HOCH", "MOTOR3 rechts R >>>"}));
     tmux.Tasten("2");
-    ASSERT_TRUE(tmux.WarteAuf({"2 [X] zu"})) << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"2 [X] zu"}));
     tmux.Tasten("2");
-    ASSERT_TRUE(tmux.WarteAuf({"Lauf beendet (Exit-Code 0)", "FERTIG", "MOTOR3     aus"}))
-        << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"Lauf beendet (Exit-Code 0)", "FERTIG", "MOTOR3     aus"}));
     tmux.Tasten("q");
     ASSERT_EQ(tmux.Exitcode(), 0);
     EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
@@ -157,21 +156,19 @@ TEST_F(PanelTmuxTest, AsciiTerminalAndEscStopsTheMotors) {
                   "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDFTE\nBIS SCHALTER1 = 1\nENDE_BIS\n");
     ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt a b c d", 80, 24,
                             "LC_ALL=C"));
-    ASSERT_TRUE(tmux.WarteAuf({";GR??TE;", "MOTOR1 rechts R >>>", "1 [ ] offen", "Esc Stopp"}))
-        << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({";GR??TE;", "MOTOR1 rechts R >>>", "1 [ ] offen", "Esc Stopp"}));
     tmux.Tasten("Escape");
     EXPECT_EQ(tmux.Exitcode(), 128 + 2);
     EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
     EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")).back(), "NNNN");
-    EXPECT_TRUE(tmux.WarteAuf({"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"}, true))
-        << tmux.letztes;
+    EXPECT_TRUE(tmux.WarteAuf({"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"}, true));
 }
 
 TEST_F(PanelTmuxTest, TooSmallATerminalEndsBeforeAnythingIsSent) {
     SchreibeDatei(dir / "k.txt", "MELDUNG A\n");
     ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt", 79, 30));
     EXPECT_EQ(tmux.Exitcode(), 12);
-    EXPECT_TRUE(tmux.WarteAuf({"mindestens 80x24 Zeichen", "79x30"}, true)) << tmux.letztes;
+    EXPECT_TRUE(tmux.WarteAuf({"mindestens 80x24 Zeichen", "79x30"}, true));
     EXPECT_FALSE(DateiExistiert(dir / "panel.log"));
 }
 
