@@ -1,6 +1,4 @@
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -58,12 +56,7 @@ TEST_F(KopierTest, CopiesAndAppendsByteForByte) {
 TEST_F(KopierTest, CopyFailuresLeaveTheTarget) {
     Schreibe("z.bin", "bleibt");
     DateiADO* z = Neu("z.bin");
-    // A socket: a source that exists but cannot be opened, even by root.
-    int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un adresse{AF_UNIX, {}};
-    std::snprintf(adresse.sun_path, sizeof adresse.sun_path, "%s", Pfad("sock").c_str());
-    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&adresse), sizeof adresse), 0);
-    ::close(s);
+    ASSERT_EQ(::mkdir(Pfad("sub").c_str(), 0777), 0);  // exists, but cannot be opened
     const std::string dieselbe = "Quelldatei und Zieldatei sind dieselbe Datei: " + Pfad("z.bin");
     const std::vector<std::pair<std::function<std::uint8_t()>, std::string>> faelle = {
         {[&] { return KopiereDaten(z, Neu("fehlt.bin")); },
@@ -72,9 +65,9 @@ TEST_F(KopierTest, CopyFailuresLeaveTheTarget) {
          Zeile("ErgaenzeDaten", "Warnung", "Zieldatei, Pfadangabe n.vorhanden")},
         {[&] { return KopiereDaten(z, Neu("z.bin")); }, Zeile("KopiereDaten", "Warnung", dieselbe)},
         {[&] { return ErgaenzeDaten(z, z); }, Zeile("ErgaenzeDaten", "Warnung", dieselbe)},
-        {[&] { return KopiereDaten(Neu("z2.bin"), Neu("sock")); },
+        {[&] { return KopiereDaten(Neu("z2.bin"), Neu("sub")); },
          Zeile("KopiereDaten", "Warnung",
-               "Quelldatei " + Pfad("sock") + " kann nicht geoeffnet werden.")},
+               "Quelldatei " + Pfad("sub") + " kann nicht geoeffnet werden.")},
     };
     for (const auto& [f, bericht] : faelle) {
         EXPECT_EQ(f(), 0);

@@ -130,9 +130,9 @@ TEST_F(LeitungTest, BitNumberOutsideOneToEightEndsWith99WithoutAMessage) {
 
 class PortLogTest : public PortTest {
   protected:
-    std::unique_ptr<PortLog> Oeffne(std::unique_ptr<Port> innen) {
+    std::unique_ptr<PortLog> Oeffne(std::unique_ptr<Port> innen, const char* ziel = nullptr) {
         std::string fehler;
-        auto log = PortLog::Oeffne(std::move(innen), pfad, fehler);
+        auto log = PortLog::Oeffne(std::move(innen), ziel != nullptr ? ziel : pfad, fehler);
         EXPECT_TRUE(log) << fehler;
         return log;
     }
@@ -199,9 +199,8 @@ TEST_F(PortLogTest, CompleteAfterAnAbort) {
 TEST_F(PortLogTest, LostLinesEndWith12AndNameTheFile) {
     for (int zugriffe : {3, 20'000}) {
         konsole.fehler.clear();
-        std::string fehler;
-        auto log = PortLog::Oeffne(std::make_unique<AufnahmePort>(), "/dev/full", fehler);
-        ASSERT_TRUE(log) << fehler;
+        auto log = Oeffne(std::make_unique<AufnahmePort>(), "/dev/full");
+        ASSERT_TRUE(log);
         EXPECT_EQ(EndeCode([&] {
                       for (int i = 0; i < zugriffe; ++i) {
                           log->SchreibeByte(0xF2);
@@ -223,10 +222,9 @@ TEST_F(PortLogTest, AfterASignalAccessesDoNotWaitForTheLog) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int leser = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(leser, 0);
-    std::string fehler;
     auto* innen = new AufnahmePort;
-    auto log = PortLog::Oeffne(std::unique_ptr<Port>(innen), fifo, fehler);
-    ASSERT_TRUE(log) << fehler;
+    auto log = Oeffne(std::unique_ptr<Port>(innen), fifo.c_str());
+    ASSERT_TRUE(log);
     services::SetzeUnterbrechung(SIGINT);
     const int zugriffe = 100'000;  // more than the pipe and one block hold
     for (int i = 0; i < zugriffe; ++i) {
