@@ -1,6 +1,4 @@
-// Fixture for the file module's tests: a fresh temporary directory per test
-// (short name, so its components fit the 13-character slots) and the working
-// directory restored afterwards.
+// A short-named directory per test (components fit 13-character slots); cwd restored after.
 #pragma once
 
 #include <unistd.h>
@@ -21,7 +19,6 @@ namespace taktler::test {
 class DateiTest : public TaktlerTest {
   protected:
     void TearDown() override {
-        // An abort inside BauePfadAuf leaves the working directory changed.
         EXPECT_EQ(::chdir(start_.c_str()), 0);
         TaktlerTest::TearDown();  // closes and frees objects left behind
     }

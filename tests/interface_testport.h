@@ -1,5 +1,4 @@
-// A port that records every access and answers status reads from a
-// function of the read's index; and a fixture that installs a port.
+// A port recording every access, status reads answered by read index; a fixture installing it.
 #pragma once
 
 #include <functional>
@@ -28,7 +27,7 @@ class AufnahmePort : public interface::Port {
     }
     void Sperren() override { zugriffe.push_back({Zugriff::Cli, 0}); }
     void Freigeben() override { zugriffe.push_back({Zugriff::Sti, 0}); }
-    std::vector<unsigned> Bytes() const {  // the byte writes, in order
+    std::vector<unsigned> Bytes() const {
         std::vector<unsigned> bytes;
         for (const auto& z : zugriffe) {
             if (z.art == Zugriff::Byte) {

