@@ -32,9 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         while (datei::LiesSatz(d, puffer.data(), kapazitaet) == 1) {
             fuzz::Pruefe(gelesen < modell.saetze.size(), "more records than the model");
             const fuzz::Satz& s = modell.saetze[gelesen++];
+            const bool weitere = gelesen < modell.saetze.size() || modell.abbruch;
             fuzz::Pruefe(std::string(puffer.data(), s.text.size() + 1) == s.text + '\0' &&
-                             d->Pos == s.pos && d->Satzlaenge == s.laenge,
-                         "record text, terminator, position or length differs");
+                             d->Pos == s.pos && d->Satzlaenge == s.laenge &&
+                             d->WeitereSaetze == (weitere ? 1 : 0),
+                         "record text, terminator, position, length or more-records flag differs");
         }
         fuzz::Pruefe(!modell.abbruch && gelesen == modell.saetze.size(),
                      "record count differs or a line too long did not abort");
