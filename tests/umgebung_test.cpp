@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "services/kxsound.h"
 #include "services/pfade.h"
 #include "services/sdlsound.h"
+#include "services/unterbrechung.h"
 #include "testdateien.h"
 #include "testumgebung.h"
 
@@ -66,6 +68,20 @@ class Umgelenkt {
   private:
     int ziel_, alt_;
 };
+
+// A wait lets in the interrupting signals and nothing the caller held off.
+TEST(SignaleGesperrtTest, TheWaitsMaskIsTheCallersWithoutTheInterruptingSignals) {
+    sigset_t usr2, vorher;
+    sigemptyset(&usr2);
+    sigaddset(&usr2, SIGUSR2);
+    sigprocmask(SIG_BLOCK, &usr2, &vorher);
+    alignas(SignaleGesperrt) unsigned char platz[sizeof(SignaleGesperrt)] = {};
+    auto* gesperrt = new (platz) SignaleGesperrt;
+    EXPECT_EQ(sigismember(&gesperrt->offen(), SIGUSR2), 1);
+    EXPECT_EQ(sigismember(&gesperrt->offen(), SIGINT), 0);
+    gesperrt->~SignaleGesperrt();
+    sigprocmask(SIG_SETMASK, &vorher, nullptr);
+}
 
 // PAUSE reads one word; blanks alone, a carriage return among them, are none.
 TEST(LiesWortTest, WordsOnStandardInput) {
