@@ -26,29 +26,6 @@ namespace {
 using namespace taktler;
 
 constexpr std::string_view kMarke = "\n#SZENARIO\n";
-struct Grenze {};
-
-// Outermost port, so the log holds only whole accesses when the budget ends the run.
-class BudgetPort : public interface::Port {
-  public:
-    explicit BudgetPort(interface::Port& innen) : innen_(innen) {}
-    void SchreibeByte(std::uint8_t wert) override { Zaehle(), innen_.SchreibeByte(wert); }
-    void SchreibeWort(std::uint16_t wert) override { Zaehle(), innen_.SchreibeWort(wert); }
-    std::uint8_t LiesStatus() override { return Zaehle(), innen_.LiesStatus(); }
-    void Sperren() override { innen_.Sperren(); }
-    void Freigeben() override { innen_.Freigeben(); }
-    bool erschoepft = false;
-
-  private:
-    void Zaehle() {
-        if ((erschoepft = ++zugriffe_ > 150'000)) {
-            throw Grenze{};
-        }
-    }
-    interface::Port& innen_;
-    std::uint64_t zugriffe_ = 0;
-};
-
 std::vector<std::string> Zeilen(const std::string& text, const std::string& ende) {
     std::vector<std::string> zeilen;
     for (std::size_t anfang = 0, pos; anfang < text.size(); anfang = pos + ende.size()) {
@@ -175,19 +152,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     std::string fehler;
     auto log = interface::PortLog::Oeffne(std::move(eigenerSimulator), portlog, fehler);
     fuzz::Pruefe(log != nullptr, "port log", fehler);
-    BudgetPort budget(*log);
+    test::BudgetPort budget(*log, 150'000, 1000);  // outermost: whole accesses in the log
     interface::SetzePort(&budget);
 
     const std::vector<fuzz::Satz> saetze = fuzz::Saetze(kommandos, UINT32_MAX).saetze;
     std::vector<std::string> elseZeilen;  // the ELSE lines, as the protocol must show them
     bool letzteWarElse = false;
-    int zeilen = 0;
     std::vector<std::string> felder(4);
     test::Laufende lauf;
     interpreter::SetzeZeilenHaken([&](const interpreter::Kommandozeile& kz, const std::string& z) {
-        if (++zeilen > 1000) {
-            throw Grenze{};
-        }
+        budget.Zeile();
         fuzz::Pruefe(kz.Stufe >= 0 && kz.Stufe < interpreter::kMaxStufen, "level out of range");
         fuzz::Pruefe(
             kz.Zeilennummer >= 1 && static_cast<std::size_t>(kz.Zeilennummer) <= saetze.size(),
@@ -210,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     } catch (const services::Programmende& e) {
         lauf.art = test::Laufende::Abbruch;
         code = e.code;
-    } catch (const Grenze&) {
+    } catch (const test::BudgetPort::Erschoepft&) {
         lauf.art = test::Laufende::Grenze;
     }
     const interface::InterfaceDS ds = interpreter::Zustand().interfaceDS;

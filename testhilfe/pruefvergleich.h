@@ -12,10 +12,41 @@
 #include <utility>
 #include <vector>
 
+#include "interface/port.h"
 #include "interpreter/kommandozeile.h"
 #include "interpreter/pruefen.h"
 
 namespace taktler::test {
+
+// The outermost port of a budgeted run: throws Erschoepft after so many
+// accesses or lines, so the log behind it holds only whole accesses.
+class BudgetPort : public interface::Port {
+  public:
+    struct Erschoepft {};
+    BudgetPort(interface::Port& innen, std::uint64_t zugriffe, int zeilen)
+        : innen_(innen), zugriffe_(zugriffe), zeilen_(zeilen) {}
+    void SchreibeByte(std::uint8_t wert) override { Zaehle(), innen_.SchreibeByte(wert); }
+    void SchreibeWort(std::uint16_t wert) override { Zaehle(), innen_.SchreibeWort(wert); }
+    std::uint8_t LiesStatus() override { return Zaehle(), innen_.LiesStatus(); }
+    void Sperren() override { innen_.Sperren(); }
+    void Freigeben() override { innen_.Freigeben(); }
+    void Zeile() {
+        if (--zeilen_ < 0) {
+            throw Erschoepft{};
+        }
+    }
+    bool erschoepft = false;  // by accesses, so possibly inside a frame
+
+  private:
+    void Zaehle() {
+        if ((erschoepft = erschoepft || zugriffe_-- == 0)) {
+            throw Erschoepft{};
+        }
+    }
+    interface::Port& innen_;
+    std::uint64_t zugriffe_;
+    int zeilen_;
+};
 
 // How a run ended, seen through the script loop's line hook.
 struct Laufende {

@@ -36,30 +36,6 @@ std::string Ersetze(std::string text, const std::string& alt, const std::string&
     return text;
 }
 
-struct Grenzerreicht {};
-
-class BudgetPort : public interface::Port {
-  public:
-    explicit BudgetPort(interface::Port& innen) : innen_(innen) {}
-    void SchreibeByte(std::uint8_t wert) override { Zaehle(), innen_.SchreibeByte(wert); }
-    void SchreibeWort(std::uint16_t wert) override { Zaehle(), innen_.SchreibeWort(wert); }
-    std::uint8_t LiesStatus() override { return Zaehle(), innen_.LiesStatus(); }
-    void Sperren() override {}
-    void Freigeben() override {}
-    void Zeile() { Grenze(++zeilen_ > 5000); }
-
-  private:
-    void Zaehle() { Grenze(++zugriffe_ > 3'000'000); }
-    static void Grenze(bool erreicht) {
-        if (erreicht) {
-            throw Grenzerreicht{};
-        }
-    }
-    interface::Port& innen_;
-    std::uint64_t zugriffe_ = 0;
-    int zeilen_ = 0;
-};
-
 // Checks, then runs on the simulated interface in virtual time, silent and within budgets.
 class PruefLauf : public TaktlerTest {
   protected:
@@ -83,7 +59,7 @@ class PruefLauf : public TaktlerTest {
         services::Umwelt().uhr = &virtuell;
         fenster.berichte.clear();
         interface::Simulator simulator(interface::ParseSzenario(szenario, "s.txt").ereignisse);
-        BudgetPort budget(simulator);
+        BudgetPort budget(simulator, 3'000'000, 5000);
         interface::SetzePort(&budget);
         lauf = Laufende{};
         interpreter::SetzeZeilenHaken(
@@ -93,7 +69,7 @@ class PruefLauf : public TaktlerTest {
         } catch (const services::Programmende&) {
             lauf.art = Laufende::Abbruch;
             lauf.bericht = LetzterBericht();
-        } catch (const Grenzerreicht&) {
+        } catch (const BudgetPort::Erschoepft&) {
             lauf.art = Laufende::Grenze;
         }
         interpreter::SetzeZeilenHaken(nullptr);
