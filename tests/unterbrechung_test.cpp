@@ -1,5 +1,4 @@
-// Ctrl-C, termination and hang-up: the built program on the simulated
-// interface, signalled from outside wherever a run may wait.
+// Ctrl-C, termination and hang-up sent to the built program wherever a run may wait.
 #include "services/unterbrechung.h"
 
 #include <fcntl.h>
@@ -25,16 +24,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Where the run waits when the signal comes: the lines after two motors are
-// started, its files ("fifo" is a FIFO: as the command file without a
-// writer, as the protocol without a reader, with "lesen" a reader that reads
-// nothing until the motors are off), and how the test sees it wait: a text
+// Where the run waits: the lines after two motors start, its files ("fifo" is a FIFO, with
+// "lesen" a reader that reads only once the motors are off), and where the wait shows: a text
 // in a file, or else a system call.
 struct Fall {
     int signal;
     const char* zeilen;
-    const char* dateien;  // port log, command file, protocol
-    const char* datei;    // where the waiting shows, or "" for the system call
+    const char* dateien;  // port log, protocol
+    const char* datei;
     const char* zeichen;
     long wartet = SYS_openat;
     bool lesen = false;
@@ -46,10 +43,8 @@ void PrintTo(const Fall& f, std::ostream* os) {
 
 class UnterbrechungTest : public ::testing::TestWithParam<Fall> {
   protected:
-    // Starts taktler in dir through StarteBegrenzt on a thread of its own,
-    // with a terminal as controlling terminal when asked; its pid, output
-    // and exit code go to files there. Standard input is the FIFO "ein",
-    // held open by the test so that PAUSE waits.
+    // Starts taktler on a thread, on a terminal when asked; pid, output and exit code go to
+    // files. Standard input is the FIFO "ein", held open so that PAUSE waits.
     void Starte(const std::string& argumente, bool terminal) {
         ASSERT_EQ(::mkfifo((dir / "ein").c_str(), 0600), 0);
         ein = ::open((dir / "ein").c_str(), O_RDWR);
@@ -72,7 +67,7 @@ class UnterbrechungTest : public ::testing::TestWithParam<Fall> {
         ::close(ein);
     }
     pid_t Pid() const { return std::atoi(LiesDatei(dir / "pid").c_str()); }
-    // Whether it waits in this system call: seen there three times in a row.
+    // Seen waiting in this system call three times in a row.
     bool WartetIn(long nummer) const {
         for (int i = 0; i < 3; ++i) {
             std::this_thread::sleep_for(20ms);
@@ -84,7 +79,6 @@ class UnterbrechungTest : public ::testing::TestWithParam<Fall> {
         }
         return true;
     }
-    // Polls until bereit() holds; false when the time is up or the run ended.
     bool WarteBis(const std::function<bool()>& bereit) const {
         for (auto ende = std::chrono::steady_clock::now() + 30s;;
              std::this_thread::sleep_for(10ms)) {
@@ -112,10 +106,10 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     kommandos += *f.zeilen == '*' ? "" : f.zeilen;
     SchreibeDatei(dir / "k.txt", kommandos + "MELDUNG NIE\n");
     std::istringstream dateien(f.dateien);
-    std::string log, kommandodatei, protokoll;
-    dateien >> log >> kommandodatei >> protokoll;
+    std::string log, protokoll;
+    dateien >> log >> protokoll;
     const int fifo = f.lesen ? ::open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK) : -1;
-    Starte("--port=sim --port-log=" + log + " --vcd=z.vcd " + kommandodatei + " " + protokoll,
+    Starte("--port=sim --port-log=" + log + " --vcd=z.vcd k.txt " + protokoll,
            std::string(f.datei) == "terminal");
     // The module line comes after the signal handlers are in place.
     ASSERT_TRUE(WarteBis([&] {
@@ -166,14 +160,11 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
                   kommandos.find("ELSE") != std::string::npos ? "ELSE\r\n" : "");
     }
 
-    // The log ends with four whole frames, motors 1 to 4 switched off in
-    // turn, right after the frame the last command sent.
+    // The log ends with four whole frames switching motors 1 to 4 off, after the last command's.
     const std::vector<std::string> zeilen =
         Zeilen(log == "fifo" ? portlog : LiesDatei(dir / "port.log"));
     ASSERT_GE(zeilen.size(), 5u * 25u);
-    const std::vector<std::string> zustaende =
-        kommandodatei == "fifo" ? std::vector<std::string>(5, "NNNN")
-                                : std::vector<std::string>{"RNLN", "NNLN", "NNLN", "NNNN", "NNNN"};
+    const std::vector<std::string> zustaende = {"RNLN", "NNLN", "NNLN", "NNNN", "NNNN"};
     for (std::size_t rahmen = 0; rahmen < zustaende.size(); ++rahmen) {
         const std::size_t notiz = zeilen.size() - 1 - 25 * (zustaende.size() - 1 - rahmen);
         EXPECT_EQ(zeilen[notiz], "# Motoren " + zustaende[rahmen]) << "frame " << rahmen;
@@ -187,24 +178,20 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
 const char* const kSchleife = "ELSE\nBIS ZEIT = 600000\nAUSSCHALTEN MOTOR2\nENDE_BIS\n";
 INSTANTIATE_TEST_SUITE_P(
     Wartestellen, UnterbrechungTest,
-    ::testing::Values(
-        Fall{SIGINT, kSchleife, "port.log k.txt p.txt", "port.log", "# Motoren RNLN\n"},
-        Fall{SIGTERM, kSchleife, "port.log k.txt p.txt", "port.log", "# Motoren RNLN\n", SYS_openat,
-             false, true},
-        Fall{SIGHUP, "ELSE\nPAUSE WARTEN\n", "port.log k.txt p.txt", "aus", "ENTER druecken..."},
-        Fall{SIGINT, "", "port.log fifo p.txt", "", ""},
-        // A hang-up while INFO opens a FIFO ends the run as Ctrl-C does there.
-        Fall{SIGINT, "ELSE\nINFO fifo\n", "port.log k.txt p.txt", "", ""},
-        Fall{SIGHUP, "ELSE\nINFO fifo\n", "port.log k.txt p.txt", "", ""},
-        Fall{SIGTERM, "ELSE\n", "port.log k.txt fifo", "", ""},
-        Fall{SIGTERM, "*", "port.log k.txt fifo", "", "", SYS_write, true},
-        Fall{SIGHUP, kSchleife + 5, "fifo k.txt p.txt", "", "", SYS_ppoll, true},
-        // The OK/Abbrechen question on the terminal.
-        Fall{SIGINT, "INFO GIBTSNICHT.TXT\n", "port.log k.txt p.txt", "terminal",
-             "OK oder Abbrechen? [o/a] "}));
+    ::testing::Values(Fall{SIGTERM, kSchleife, "port.log p.txt", "port.log", "# Motoren RNLN\n",
+                           SYS_openat, false, true},
+                      Fall{SIGHUP, "ELSE\nPAUSE WARTEN\n", "port.log p.txt", "aus",
+                           "ENTER druecken..."},
+                      // A hang-up while INFO opens a FIFO ends the run as Ctrl-C does there.
+                      Fall{SIGINT, "ELSE\nINFO fifo\n", "port.log p.txt", "", ""},
+                      Fall{SIGHUP, "ELSE\nINFO fifo\n", "port.log p.txt", "", ""},
+                      Fall{SIGTERM, "*", "port.log fifo", "", "", SYS_write, true},
+                      Fall{SIGHUP, kSchleife + 5, "fifo p.txt", "", "", SYS_ppoll, true},
+                      // The OK/Abbrechen question on the terminal.
+                      Fall{SIGINT, "INFO GIBTSNICHT.TXT\n", "port.log p.txt", "terminal",
+                           "OK oder Abbrechen? [o/a] "}));
 
-// Standard output into a pipe carries each line as it is printed (| tee):
-// the reader ends the run once it has the first line.
+// Standard output into a pipe carries each line as it is printed (| tee).
 TEST(StandardausgabeTest, PipeGetsEachLineAtOnce) {
     TempVerzeichnis dir;
     SchreibeDatei(dir / "k.txt", "MELDUNG SOFORT\nBIS ZEIT = 600000\nENDE_BIS\n");

@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
@@ -55,19 +56,16 @@ __attribute__((constructor)) void Laden() {
 
 // One line to the log, written at once: the program may end by a signal.
 void Log(const char* format, ...) {
-    const int fd = M().logFd;
-    if (fd < 0) {
-        return;
-    }
     char zeile[160];
     va_list args;
     va_start(args, format);
-    int n = std::vsnprintf(zeile, sizeof zeile - 1, format, args);
+    const int n = std::max(0, std::min(std::vsnprintf(zeile, sizeof zeile, format, args), 158));
     va_end(args);
-    n = n < 0 ? 0 : n > static_cast<int>(sizeof zeile) - 2 ? static_cast<int>(sizeof zeile) - 2 : n;
     zeile[n] = '\n';
     const int gesichert = errno;
-    (void)!::write(fd, zeile, static_cast<std::size_t>(n) + 1);
+    if (M().logFd >= 0) {
+        (void)!::write(M().logFd, zeile, static_cast<std::size_t>(n) + 1);
+    }
     errno = gesichert;
 }
 
@@ -98,12 +96,9 @@ bool Modelliert(const char* pfad) {
 // 0 or the errno of access(): parport0 is registered until it goes away.
 int ZugangModell(const std::string& pfad) {
     const std::string eintrag = "/proc/sys/dev/parport/parport0";
-    if (pfad == "/proc/sys/dev/parport" ||
-        (pfad.rfind(eintrag, 0) == 0 &&
-         (pfad.size() == eintrag.size() || pfad[eintrag.size()] == '/'))) {
-        return M().weg ? ENOENT : 0;
-    }
-    return pfad == "/dev/parport0" ? 0 : ENOENT;
+    const bool registriert =
+        pfad == "/proc/sys/dev/parport" || pfad == eintrag || pfad.rfind(eintrag + "/", 0) == 0;
+    return (registriert && !M().weg) || pfad == "/dev/parport0" ? 0 : ENOENT;
 }
 
 template <typename F>
@@ -158,8 +153,7 @@ int mlockall(int) {
     return -1;
 }
 
-int sched_setscheduler(pid_t, int politik, const sched_param*) {
-    Log("sched_setscheduler %d", politik);
+int sched_setscheduler(pid_t, int, const sched_param*) {
     errno = EPERM;
     return -1;
 }
@@ -217,8 +211,7 @@ int ieee1284_read_status(parport*) {
         return E1284_NOTAVAIL;
     }
     Log("read_status");
-    // The interface idles with every status line low, as a removed port
-    // reads; the library shows BUSY inverted.
+    // Every status line low, as an idle interface or a removed port; BUSY shows inverted.
     return 0x00 ^ S1284_INVERTED;
 }
 
@@ -228,7 +221,6 @@ void ieee1284_write_control(parport*, unsigned char wert) {
 }
 
 int ieee1284_read_control(parport*) {
-    Log("read_control");
     return M().steuerung;
 }
 
