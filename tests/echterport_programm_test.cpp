@@ -27,7 +27,7 @@ std::vector<std::size_t> Stellen(const Liste& log, const std::string& anfang) {
 }
 
 struct Fall {
-    const char* fehler;  // a fault at access 300: LESEFEHLER, WEG, SIGINT; "": none
+    const char* fehler;  // a fault at access 300: LESEFEHLER, SIGINT; "": none
     int code;
     const char* meldung;    // part of standard error
     const char* ausloeser;  // the stand-in's line where the fault happened
@@ -108,8 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
              "Statusregister nicht lesbar: auf diesem System nicht verfuegbar (E1284_NOTAVAIL), "
              "No such device; alle Motoren aus gesendet, Lauf abgebrochen\n",
              "read_status Fehler"},
-        Fall{"WEG", 12, "\"parport0\": vom System abgemeldet (/proc/sys/dev/parport/parport0",
-             "port weg"},
         Fall{"SIGINT", 128 + 2, "TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet",
              "SIGINT"}));
 

@@ -2,8 +2,7 @@
 // LD_PRELOAD into the real program: one usable ppdev port, parport0 at 0x378,
 // for an ordinary user (no real-time priority, no memory locking). Every call
 // is logged to TAKTLER_ATTRAPPE_LOG, one line each. After N port accesses:
-// TAKTLER_ATTRAPPE_LESEFEHLER=N status reads fail, TAKTLER_ATTRAPPE_WEG=N the
-// port is unregistered (reads give 0), TAKTLER_ATTRAPPE_SIGINT=N SIGINT at N.
+// TAKTLER_ATTRAPPE_LESEFEHLER=N status reads fail, TAKTLER_ATTRAPPE_SIGINT=N SIGINT at N.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <ieee1284.h>
@@ -24,10 +23,8 @@ namespace {
 
 struct Modell {
     long lesefehlerNach = -1;
-    long wegNach = -1;
     long sigintBei = -1;
     long zugriffe = 0;
-    bool weg = false;
     bool geoeffnet = false, belegt = false;
     unsigned char steuerung = 0;
     int logFd = -1;
@@ -50,7 +47,6 @@ __attribute__((constructor)) void Laden() {
         m.logFd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     }
     m.lesefehlerNach = Zahl("TAKTLER_ATTRAPPE_LESEFEHLER");
-    m.wegNach = Zahl("TAKTLER_ATTRAPPE_WEG");
     m.sigintBei = Zahl("TAKTLER_ATTRAPPE_SIGINT");
 }
 
@@ -73,10 +69,6 @@ void Log(const char* format, ...) {
 void Zugriff() {
     Modell& m = M();
     ++m.zugriffe;
-    if (m.wegNach >= 0 && m.zugriffe > m.wegNach && !m.weg) {
-        m.weg = true;
-        Log("port weg");
-    }
     if (m.sigintBei >= 0 && m.zugriffe == m.sigintBei) {
         Log("SIGINT");
         kill(getpid(), SIGINT);
@@ -93,12 +85,9 @@ bool Modelliert(const char* pfad) {
            std::strncmp(pfad, "/dev/parport", 12) == 0 || std::strncmp(pfad, "/dev/usb/", 9) == 0;
 }
 
-// 0 or the errno of access(): parport0 is registered until it goes away.
+// 0 or the errno of access(): parport0 is registered, with its ppdev node.
 int ZugangModell(const std::string& pfad) {
-    const std::string eintrag = "/proc/sys/dev/parport/parport0";
-    const bool registriert =
-        pfad == "/proc/sys/dev/parport" || pfad == eintrag || pfad.rfind(eintrag + "/", 0) == 0;
-    return (registriert && !M().weg) || pfad == "/dev/parport0" ? 0 : ENOENT;
+    return pfad == "/proc/sys/dev/parport/parport0" || pfad == "/dev/parport0" ? 0 : ENOENT;
 }
 
 template <typename F>
