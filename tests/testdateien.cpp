@@ -151,10 +151,6 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-static std::chrono::seconds Frist() {
-    return std::chrono::seconds(std::getenv("TAKTLER_TEST_VOR") != nullptr ? 900 : 120);
-}
-
 int StarteBegrenzt(const std::string& befehl) {
     const pid_t kind = fork();
     if (kind < 0) {
@@ -169,7 +165,8 @@ int StarteBegrenzt(const std::string& befehl) {
         execl("/bin/sh", "sh", "-c", befehl.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    const auto ende = std::chrono::steady_clock::now() + Frist();
+    const std::chrono::seconds frist(std::getenv("TAKTLER_TEST_VOR") != nullptr ? 900 : 120);
+    const auto ende = std::chrono::steady_clock::now() + frist;
     auto pause = std::chrono::milliseconds(1);
     bool beendet = false;
     while (!beendet && std::chrono::steady_clock::now() < ende) {
@@ -186,7 +183,7 @@ int StarteBegrenzt(const std::string& befehl) {
     int status = 0;
     waitpid(kind, &status, 0);
     if (!beendet) {
-        std::fprintf(stderr, "killed after %lld s: %s\n", static_cast<long long>(Frist().count()),
+        std::fprintf(stderr, "killed after %lld s: %s\n", static_cast<long long>(frist.count()),
                      befehl.c_str());
         return -1;
     }
@@ -196,34 +193,27 @@ int StarteBegrenzt(const std::string& befehl) {
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
                      const std::string& eingabe, const std::vector<std::string>& umgebung,
                      const std::string& ausgabeZiel) {
-    std::string ein = verzeichnis + "/.stdin";
-    std::string aus = verzeichnis + "/.stdout";
-    std::string err = verzeichnis + "/.stderr";
-    SchreibeDatei(ein, eingabe);
+    SchreibeDatei(verzeichnis + "/.stdin", eingabe);
     // TAKTLER_TEST_VOR runs the program under a tool (tools/valgrind.sh).
     const char* vor = std::getenv("TAKTLER_TEST_VOR");
     std::string befehl = "cd " + Quote(verzeichnis) + " && exec env";
     for (const auto& u : umgebung) {
         befehl += " " + Quote(u);
     }
-    befehl +=
-        " " + (vor != nullptr ? std::string(vor) + " " : std::string()) + Quote(TAKTLER_BINARY);
+    befehl += " " + std::string(vor != nullptr ? vor : "") + " " + Quote(TAKTLER_BINARY);
     for (const auto& a : argumente) {
         befehl += " " + Quote(a);
     }
-    befehl += " <" + Quote(ein) + " >" + Quote(ausgabeZiel.empty() ? aus : ausgabeZiel) + " 2>" +
-              Quote(err);
-    const int status = StarteBegrenzt(befehl);
+    const int status =
+        StarteBegrenzt(befehl + " <.stdin >" +
+                       Quote(ausgabeZiel.empty() ? ".stdout" : ausgabeZiel) + " 2>.stderr");
     Aufruf a;
-    if (status == -1) {
-        a.code = -1;
-    } else if (WIFEXITED(status)) {
-        a.code = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        a.code = 128 + WTERMSIG(status);
-    }
-    a.aus = ausgabeZiel.empty() ? LiesDatei(aus) : std::string();
-    a.fehler = LiesDatei(err);
+    a.code = status == -1          ? -1
+             : WIFEXITED(status)   ? WEXITSTATUS(status)
+             : WIFSIGNALED(status) ? 128 + WTERMSIG(status)
+                                   : -1;
+    a.aus = ausgabeZiel.empty() ? LiesDatei(verzeichnis + "/.stdout") : "";
+    a.fehler = LiesDatei(verzeichnis + "/.stderr");
     return a;
 }
 

@@ -95,22 +95,6 @@ F Echt(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
-// No modelled file can be read: no other program holds the port.
-int OeffneDatei(const char* name, const char* pfad, int flags, va_list args) {
-    if (Modelliert(pfad)) {
-        Log("open %s", pfad);
-        errno = ENOENT;
-        return -1;
-    }
-    mode_t modus = 0;
-    if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) {
-        modus = static_cast<mode_t>(va_arg(args, int));
-    }
-    using Open = int (*)(const char*, int, ...);
-    static Open echt = Echt<Open>(name);
-    return echt(pfad, flags, modus);
-}
-
 }  // namespace
 
 extern "C" {
@@ -125,16 +109,22 @@ int access(const char* pfad, int modus) {
     return echt(pfad, modus);
 }
 
-#define ATTRAPPE_OPEN(NAME)                             \
-    int NAME(const char* pfad, int flags, ...) {        \
-        va_list args;                                   \
-        va_start(args, flags);                          \
-        int fd = OeffneDatei(#NAME, pfad, flags, args); \
-        va_end(args);                                   \
-        return fd;                                      \
+// No modelled file can be read: no other program holds the port.
+int open(const char* pfad, int flags, ...) {
+    if (Modelliert(pfad)) {
+        Log("open %s", pfad);
+        errno = ENOENT;
+        return -1;
     }
-ATTRAPPE_OPEN(open)
-ATTRAPPE_OPEN(open64)
+    va_list args;
+    va_start(args, flags);
+    const mode_t modus =
+        (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE ? va_arg(args, mode_t) : 0;
+    va_end(args);
+    using Open = int (*)(const char*, int, ...);
+    static Open echt = Echt<Open>("open");
+    return echt(pfad, flags, modus);
+}
 
 int mlockall(int) {
     Log("mlockall");
