@@ -25,7 +25,6 @@ struct Modell {
     long lesefehlerNach = -1;
     long sigintBei = -1;
     long zugriffe = 0;
-    bool geoeffnet = false, belegt = false;
     unsigned char steuerung = 0;
     int logFd = -1;
 };
@@ -155,29 +154,25 @@ void ieee1284_free_ports(parport_list* liste) {
 int ieee1284_open(parport* port, int, int* faehigkeiten) {
     Log("open %s", port->name);
     *faehigkeiten = CAP1284_RAW | CAP1284_NIBBLE | CAP1284_BYTE | CAP1284_COMPAT | CAP1284_ECPSWE;
-    M().geoeffnet = true;
     return E1284_OK;
 }
 
 int ieee1284_close(parport* port) {
     Log("close %s", port->name);
-    M().geoeffnet = false;
     return E1284_OK;
 }
 
 int ieee1284_claim(parport* port) {
     Log("claim %s", port->name);
-    M().belegt = M().geoeffnet;
-    return M().geoeffnet ? E1284_OK : E1284_INVALIDPORT;
+    return E1284_OK;
 }
 
 void ieee1284_release(parport* port) {
     Log("release %s", port->name);
-    M().belegt = false;
 }
 
 void ieee1284_write_data(parport*, unsigned char wert) {
-    Log(M().belegt ? "write_data %02X" : "write_data %02X ohne claim", wert);
+    Log("write_data %02X", wert);
     Zugriff();
 }
 
