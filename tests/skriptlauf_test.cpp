@@ -53,12 +53,9 @@ class SkriptTest : public TaktlerTest {
     std::string protokoll = dir / "p.txt";
 };
 
-std::size_t Anzahl(const std::string& text, const std::string& teil) {
-    std::size_t n = 0;
-    for (auto pos = text.find(teil); pos != std::string::npos; pos = text.find(teil, pos + 1)) {
-        ++n;
-    }
-    return n;
+std::size_t Anzahl(const std::string& text, const std::string& teil, std::size_t ab = 0) {
+    const auto pos = text.find(teil, ab);
+    return pos == std::string::npos ? 0 : 1 + Anzahl(text, teil, pos + 1);
 }
 
 std::string Wiederholt(const std::string& zeile, int anzahl) {
