@@ -318,12 +318,14 @@ TEST_P(EchterPortTest, SetsUpInOrderAndReleasesThePortAtTheEnd) {
     EXPECT_NE(a.fehler.find(f.meldung), std::string::npos) << a.fehler;
     const Liste log = Zeilen(LiesDatei(dir / "log"));
     const auto schreiben = Stellen(log, "write_data");
-    const auto claim = Stellen(log, "claim parport0");
-    const auto steuerung = Stellen(log, "write_control 07 (Register 0C)");
-    const auto richtung = Stellen(log, "data_dir 0");
-    ASSERT_TRUE(!claim.empty() && !steuerung.empty() && !richtung.empty() && !schreiben.empty());
-    EXPECT_TRUE(claim[0] < steuerung[0] && steuerung[0] < richtung[0] &&
-                richtung[0] < schreiben[0]);
+    auto erste = [&](const char* anfang) {
+        const auto s = Stellen(log, anfang);
+        return s.empty() ? log.size() : s[0];
+    };
+    // Claim, control lines idle, data lines forward, then the first frame.
+    EXPECT_TRUE(erste("claim parport0") < erste("write_control 07 (Register 0C)") &&
+                erste("write_control 07") < erste("data_dir 0") &&
+                erste("data_dir 0") < erste("write_data") && !schreiben.empty());
     EXPECT_EQ(Stellen(log, "mlockall").size(), 1u);
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(Liste(log.end() - 3, log.end()),

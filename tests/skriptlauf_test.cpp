@@ -95,7 +95,7 @@ std::string Ersetzt(const std::string& text, const std::string& dir) {
 TEST_P(SkriptTabelle, PrintsReportsAndProtocolsAsTheRulesSay) {
     const Skript& f = GetParam();
     SchreibeDatei(dir / "liste.txt", "erste Zeile\r\nzweite");
-    konsole.eingaben = {"weiter"};
+    konsole.eingaben = 1;
     EXPECT_EQ(Lauf(Ersetzt(f.kommandos, dir.pfad())), f.code);
     EXPECT_EQ(LetzterBericht(), f.bericht);
     EXPECT_EQ(LiesDatei(protokoll), f.protokoll);
