@@ -371,7 +371,8 @@ INSTANTIATE_TEST_SUITE_P(
             "No such device; alle Motoren aus gesendet, Lauf abgebrochen\n",
             "read_status Fehler"},
         PortFall{"SIGINT", 128 + 2, "TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet",
-                 "SIGINT"}));
+                 "SIGINT"}),
+    [](const auto& i) { return std::string(*i.param.fehler != '\0' ? i.param.fehler : "Normal"); });
 
 }  // namespace
 }  // namespace taktler::test
