@@ -31,8 +31,8 @@ void SchreibeDatei(const std::string& pfad, const std::string& inhalt);
 std::string LiesDatei(const std::string& pfad);
 bool DateiExistiert(const std::string& pfad);
 
-// The "# Motoren ..." states of a port log in order.
 std::vector<std::string> Zeilen(const std::string& text);
+// The "# Motoren ..." states of a port log in order.
 std::vector<std::string> Motorzustaende(const std::string& log);
 
 // A timing diagram (VCD): its value changes, start values included, and its last time stamp.
