@@ -84,11 +84,6 @@ bool Modelliert(const char* pfad) {
            std::strncmp(pfad, "/dev/parport", 12) == 0 || std::strncmp(pfad, "/dev/usb/", 9) == 0;
 }
 
-// 0 or the errno of access(): parport0 is registered, with its ppdev node.
-int ZugangModell(const std::string& pfad) {
-    return pfad == "/proc/sys/dev/parport/parport0" || pfad == "/dev/parport0" ? 0 : ENOENT;
-}
-
 template <typename F>
 F Echt(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
@@ -98,9 +93,11 @@ F Echt(const char* name) {
 
 extern "C" {
 
+// parport0 is registered, with its ppdev node.
 int access(const char* pfad, int modus) {
     if (Modelliert(pfad)) {
-        errno = ZugangModell(pfad);
+        const std::string p = pfad;
+        errno = p == "/proc/sys/dev/parport/parport0" || p == "/dev/parport0" ? 0 : ENOENT;
         return errno == 0 ? 0 : -1;
     }
     using Access = int (*)(const char*, int);
