@@ -212,6 +212,19 @@ TEST_F(ProgrammTest, DiagramChangesLieTheModelledMicrosecondsApart) {
         std::equal(erwartet.begin() + 15, erwartet.end(), zurueck.aenderungen.begin() + 15));
 }
 
+// The audio driver gets the sound in real time; in virtual time the device stays silent.
+TEST_F(ProgrammTest, SoundReachesTheAudioDriverInRealTimeOnly) {
+    dir.Datei("klaenge/gong.wav", SinusWav(0.5));
+    for (const std::string zeit : {"echt", "virtuell"}) {
+        const std::string roh = dir / ("audio-" + zeit + ".raw");
+        auto a =
+            Starte("SOUND KLAENGE\\GONG.WAV\nBIS ZEIT = 400\nENDE_BIS\n", "", {"--zeit=" + zeit},
+                   {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + roh, "SDL_DISKAUDIODELAY=1"});
+        EXPECT_EQ(a.code, 0) << a.fehler;
+        EXPECT_EQ(LiesDatei(roh).find_first_not_of('\0') != std::string::npos, zeit == "echt");
+    }
+}
+
 // The clock starts at SOURCE_DATE_EPOCH in the local zone; a long polling loop writes no change
 // per poll.
 TEST_F(ProgrammTest, VirtualClockFollowsSourceDateEpochAndTheDiagramStaysSmall) {
