@@ -41,7 +41,6 @@ std::string TempVerzeichnis::Datei(const std::string& name, const std::string& i
 
 std::string SinusWav(double sekunden) {
     const auto frames = static_cast<std::uint32_t>(8000 * sekunden);
-    // RIFF, fmt and data chunk headers, little-endian.
     const std::uint32_t kopf[] = {0x46464952, 36 + frames * 2, 0x45564157, 0x20746d66,
                                   16,         0x00010001,      8000,       16000,
                                   0x00100002, 0x61746164,      frames * 2};
@@ -108,8 +107,6 @@ Vcd LiesVcd(const std::string& text) {
             std::string typ, breite, kennung, name;
             s >> typ >> breite >> kennung >> name;
             namen[kennung] = name;
-        } else if (wort == "$enddefinitions") {
-            vcd.kopfVollstaendig = true;
         } else if (wort[0] == '#') {
             zeit = std::stoull(wort.substr(1));
             vcd.ende = zeit;
@@ -119,8 +116,8 @@ Vcd LiesVcd(const std::string& text) {
             aenderung(kennung, std::stoull(wort.substr(1), nullptr, 2));
         } else if (wort[0] == '0' || wort[0] == '1') {
             aenderung(wort.substr(1), static_cast<std::uint64_t>(wort[0] - '0'));
-        } else if (wort[0] == '$' && wort != "$dumpvars" && wort != "$end") {
-            // $date, $version, $timescale, $scope ...: skip to their $end.
+        } else if (wort[0] == '$' && wort != "$dumpvars" && wort != "$end" &&
+                   wort != "$enddefinitions") {
             while (s >> wort && wort != "$end") {
             }
         }
@@ -133,29 +130,17 @@ std::ostream& operator<<(std::ostream& os, const VcdAenderung& a) {
 }
 
 std::string ZeitdiagrammMangel(const std::string& text, const std::string& motoren) {
-    if (text.empty() || text.back() != '\n') {
-        return "does not end with a whole line";
+    if (text.size() < 2 || text.back() != '\n' ||
+        text[text.rfind('\n', text.size() - 2) + 1] != '#') {
+        return "does not end with a time stamp line";
     }
-    const std::vector<std::string> zeilen = Zeilen(text);
-    if (zeilen.back().empty() || zeilen.back()[0] != '#') {
-        return "last line is no time stamp: " + zeilen.back();
-    }
-    const Vcd vcd = LiesVcd(text);
-    if (!vcd.kopfVollstaendig) {
-        return "no $enddefinitions";
-    }
-    std::map<std::string, std::uint64_t> letzte;
-    for (const VcdAenderung& a : vcd.aenderungen) {
-        letzte[a.name] = a.wert;
-    }
-    for (std::size_t m = 0; m < motoren.size(); ++m) {
-        const std::uint64_t erwartet = motoren[m] == 'L' ? 1 : motoren[m] == 'R' ? 2 : 0;
-        const std::string name = "motor" + std::to_string(m + 1);
-        if (letzte[name] != erwartet) {
-            return name + " ends as " + std::to_string(letzte[name]);
+    std::string ende = "NNNN";
+    for (const VcdAenderung& a : LiesVcd(text).aenderungen) {
+        if (a.name.rfind("motor", 0) == 0) {
+            ende.at(std::stoul(a.name.substr(5)) - 1) = a.wert < 3 ? "NLR"[a.wert] : '?';
         }
     }
-    return "";
+    return ende == motoren ? "" : "motors end as " + ende;
 }
 
 std::string Quote(const std::string& s) {
@@ -166,37 +151,27 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-// How long a run of the program may take before it is killed.
-static std::chrono::seconds Frist() {
-    return std::chrono::seconds(std::getenv("TAKTLER_TEST_VOR") != nullptr ? 900 : 120);
-}
-
-void DateigroesseBegrenzen() {
-    constexpr rlim_t kHoechstens = rlim_t{256} << 20;
-    const rlimit grenze{kHoechstens, kHoechstens};
-    setrlimit(RLIMIT_FSIZE, &grenze);
-}
-
 int StarteBegrenzt(const std::string& befehl) {
     const pid_t kind = fork();
     if (kind < 0) {
         return -1;
     }
     if (kind == 0) {
-        // Its own session: no controlling terminal (a WARNUNG is never asked
-        // there), and a process group that is killed as a whole.
+        // No controlling terminal (a WARNUNG is never asked), a group killed as a whole; a file
+        // past 256 MiB ends it (SIGXFSZ).
         setsid();
-        DateigroesseBegrenzen();
+        const rlimit grenze{rlim_t{256} << 20, rlim_t{256} << 20};
+        setrlimit(RLIMIT_FSIZE, &grenze);
         execl("/bin/sh", "sh", "-c", befehl.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
-    const auto ende = std::chrono::steady_clock::now() + Frist();
+    const std::chrono::seconds frist(std::getenv("TAKTLER_TEST_VOR") != nullptr ? 900 : 120);
+    const auto ende = std::chrono::steady_clock::now() + frist;
     auto pause = std::chrono::milliseconds(1);
     bool beendet = false;
     while (!beendet && std::chrono::steady_clock::now() < ende) {
         siginfo_t info{};
-        // WNOWAIT: the ended child stays a zombie, so its group id cannot be
-        // taken by another process before the group is killed below.
+        // WNOWAIT: a zombie keeps its group id from reuse until the group is killed.
         beendet = waitid(P_PID, static_cast<id_t>(kind), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                   info.si_pid == kind;
         if (!beendet) {
@@ -204,12 +179,11 @@ int StarteBegrenzt(const std::string& befehl) {
             pause = std::min(pause * 2, std::chrono::milliseconds(20));
         }
     }
-    // Whatever is left of the group goes too, before anyone removes its files.
     kill(-kind, SIGKILL);
     int status = 0;
     waitpid(kind, &status, 0);
     if (!beendet) {
-        std::fprintf(stderr, "killed after %lld s: %s\n", static_cast<long long>(Frist().count()),
+        std::fprintf(stderr, "killed after %lld s: %s\n", static_cast<long long>(frist.count()),
                      befehl.c_str());
         return -1;
     }
@@ -219,35 +193,27 @@ int StarteBegrenzt(const std::string& befehl) {
 Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
                      const std::string& eingabe, const std::vector<std::string>& umgebung,
                      const std::string& ausgabeZiel) {
-    std::string ein = verzeichnis + "/.stdin";
-    std::string aus = verzeichnis + "/.stdout";
-    std::string err = verzeichnis + "/.stderr";
-    SchreibeDatei(ein, eingabe);
-    // TAKTLER_TEST_VOR runs the program under a tool, e.g. valgrind
-    // (tools/valgrind.sh); the words are taken as the shell splits them.
+    SchreibeDatei(verzeichnis + "/.stdin", eingabe);
+    // TAKTLER_TEST_VOR runs the program under a tool (tools/valgrind.sh).
     const char* vor = std::getenv("TAKTLER_TEST_VOR");
     std::string befehl = "cd " + Quote(verzeichnis) + " && exec env";
     for (const auto& u : umgebung) {
         befehl += " " + Quote(u);
     }
-    befehl +=
-        " " + (vor != nullptr ? std::string(vor) + " " : std::string()) + Quote(TAKTLER_BINARY);
+    befehl += " " + std::string(vor != nullptr ? vor : "") + " " + Quote(TAKTLER_BINARY);
     for (const auto& a : argumente) {
         befehl += " " + Quote(a);
     }
-    befehl += " <" + Quote(ein) + " >" + Quote(ausgabeZiel.empty() ? aus : ausgabeZiel) + " 2>" +
-              Quote(err);
-    const int status = StarteBegrenzt(befehl);
+    const int status =
+        StarteBegrenzt(befehl + " <.stdin >" +
+                       Quote(ausgabeZiel.empty() ? ".stdout" : ausgabeZiel) + " 2>.stderr");
     Aufruf a;
-    if (status == -1) {
-        a.code = -1;
-    } else if (WIFEXITED(status)) {
-        a.code = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        a.code = 128 + WTERMSIG(status);
-    }
-    a.aus = ausgabeZiel.empty() ? LiesDatei(aus) : std::string();
-    a.fehler = LiesDatei(err);
+    a.code = status == -1          ? -1
+             : WIFEXITED(status)   ? WEXITSTATUS(status)
+             : WIFSIGNALED(status) ? 128 + WTERMSIG(status)
+                                   : -1;
+    a.aus = ausgabeZiel.empty() ? LiesDatei(verzeichnis + "/.stdout") : "";
+    a.fehler = LiesDatei(verzeichnis + "/.stderr");
     return a;
 }
 

@@ -1,10 +1,8 @@
-// Shared test seams: a console that records, a clock the test sets, a
-// message box that records and answers as told, and an exit that throws.
+// Shared seams: a recording console and message box, a set clock, an exit that throws.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -20,16 +18,10 @@ class TestKonsole : public services::Konsole {
   public:
     void Aus(std::string_view text) override { aus.append(text); }
     void Fehler(std::string_view text) override { fehler.append(text); }
-    bool LiesWort() override {
-        if (eingaben.empty()) {
-            return false;
-        }
-        eingaben.pop_front();
-        return true;
-    }
+    bool LiesWort() override { return eingaben-- > 0; }
     std::string aus;
     std::string fehler;
-    std::deque<std::string> eingaben;  // words PAUSE may read
+    int eingaben = 0;  // words PAUSE may read
 };
 
 struct Bericht {
@@ -49,7 +41,6 @@ class TestFenster : public services::Nachrichtenfenster {
 };
 
 // Installs the seams and resets the program-wide state around each test.
-// An abort or exit inside the code under test throws services::Programmende.
 class TaktlerTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -64,7 +55,7 @@ class TaktlerTest : public ::testing::Test {
         services::UmweltZuruecksetzen();
     }
 
-    // Runs f and gives the exit code it ended with, or -1 if it returned.
+    // The exit code f ended with, or -1 if it returned.
     template <typename F>
     int EndeCode(F&& f) {
         try {
@@ -75,7 +66,6 @@ class TaktlerTest : public ::testing::Test {
         return -1;
     }
 
-    // The last report's line, or "" when none was shown.
     std::string LetzterBericht() const {
         return fenster.berichte.empty() ? std::string() : fenster.berichte.back().zeile;
     }
