@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstdint>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -37,19 +37,12 @@ std::vector<std::string> Zeilen(const std::string& text, const std::string& ende
 }
 
 void PruefePortlog(const std::string& log, const std::string& motoren) {
-    auto hex = [](const std::string& s) {
-        return s.find_first_not_of("0123456789ABCDEF") == s.npos;
-    };
+    static const std::regex kZeile(
+        "CLI|STI|# Motoren .{4}|(W 378|R 379) [0-9A-F]{2}|W16 378 [0-9A-F]{4}");
     std::string letzte;
     for (const std::string& z : Zeilen(log, "\n")) {
-        const bool motor = z.size() == 14 && z.rfind("# Motoren ", 0) == 0;
-        fuzz::Pruefe(
-            z == "CLI" || z == "STI" || motor ||
-                (z.size() == 8 && (z.rfind("W 378 ", 0) == 0 || z.rfind("R 379 ", 0) == 0) &&
-                 hex(z.substr(6))) ||
-                (z.size() == 12 && z.rfind("W16 378 ", 0) == 0 && hex(z.substr(8))),
-            "malformed port log line", z);
-        letzte = motor ? z.substr(10) : letzte;
+        fuzz::Pruefe(std::regex_match(z, kZeile), "malformed port log line", z);
+        letzte = z.rfind("# Motoren ", 0) == 0 ? z.substr(10) : letzte;
     }
     fuzz::Pruefe(letzte == motoren, "port log's last frame differs from the latched motors",
                  letzte);
@@ -66,18 +59,20 @@ std::vector<std::string> Felder(const std::string& zeile) {
         if (zeile[j] == ' ' || zeile[j] == ',') {
             j = zeile.find_first_not_of(' ', j + 1) - 1;
             felder.emplace_back();
-        } else {
+        } else if (felder.back().size() + 1 < (felder.size() == 1
+                                                   ? interpreter::kKommandoLaenge
+                                                   : interpreter::kParameterLaenge)) {
             felder.back().push_back(zeile[j]);
         }
     }
     felder.resize(std::min<std::size_t>(felder.size(), 4));
-    for (std::size_t k = 0; k < felder.size(); ++k) {
-        felder[k].resize(
-            std::min(felder[k].size(),
-                     (k == 0 ? interpreter::kKommandoLaenge : interpreter::kParameterLaenge) - 1));
-    }
     return felder;
 }
+
+// The command words, each between spaces.
+constexpr std::string_view kWorte =
+    " EINSCHALTEN SOUND NOTHALT AUSSCHALTEN TRACELEVEL BIS ENDE_BIS RUFE UNTERPROGRAMM "
+    "ENDE_UNTERPROGRAMM REBOOT MELDUNG PAUSE INFO TRANSFER ; ENDE ELSE EXIT ";
 
 template <std::size_t N>
 std::string Feld(const std::array<char, N>& feld) {
@@ -97,18 +92,12 @@ void PruefeFelder(const interpreter::Kommandozeile& kz, const std::string& z,
                      Feld(kz.Parameter2) == erwartet[2] && Feld(kz.Parameter3) == erwartet[3] &&
                      Feld(kz.Parameter4).empty(),
                  "fields differ", gross);
-    bool bekannt = false;
-    for (const char* wort : {"EINSCHALTEN", "SOUND", "NOTHALT", "AUSSCHALTEN", "TRACELEVEL", "BIS",
-                             "ENDE_BIS", "RUFE", "UNTERPROGRAMM", "ENDE_UNTERPROGRAMM", "REBOOT",
-                             "MELDUNG", "PAUSE", "INFO", "TRANSFER", ";", "ENDE", "ELSE", "EXIT"}) {
-        bekannt = bekannt || erwartet[0] == wort;
-    }
+    const bool bekannt = kWorte.find(" " + erwartet[0] + " ") != std::string::npos;
     const std::int32_t code = interpreter::GibKommando(&kz);
     fuzz::Pruefe(code >= 0 && code <= 19 && bekannt == (code != interpreter::kUnbekannt),
                  "command code disagrees with the keyword");
     // A buffer exactly as long as the line, so ASan sees a write past it.
-    std::vector<char> genau(z.begin(), z.end());
-    genau.push_back('\0');
+    std::vector<char> genau(z.c_str(), z.c_str() + z.size() + 1);
     interpreter::Kommandozeile probe = kz;
     interpreter::ParseKommandozeile(genau.data(), &probe);
     fuzz::Pruefe(
@@ -119,26 +108,19 @@ void PruefeFelder(const interpreter::Kommandozeile& kz, const std::string& z,
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t groesse) {
-    if (groesse < 1) {
-        return 0;
-    }
     fuzz::Seams& seams = fuzz::Installiere();
     const std::string& dir = fuzz::Arbeitsverzeichnis();
     const std::string kommandodatei = dir + "/k.txt";
     const std::string protokoll = dir + "/p.txt";
     const std::string portlog = dir + "/port.log";
-
-    const std::string rest(reinterpret_cast<const char*>(daten + 1), groesse - 1);
+    const std::string rest =
+        groesse > 0 ? std::string(reinterpret_cast<const char*>(daten) + 1, groesse - 1) : "";
     const std::size_t marke = rest.find(kMarke);
     const std::string kommandos = rest.substr(0, marke);
-    std::vector<interface::Ereignis> ereignisse;
-    if (marke != std::string::npos) {
-        interface::SzenarioErgebnis geladen =
-            interface::ParseSzenario(rest.substr(marke + kMarke.size()), "s.txt");
-        if (!geladen.Ok()) {
-            return 0;  // the program ends before the run; the scenario target covers it
-        }
-        ereignisse = std::move(geladen.ereignisse);
+    interface::SzenarioErgebnis geladen = interface::ParseSzenario(
+        marke == std::string::npos ? "" : rest.substr(marke + kMarke.size()), "s.txt");
+    if (groesse < 1 || !geladen.Ok()) {
+        return 0;  // a failed scenario ends the program before the run; its own target covers it
     }
     fuzz::SchreibeDatei(kommandodatei, reinterpret_cast<const std::uint8_t*>(kommandos.data()),
                         kommandos.size());
@@ -147,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     seams.uhr.Zuruecksetzen();
     seams.fenster.Zuruecksetzen(daten[0]);
 
-    auto eigenerSimulator = std::make_unique<interface::Simulator>(std::move(ereignisse));
+    auto eigenerSimulator = std::make_unique<interface::Simulator>(std::move(geladen.ereignisse));
     interface::Simulator& sim = *eigenerSimulator;
     std::string fehler;
     auto log = interface::PortLog::Oeffne(std::move(eigenerSimulator), portlog, fehler);
@@ -156,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     interface::SetzePort(&budget);
 
     const std::vector<fuzz::Satz> saetze = fuzz::Saetze(kommandos, UINT32_MAX).saetze;
-    std::vector<std::string> elseZeilen;  // the ELSE lines, as the protocol must show them
+    std::vector<std::string> erwartet;  // the protocol: the ELSE lines as written
     bool letzteWarElse = false;
     std::vector<std::string> felder(4);
     test::Laufende lauf;
@@ -168,14 +150,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
             "line number outside the file", std::to_string(kz.Zeilennummer));
         // After a jump or a call as well.
         std::string satz = saetze[static_cast<std::size_t>(kz.Zeilennummer - 1)].text;
-        satz.push_back('\0');
         services::strTrimEnde(satz.data());
         fuzz::Pruefe(z == satz.c_str(), "line differs from the file's record of its number", z);
         PruefeFelder(kz, z, felder);
         lauf.Zeile(kz);
         letzteWarElse = interpreter::GibKommando(&kz) == interpreter::kElse;
         if (letzteWarElse) {
-            elseZeilen.push_back(std::string(z.find_first_not_of(' '), ' ') + "ELSE");
+            erwartet.push_back(std::string(z.find_first_not_of(' '), ' ') + "ELSE");
         }
     });
     int code = 0;
@@ -191,10 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     interpreter::SetzeZeilenHaken(nullptr);
     ZustandZuruecksetzen();  // closes the protocol file as the process end would
     interface::SetzePort(nullptr);
-    const auto latch = sim.Motoren();
-    const std::string motoren(latch.begin(), latch.end());
+    const std::string motoren(sim.Motoren().data(), sim.Motoren().size());
     log.reset();
-
     const std::string& bericht = seams.fenster.letzteZeile;
     const bool abbruch = lauf.art == test::Laufende::Abbruch;
     fuzz::Pruefe(!abbruch || (code == 12 && seams.fenster.berichte > 0),
@@ -207,7 +186,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
         !abbruch || bericht.find("NOTAUS betaetigt!") == std::string::npos || motoren == "NNNN",
         "motors still on after the emergency stop");
 
-    std::vector<std::string> erwartet = elseZeilen;
     const std::string kUnbekannt = "Kommando erkennen: unbekanntes Kommando";
     const std::vector<std::string> p = Zeilen(fuzz::LiesDatei(protokoll), "\r\n");
     if (abbruch && bericht.find("Funktion: " + kUnbekannt + ",") != std::string::npos) {

@@ -1,7 +1,8 @@
-// Motor, emergency-stop, sound and sensing commands on the simulated interface.
+// Motor, emergency-stop and sensing commands on the simulated interface.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "interface/simulator.h"
 #include "interface/szenario.h"
@@ -10,17 +11,10 @@
 #include "interpreter/sensorik.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
-#include "services/kxsound.h"
 #include "testdateien.h"
 
 namespace taktler::test {
 namespace {
-
-class MerkGeraet : public services::Soundgeraet {
-  public:
-    void Spiele(const std::string& pfad) override { gespielt.push_back(pfad); }
-    std::vector<std::string> gespielt;
-};
 
 class BefehlTest : public PortTest {
   protected:
@@ -32,13 +26,11 @@ class BefehlTest : public PortTest {
         z.Interface = &z.interfaceDS;
         interface::InterfaceInit(*z.Interface);
         kz.Ausfuehren[0] = 1;
-        services::SetzeSoundgeraet(&geraet);
     }
-    void TearDown() override {
-        services::SetzeSoundgeraet(nullptr);
-        PortTest::TearDown();
+    interpreter::Kommandozeile& Zeile(std::string text) {
+        interpreter::ParseKommandozeile(text.data(), &kz);
+        return kz;
     }
-    void Zeile(std::string text) { interpreter::ParseKommandozeile(text.data(), &kz); }
     static std::string Abbruch(const std::string& funktion, const std::string& text) {
         return "Modul: TAKTLER 091200, Funktion: " + funktion + ", Programmabbruch: " + text;
     }
@@ -46,7 +38,6 @@ class BefehlTest : public PortTest {
     interpreter::Programmzustand& z = interpreter::Zustand();
     std::unique_ptr<interface::Simulator> sim;
     interpreter::Kommandozeile kz;
-    MerkGeraet geraet;
 };
 
 // LINKS latches 'R', any other word 'L', none the word of an earlier line; a bad motor aborts.
@@ -61,8 +52,7 @@ TEST_F(BefehlTest, MotorCommandsLatchInTurn) {
     };
     for (const auto& [zeile, motoren] : schritte) {
         fenster.berichte.clear();
-        Zeile(zeile);
-        const bool ein = std::string(kz.Kommando.data()) == "EINSCHALTEN";
+        const bool ein = std::string(Zeile(zeile).Kommando.data()) == "EINSCHALTEN";
         const bool abbruch = *motoren == '\0';
         EXPECT_EQ(
             EndeCode([&] { ein ? interpreter::Einschalten(kz) : interpreter::Ausschalten(kz); }),
@@ -77,13 +67,10 @@ TEST_F(BefehlTest, MotorCommandsLatchInTurn) {
 
 TEST_F(BefehlTest, NothaltArmsOnceThenStopsAllMotorsInOrderOrAbortsOnAnUnknownSwitch) {
     Starte("abfrage 2 schalter 3 an\n");
-    Zeile("EINSCHALTEN MOTOR2 LINKS");
-    interpreter::Einschalten(kz);
-    Zeile("NOTHALT SCHALTER3");
-    interpreter::Nothalt(kz);
-    EXPECT_EQ(sim->Abfragen(), 0u);  // arming reads nothing
-    Zeile("NOTHALT SCHALTER5");
-    interpreter::Nothalt(kz);  // armed: one check, switch 3 still open
+    interpreter::Einschalten(Zeile("EINSCHALTEN MOTOR2 LINKS"));
+    interpreter::Nothalt(Zeile("NOTHALT SCHALTER3"));
+    EXPECT_EQ(sim->Abfragen(), 0u);                    // arming reads nothing
+    interpreter::Nothalt(Zeile("NOTHALT SCHALTER5"));  // armed: one check, switch 3 still open
     EXPECT_EQ(z.NothaltSchalter, 2);
     std::vector<std::string> gesehen;
     sim->SetzeBeobachter([&](const auto& m) { gesehen.emplace_back(m.begin(), m.end()); });
@@ -93,8 +80,7 @@ TEST_F(BefehlTest, NothaltArmsOnceThenStopsAllMotorsInOrderOrAbortsOnAnUnknownSw
 
     z.NothaltAktiv = 0;
     konsole.aus.clear();
-    Zeile("NOTHALT SCHALTER1X A");
-    EXPECT_EQ(EndeCode([&] { interpreter::Nothalt(kz); }), 12);
+    EXPECT_EQ(EndeCode([&] { interpreter::Nothalt(Zeile("NOTHALT SCHALTER1X A")); }), 12);
     EXPECT_EQ(konsole.aus, "NOTHALT SCHALTER1X A  \n");  // the line echoed first
     EXPECT_EQ(LetzterBericht(), Abbruch("GibSchalterIndex", "Unbekannter Schalter"));
 }
@@ -111,9 +97,8 @@ TEST_F(BefehlTest, HeldSwitchCountsOnceAndCountsGoToTheCurrentLevel) {
     kz.Stufe = 2;
     interpreter::Schalter(kz);  // read 5: pressed again, counted at level 2
     interpreter::Schalter(kz);  // read 6: switch 7 too
-    EXPECT_EQ(z.Klickzaehler[3][1], 1);
-    EXPECT_EQ(z.Klickzaehler[2][1], 1);
-    EXPECT_EQ(z.Klickzaehler[2][6], 1);
+    EXPECT_EQ((std::vector{z.Klickzaehler[3][1], z.Klickzaehler[2][1], z.Klickzaehler[2][6]}),
+              (std::vector{1, 1, 1}));
     EXPECT_EQ(konsole.aus,
               "Schalter 2 gedrueckt, 1 Klicks!\nSchalter 2 losgelassen\n"
               "Schalter 2 gedrueckt, 1 Klicks!\nSchalter 7 gedrueckt, 1 Klicks!\n");
@@ -153,15 +138,6 @@ TEST_F(BefehlTest, AnalogMaxLearnsThenWaitsThenAborts) {
     }
     EXPECT_EQ(EndeCode([&] { interpreter::AnalogMax(kz, 70); }), 12);  // call 751
     EXPECT_EQ(LetzterBericht(), Abbruch("AnalogMax", "Kein Maxwert gefunden!"));
-}
-
-TEST_F(BefehlTest, SoundPlaysThePathAndLeavesNoObjectBehind) {
-    Starte();
-    kz.Stufe = 1;
-    Zeile("SOUND C:\\KLANG\\GONG.WAV");
-    interpreter::Sound(kz);
-    EXPECT_EQ(geraet.gespielt, std::vector<std::string>{"C:\\KLANG\\GONG.WAV"});
-    EXPECT_EQ(z.Soundbausteine[1], nullptr);
 }
 
 class TraceGateTest : public BefehlTest, public ::testing::WithParamInterface<int> {};
