@@ -148,6 +148,10 @@ const std::vector<Fall> kFaelle = {
      "BIS SCHALTER1 = 1\nNOTHALT SCHALTER8\nENDE\nNOTHALT SCHALTERX\n",
      {"4: warnung: unbekannter Schalter SCHALTERX - Abbruch, wenn noch kein NOTHALT scharf ist"},
      "start schalter 1 an\n"},
+    {"UnterprogrammFehlt", "rufe blinken\n", {"1: fehler: Unterprogramm BLINKEN nicht gefunden"}},
+    {"ZeileVorDerSchleife",
+     ";" + std::string(98, 'K') + "\nMELDUNG A\nBIS ZEIT = 10\nENDE_BIS\n",
+     {"1: fehler: Zeile zu lang fuer den Ruecksprung zu Zeile 3: 99 Zeichen (hoechstens 98)"}},
     // An INFO file's lines may be 248 bytes long.
     {"InfoZeilen",
      "INFO @DIR@/kurz.txt\nINFO @DIR@/lang.txt\n",
