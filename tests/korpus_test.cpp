@@ -9,12 +9,10 @@
 
 #include "testhilfe/stumme_seams.h"
 
-#define ZIEL(name) extern "C" int Korpus_##name(const std::uint8_t*, std::size_t);
-ZIEL(fuzz_strtools)
-ZIEL(fuzz_liessatz)
-ZIEL(fuzz_szenario)
-ZIEL(fuzz_interpreter)
-#undef ZIEL
+extern "C" int Korpus_fuzz_strtools(const std::uint8_t*, std::size_t);
+extern "C" int Korpus_fuzz_liessatz(const std::uint8_t*, std::size_t);
+extern "C" int Korpus_fuzz_szenario(const std::uint8_t*, std::size_t);
+extern "C" int Korpus_fuzz_interpreter(const std::uint8_t*, std::size_t);
 
 namespace taktler::test {
 namespace {
