@@ -172,19 +172,5 @@ TEST_F(PanelTmuxTest, TooSmallATerminalEndsBeforeAnythingIsSent) {
     EXPECT_FALSE(DateiExistiert(dir / "panel.log"));
 }
 
-// Without a terminal --panel refuses before any port opens, also with six files.
-TEST(PanelOhneTerminal, RefusesWithOneLineAndWritesNothing) {
-    TempVerzeichnis dir;
-    SchreibeDatei(dir / "k.txt", "MELDUNG A\n");
-    Aufruf a = StarteTaktler(
-        {"--panel", "--port=parport7", "--port-log=port.log", "k.txt", "p.txt", "a", "b", "c", "d"},
-        dir.pfad());
-    EXPECT_EQ(a.code, 12);
-    EXPECT_EQ(Zeilen(a.fehler).size(), 1u) << a.fehler;
-    EXPECT_EQ(a.fehler.rfind("taktler: --panel", 0), 0u) << a.fehler;
-    EXPECT_NE(a.fehler.find("Standardeingabe und Standardausgabe sind keines"), std::string::npos);
-    EXPECT_FALSE(DateiExistiert(dir / "port.log"));
-}
-
 }  // namespace
 }  // namespace taktler::test

@@ -444,16 +444,5 @@ TEST_F(TaktlerTest, PruefenFilesItCannotCheckAndWrongArgumentCounts) {
               std::string::npos);
 }
 
-// Only the whole program shows that no port is opened before the check.
-TEST(PruefProgrammTest, ChecksBeforeAnyPortIsOpened) {
-    TempVerzeichnis dir;
-    SchreibeDatei(dir / "k.txt", "EINSCHALTEN MOTOR1\nFAHRE\n");
-    auto a = StarteTaktler(
-        {"--pruefen", "--port=sim", "--port-log=" + (dir / "log"), "k.txt", "p.txt"}, dir.pfad());
-    EXPECT_EQ(a.code, 12);
-    EXPECT_EQ(a.fehler, "");
-    EXPECT_FALSE(DateiExistiert(dir / "log") || DateiExistiert(dir / "p.txt"));
-}
-
 }  // namespace
 }  // namespace taktler::test
