@@ -26,7 +26,7 @@ namespace {
 using namespace services;
 using ReportTest = TaktlerTest;
 
-TEST_F(ReportTest, AbortsEndWith12AndWarningsAskFirst) {
+TEST_F(ReportTest, AbortsEndWith12WarningsAskFirstAndLongLinesAreCut) {
     EXPECT_EQ(EndeCode([] { Fehlerabbruch("TAKTLER 091200", "main", "KommandozeileCreate"); }), 12);
     EXPECT_EQ(fenster.berichte.back().titel, "ABBRUCH");
     EXPECT_EQ(LetzterBericht(),
@@ -38,10 +38,7 @@ TEST_F(ReportTest, AbortsEndWith12AndWarningsAskFirst) {
     EXPECT_EQ(EndeCode([] { OutOfStore(); }), 12);
     EXPECT_EQ(LetzterBericht(),
               "Modul: OutOfStore, Funktion: OutOfStore, Programmabbruch: OutOfStore");
-}
-
-// An abort's line holds at most 251 characters, a warning's 255 (buffer less terminator).
-TEST_F(ReportTest, LongLinesAreCutAtTheBuffer) {
+    // An abort's line holds at most 251 characters, a warning's 255 (buffer less terminator).
     for (std::size_t laenge : {251, 252, 255, 256}) {
         const bool abbruch = laenge < 254;
         const std::string kopf = abbruch ? "Modul: M, Funktion: F, Programmabbruch: "
@@ -176,13 +173,11 @@ class KxsoundTest : public TaktlerTest {
         SetzeSoundgeraet(nullptr);
         TaktlerTest::TearDown();
     }
-    // In the level table, so that an abort leaks nothing.
-    Soundbaustein* Neu() { return interpreter::Zustand().Soundbausteine[1] = SoundCreate(); }
-
     MerkGeraet geraet;
 };
 
-TEST_F(KxsoundTest, ChecksAndPlayingWithoutPath) {
+// Checks abort before the device hears of it; it gets the last path set, resolved as spelled.
+TEST_F(KxsoundTest, ChecksAbortAndTheDeviceGetsTheLastPathResolved) {
     const std::string kopf = "Modul: KXSOUND 101200, Funktion: KXSOUND_check, Programmabbruch: ";
     EXPECT_EQ(EndeCode([] { SpielAb(nullptr); }), 12);
     EXPECT_EQ(LetzterBericht(), kopf + "inSound n. initialisisiert");
@@ -190,17 +185,15 @@ TEST_F(KxsoundTest, ChecksAndPlayingWithoutPath) {
     falsch.MagicByte = kZeitMagic;
     EXPECT_EQ(EndeCode([&] { SetzeDateiPfad(&falsch, "x"); }), 12);
     EXPECT_EQ(LetzterBericht(), kopf + "MagicByte n. initialisisiert");
-    EXPECT_EQ(EndeCode([&] { SpielAb(Neu()); }), 12);
+    // In the level table, so that an abort leaks nothing.
+    auto* sound = interpreter::Zustand().Soundbausteine[1] = SoundCreate();
+    EXPECT_EQ(EndeCode([&] { SpielAb(sound); }), 12);
     EXPECT_EQ(LetzterBericht(),
               "Modul: KXSOUND 101200, Funktion: SpielAb, Programmabbruch: Keine Datei gesetzt");
     EXPECT_TRUE(geraet.pfade.empty());
-}
-
-// The device gets the last path set, resolved as the command file spells it.
-TEST_F(KxsoundTest, TheDeviceGetsTheLastPathResolved) {
     TempVerzeichnis tmp;
     const std::string datei = tmp.Datei("gong.wav");
-    auto* sound = Neu();
+    fenster.berichte.clear();
     EXPECT_TRUE(SetzeDateiPfad(sound, "C:\\NICHT\\DA.WAV"));
     EXPECT_TRUE(SetzeDateiPfad(sound, (tmp / "GONG.WAV").c_str()));
     EXPECT_TRUE(SpielAb(sound));
