@@ -21,33 +21,19 @@
 
 namespace {
 
-struct Modell {
-    long lesefehlerNach = -1;
-    long sigintBei = -1;
-    long zugriffe = 0;
-    unsigned char steuerung = 0;
-    int logFd = -1;
-};
-
-Modell& M() {
-    static Modell m;
-    return m;
-}
-
 long Zahl(const char* name) {
     const char* wert = std::getenv(name);
     return wert != nullptr && *wert != '\0' ? std::strtol(wert, nullptr, 10) : -1;
 }
 
-__attribute__((constructor)) void Laden() {
-    Modell& m = M();
-    const char* log = std::getenv("TAKTLER_ATTRAPPE_LOG");
-    if (log != nullptr) {
-        m.logFd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    }
-    m.lesefehlerNach = Zahl("TAKTLER_ATTRAPPE_LESEFEHLER");
-    m.sigintBei = Zahl("TAKTLER_ATTRAPPE_SIGINT");
-}
+// Set up when the stand-in is loaded, before the program's main.
+const char* const gLog = std::getenv("TAKTLER_ATTRAPPE_LOG");
+const int gLogFd =
+    gLog != nullptr ? ::open(gLog, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
+const long gLesefehlerNach = Zahl("TAKTLER_ATTRAPPE_LESEFEHLER");
+const long gSigintBei = Zahl("TAKTLER_ATTRAPPE_SIGINT");
+long gZugriffe = 0;
+unsigned char gSteuerung = 0;
 
 // One line to the log, written at once: the program may end by a signal.
 void Log(const char* format, ...) {
@@ -58,17 +44,15 @@ void Log(const char* format, ...) {
     va_end(args);
     zeile[n] = '\n';
     const int gesichert = errno;
-    if (M().logFd >= 0) {
-        (void)!::write(M().logFd, zeile, static_cast<std::size_t>(n) + 1);
+    if (gLogFd >= 0) {
+        (void)!::write(gLogFd, zeile, static_cast<std::size_t>(n) + 1);
     }
     errno = gesichert;
 }
 
 // Counts a port access and lets the configured events happen.
 void Zugriff() {
-    Modell& m = M();
-    ++m.zugriffe;
-    if (m.sigintBei >= 0 && m.zugriffe == m.sigintBei) {
+    if (++gZugriffe == gSigintBei) {
         Log("SIGINT");
         kill(getpid(), SIGINT);
     }
@@ -174,9 +158,8 @@ void ieee1284_write_data(parport*, unsigned char wert) {
 }
 
 int ieee1284_read_status(parport*) {
-    Modell& m = M();
     Zugriff();
-    if (m.lesefehlerNach >= 0 && m.zugriffe > m.lesefehlerNach) {
+    if (gLesefehlerNach >= 0 && gZugriffe > gLesefehlerNach) {
         Log("read_status Fehler");
         errno = ENODEV;
         return E1284_NOTAVAIL;
@@ -187,12 +170,12 @@ int ieee1284_read_status(parport*) {
 }
 
 void ieee1284_write_control(parport*, unsigned char wert) {
-    M().steuerung = wert & 0x0F;
+    gSteuerung = wert & 0x0F;
     Log("write_control %02X (Register %02X)", wert, (wert ^ C1284_INVERTED) & 0x0F);
 }
 
 int ieee1284_read_control(parport*) {
-    return M().steuerung;
+    return gSteuerung;
 }
 
 int ieee1284_data_dir(parport*, int rueckwaerts) {
