@@ -163,21 +163,10 @@ class MerkGeraet : public Soundgeraet {
     std::vector<std::string> pfade;
 };
 
-class KxsoundTest : public TaktlerTest {
-  protected:
-    void SetUp() override {
-        TaktlerTest::SetUp();
-        SetzeSoundgeraet(&geraet);
-    }
-    void TearDown() override {
-        SetzeSoundgeraet(nullptr);
-        TaktlerTest::TearDown();
-    }
-    MerkGeraet geraet;
-};
-
 // Checks abort before the device hears of it; it gets the last path set, resolved as spelled.
-TEST_F(KxsoundTest, ChecksAbortAndTheDeviceGetsTheLastPathResolved) {
+TEST_F(ReportTest, SoundChecksAbortAndTheDeviceGetsTheLastPathResolved) {
+    MerkGeraet geraet;
+    SetzeSoundgeraet(&geraet);
     const std::string kopf = "Modul: KXSOUND 101200, Funktion: KXSOUND_check, Programmabbruch: ";
     EXPECT_EQ(EndeCode([] { SpielAb(nullptr); }), 12);
     EXPECT_EQ(LetzterBericht(), kopf + "inSound n. initialisisiert");
@@ -200,6 +189,7 @@ TEST_F(KxsoundTest, ChecksAbortAndTheDeviceGetsTheLastPathResolved) {
     EXPECT_EQ(geraet.pfade, (std::vector<std::string>{datei}));
     interpreter::Zustand().Soundbausteine[1] = SoundDispose(sound);
     EXPECT_TRUE(fenster.berichte.empty());
+    SetzeSoundgeraet(nullptr);
 }
 
 // Exact spelling first, else the one holding the rest; relative paths start at the working dir.
