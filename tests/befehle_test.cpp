@@ -22,7 +22,7 @@ class BefehlTest : public PortTest {
         auto s = interface::ParseSzenario(szenario, "s.txt");
         ASSERT_TRUE(s.Ok()) << s.fehler;
         sim = std::make_unique<interface::Simulator>(s.ereignisse);
-        Installiere(*sim);
+        interface::SetzePort(sim.get());
         z.Interface = &z.interfaceDS;
         interface::InterfaceInit(*z.Interface);
         kz.Ausfuehren[0] = 1;

@@ -43,7 +43,7 @@ class LeitungTest : public PortTest {
   protected:
     void SetUp() override {
         PortTest::SetUp();
-        Installiere(port);
+        interface::SetzePort(&port);
     }
     AufnahmePort port;
     InterfaceDS ds;
@@ -151,7 +151,7 @@ TEST_F(PortLogTest, OneLinePerAccessWithTheNoteAfterTheLatchingWrite) {
     auto log = Oeffne(std::move(sim));
     std::vector<std::string> weitergereicht;
     log->SetzeNotizZiel([&](const std::string& n) { weitergereicht.push_back(n); });
-    Installiere(*log);
+    interface::SetzePort(log.get());
     InterfaceDS ds;
     ds.Motoren = {'L', 'N', 'N', 'R'};
     SendeMotoren(ds);

@@ -20,7 +20,7 @@ class SimulatorTest : public PortTest {
         ASSERT_TRUE(e.Ok()) << e.fehler;
         sim = std::make_unique<Simulator>(e.ereignisse);
         sim->SetzeNotizZiel([this](const std::string& n) { notizen.push_back(n); });
-        Installiere(*sim);
+        interface::SetzePort(sim.get());
     }
     std::string Eingaenge() const { return std::string(ds.Eingaenge.begin(), ds.Eingaenge.end()); }
 

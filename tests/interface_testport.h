@@ -44,7 +44,6 @@ class AufnahmePort : public interface::Port {
 
 class PortTest : public TaktlerTest {
   protected:
-    void Installiere(interface::Port& port) { interface::SetzePort(&port); }
     void TearDown() override {
         interface::SetzePort(nullptr);
         TaktlerTest::TearDown();

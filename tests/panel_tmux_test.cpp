@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -169,7 +170,7 @@ TEST_F(PanelTmuxTest, TooSmallATerminalEndsBeforeAnythingIsSent) {
     ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt", 79, 30));
     EXPECT_EQ(tmux.Exitcode(), 12);
     EXPECT_TRUE(tmux.WarteAuf({"mindestens 80x24 Zeichen", "79x30"}, true));
-    EXPECT_FALSE(DateiExistiert(dir / "panel.log"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "panel.log"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -77,7 +78,8 @@ TEST_P(AufrufTest, EndsWithItsCodeAndSaysWhy) {
     EXPECT_EQ(Motorzustaende(LiesDatei(dir / "port.log")), Liste(f.ausRahmen, "NNNN"));
     if (f.nichts) {
         EXPECT_EQ(LiesDatei(dir / "k.txt"), kommandos);
-        EXPECT_FALSE(DateiExistiert(dir / "p.txt") || DateiExistiert(dir / "z.vcd"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "p.txt") ||
+                     std::filesystem::exists(dir / "z.vcd"));
     }
 }
 
@@ -412,7 +414,7 @@ class UnterbrechungTest : public ::testing::TestWithParam<SignalFall> {
   protected:
     void TearDown() override {
         if (faden.joinable()) {
-            if (Pid() > 0 && !DateiExistiert(dir / "code")) {
+            if (Pid() > 0 && !std::filesystem::exists(dir / "code")) {
                 kill(Pid(), SIGKILL);
             }
             faden.join();
@@ -431,7 +433,7 @@ class UnterbrechungTest : public ::testing::TestWithParam<SignalFall> {
             if (bereit()) {
                 return true;
             }
-            if (DateiExistiert(dir / "code") || std::chrono::steady_clock::now() > ende) {
+            if (std::filesystem::exists(dir / "code") || std::chrono::steady_clock::now() > ende) {
                 return false;
             }
         }

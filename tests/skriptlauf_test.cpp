@@ -135,6 +135,11 @@ INSTANTIATE_TEST_SUITE_P(
         // A BIS of two words takes the third parameter the line before left.
         Skript{"BisZweiWorte5", "MELDUNG X Y 5|BIS SCHALTER1 2|MELDUNG DRIN|ENDE|", -1,
                "~X;|~DRIN;|$", ""},
+        Skript{"InnenZeitJedenDurchlauf",
+               "TRACELEVEL 2|BIS ZEIT = 100|MELDUNG AUSSEN|BIS ZEIT = 0|ENDE_BIS|ENDE_BIS|", -1,
+               "Stufe 1; Zeitbaustein gesetzt: 100|" +
+                   Wiederholt("~AUSSEN;|Stufe 2; Zeitbaustein gesetzt: 0|", 3) + "$",
+               ""},
         Skript{"Bis79", Wiederholt("BIS ZEIT 100000|", 79), -1, "$", ""},
         Skript{"Bis80", Wiederholt("BIS ZEIT 100000|", 80), 12, "",
                "Modul: TAKTLER 091200, Funktion: Strukturstufe: mehr als 79 Stufen, "
@@ -196,13 +201,6 @@ TEST_F(SkriptTest, LoopCountStopsAtItsMaximumAndKeepsTheClicks) {
         EXPECT_EQ(z.Klickzaehler[1][0], 3);
         EXPECT_EQ(kz.Ausfuehren[1], 1);
     }
-}
-
-TEST_F(SkriptTest, NestedInnerLoopSetsItsTimerOnEveryOuterPass) {
-    Lauf("TRACELEVEL 2\nBIS ZEIT = 100\nMELDUNG AUSSEN\nBIS ZEIT = 0\nENDE_BIS\nENDE_BIS\n");
-    const std::size_t aussen = Anzahl(konsole.aus, ";AUSSEN;");
-    EXPECT_GE(aussen, 2u);
-    EXPECT_EQ(Anzahl(konsole.aus, "Stufe 2; Zeitbaustein gesetzt: 0\n"), aussen);
 }
 
 class ZeilenUhr : public TestUhr {

@@ -70,10 +70,6 @@ std::string LiesDatei(const std::string& pfad) {
     return s.str();
 }
 
-bool DateiExistiert(const std::string& pfad) {
-    return fs::exists(pfad);
-}
-
 std::vector<std::string> Zeilen(const std::string& text) {
     std::vector<std::string> zeilen;
     std::istringstream s(text);

@@ -29,7 +29,6 @@ std::string SinusWav(double sekunden);
 
 void SchreibeDatei(const std::string& pfad, const std::string& inhalt);
 std::string LiesDatei(const std::string& pfad);
-bool DateiExistiert(const std::string& pfad);
 
 std::vector<std::string> Zeilen(const std::string& text);
 // The "# Motoren ..." states of a port log in order.
