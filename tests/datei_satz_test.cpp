@@ -101,15 +101,6 @@ TEST_F(DateiTest, SchreibSatzAppendsCrLfAndSwitchesModes) {
     EXPECT_EQ(Lies("neu.txt"), "x\r\n");
 }
 
-TEST_F(DateiTest, AnEmptyPathKeepsTheOldOne) {
-    DateiADO* d = Create();
-    std::string lang = "/" + std::string(298, 'p');  // the longest that fits
-    SetzePfad(d, lang.c_str());
-    SetzePfad(d, "");  // keeps the old path
-    EXPECT_EQ(LetzterBericht(), Zeile("SetzePfad", "Warnung", "Pfad nicht vorhanden"));
-    EXPECT_EQ(std::string(d->Pfad.data()), lang);
-}
-
 // Aborts name their function: a few representatives of the object check, then real failures.
 TEST_F(DateiTest, AbortsNameTheirFunctionAndCause) {
     char p[8];
@@ -163,6 +154,11 @@ TEST_F(DateiTest, AbortsNameTheirFunctionAndCause) {
         EXPECT_EQ(LetzterBericht(), Zeile(funktion, "Programmabbruch", text));
     }
     EXPECT_EQ(std::string(anhaengend->Pfad.data()), Pfad("a.bin"));  // the long path refused
+    // One character less fits; an empty path warns and keeps it.
+    SetzePfad(ohnePfad, zuLang.substr(0, 299).c_str());
+    SetzePfad(ohnePfad, "");
+    EXPECT_EQ(LetzterBericht(), Zeile("SetzePfad", "Warnung", "Pfad nicht vorhanden"));
+    EXPECT_EQ(std::string(ohnePfad->Pfad.data()), zuLang.substr(0, 299));
 }
 
 TEST_F(DateiTest, MarkFollowsReading) {

@@ -105,6 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The check and a panel without a terminal open no port.
         Fall{"--pruefen --port=sim --port-log=port.log k.txt p.txt", 0, "", true, 0,
              "k.txt: 0 Fehler, 0 Warnung(en)\n"},
+        Fall{"--pruefen k.txt p.txt x", 12,
+             "Aufruf: taktler --pruefen <Kommandodatei> [<Protokolldatei>]"},
         Fall{"--panel --port=parport7 --port-log=port.log k.txt p.txt a b c d", 12,
              "taktler: --panel braucht ein Terminal: Standardeingabe und Standardausgabe sind "
              "keines\n"},

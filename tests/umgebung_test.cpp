@@ -222,10 +222,8 @@ TEST(PfadeTest, CommandFileSpellingFindsTheFile) {
     std::filesystem::current_path(vorher);
 }
 
-using SdlSoundTest = TaktlerTest;
-
 // Missing or broken files, ALSA without a device (it complains on stderr): no report, no output.
-TEST_F(SdlSoundTest, PlayingPrintsNothingWhateverFails) {
+TEST_F(ReportTest, SdlPlayingPrintsNothingWhateverFails) {
     TempVerzeichnis tmp;
     SetzeSoundgeraet(&SdlGeraet());
     const std::vector<std::string> dateien = {tmp.Datei("ton.wav", SinusWav(0.1)),
