@@ -1,3 +1,4 @@
+// The bottom floor: reports, signals, console and terminal, sound, paths, timers, string tools.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -7,15 +8,20 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "services/fehler.h"
 #include "services/kxsound.h"
+#include "services/kxzeit.h"
 #include "services/pfade.h"
 #include "services/sdlsound.h"
+#include "services/strtools.h"
 #include "services/unterbrechung.h"
 #include "testdateien.h"
 #include "testumgebung.h"
@@ -252,6 +258,76 @@ TEST_F(ReportTest, SdlPlayingPrintsNothingWhateverFails) {
     EXPECT_TRUE(ok);
     EXPECT_EQ(LiesDatei(tmp / "konsole.txt"), "");
     EXPECT_TRUE(fenster.berichte.empty());
+}
+
+using KxzeitTest = TaktlerTest;
+
+// Only the monotonic clock counts: the wall clock may jump (NTP, a manual date).
+TEST_F(KxzeitTest, ElapsedMillisecondsCountFromCreation) {
+    const std::int64_t faelle[][3] = {
+        // start, wall-clock jump, elapsed
+        {1'950, 0, 60},  // millisecond part negative on its own
+        {5'000, 0, 0},  {1'000'000'000'123, 0, 3'333}, {50'000, 86'400'000, 250}, {50'000, -1, 250},
+    };
+    for (const auto& [start, sprung, ms] : faelle) {
+        uhr.startMs = 0;
+        uhr.ms = start;
+        auto* zeit = ZeitCreate();
+        interpreter::Zustand().Zeitbausteine[1] = zeit;  // freed by the reset if a check fails
+        uhr.StelleWanduhr(sprung);
+        uhr.ms += ms;
+        EXPECT_EQ(ZeitVergangen(zeit), ms) << start << " " << sprung;
+        uhr.ms += 1'000;
+        EXPECT_EQ(ZeitVergangen(zeit), ms + 1'000) << start << " " << sprung;
+        interpreter::Zustand().Zeitbausteine[1] = ZeitDispose(zeit);
+    }
+}
+
+TEST_F(KxzeitTest, CheckRejectsNullAndWrongMark) {
+    const std::string kopf = "Modul: KXZEIT 101200, Funktion: KXZEIT_check, Programmabbruch: ";
+    EXPECT_EQ(EndeCode([] { ZeitVergangen(nullptr); }), 12);
+    EXPECT_EQ(LetzterBericht(), kopf + "inZeit n. initialisisiert");
+    Zeitbaustein falsch;  // MagicByte 0, as after a dispose
+    EXPECT_EQ(EndeCode([&] { ZeitVergangen(&falsch); }), 12);
+    EXPECT_EQ(LetzterBericht(), kopf + "MagicByte n. initialisisiert");
+    falsch.MagicByte = kSoundMagic;
+    EXPECT_EQ(EndeCode([&] { ZeitDispose(&falsch); }), 12);
+    EXPECT_EQ(LetzterBericht(), kopf + "MagicByte n. initialisisiert");
+}
+
+using StrtoolsTest = TaktlerTest;
+
+// The string tools' rules are the fuzz model's (replayed on its corpus by the suite); here what
+// the model does not see: the abort texts, and that a plain build writes nothing behind the
+// capacity either.
+TEST_F(StrtoolsTest, AbortsNameTheCauseAndNothingIsWrittenBehindTheCapacity) {
+    char puffer[16];
+    // call on the buffer, capacity, abort text (empty: no abort), buffer after the call
+    const std::tuple<std::function<void(std::uint32_t)>, std::uint32_t, std::string, const char*>
+        faelle[] = {
+            {[&](std::uint32_t k) { strTrenneFelder("ABC", '|', puffer, k); }, 5, "", "ABC|"},
+            {[&](std::uint32_t k) { strTrenneFelder("ABC", '|', puffer, k); }, 4,
+             "Funktion: strTrenneFelder, Programmabbruch: inoutZeile zu kurz", nullptr},
+            {[&](std::uint32_t k) { strErsetze(puffer, k, "xxx", "c"); }, 6, "", "xxxAB"},
+            {[&](std::uint32_t k) { strErsetze(puffer, k, "xxx", "c"); }, 5,
+             "Funktion: strErsetze: inoutString zu klein, Programmabbruch: cAB", nullptr},
+            {[&](std::uint32_t) { ParseEingabezeile(std::string(251, 'x').c_str(), 1, '|'); }, 0,
+             "Funktion: ParseEingabezeile, Programmabbruch: inZeile zu lang", nullptr},
+        };
+    for (const auto& [aufruf, kapazitaet, abbruch, danach] : faelle) {
+        SCOPED_TRACE(abbruch + " " + std::to_string(kapazitaet));
+        std::memset(puffer, '#', sizeof puffer);
+        std::strcpy(puffer, "cAB");
+        const int code = EndeCode([&, k = kapazitaet, &f = aufruf] { f(k); });
+        if (danach != nullptr) {
+            EXPECT_STREQ(puffer, danach);
+        } else {
+            EXPECT_EQ(code, 12);
+            EXPECT_EQ(LetzterBericht(), "Modul: STRTOOLS 210100, " + abbruch);
+        }
+        EXPECT_EQ(std::string(puffer + std::max(kapazitaet, 4u), puffer + sizeof puffer),
+                  std::string(sizeof puffer - std::max(kapazitaet, 4u), '#'));
+    }
 }
 
 }  // namespace
