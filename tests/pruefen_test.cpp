@@ -96,6 +96,10 @@ struct Fall {
     std::string szenario = "";
 };
 
+void PrintTo(const Fall& f, std::ostream* os) {
+    *os << f.name;
+}
+
 const std::string kA = "UNTERPROGRAMM A\nENDE_UNTERPROGRAMM\n";
 const std::string kB = "UNTERPROGRAMM B\nENDE_UNTERPROGRAMM\n";
 const std::string kFoo = "fehler: unbekanntes Kommando FOO";
