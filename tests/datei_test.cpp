@@ -207,10 +207,11 @@ TEST_F(DateiTest, AbortsNameTheirFunctionAndCause) {
     }
     EXPECT_EQ(std::string(anhaengend->Pfad.data()), Pfad("a.bin"));  // the long path refused
     // One character less fits; an empty path warns and keeps it.
-    SetzePfad(ohnePfad, zuLang.substr(0, 299).c_str());
+    const std::string passt = zuLang.substr(0, 299);
+    SetzePfad(ohnePfad, passt.c_str());
     SetzePfad(ohnePfad, "");
     EXPECT_EQ(LetzterBericht(), Zeile("SetzePfad", "Warnung", "Pfad nicht vorhanden"));
-    EXPECT_EQ(std::string(ohnePfad->Pfad.data()), zuLang.substr(0, 299));
+    EXPECT_EQ(std::string(ohnePfad->Pfad.data()), passt);
 }
 
 TEST_F(DateiTest, MarkFollowsReading) {

@@ -181,7 +181,7 @@ class TestSchirm : public Bildschirm {
         int taste;
         int nachLeeren = 0;
     };
-    explicit TestSchirm(TestUhr& u) : uhr(u) {}
+    explicit TestSchirm(TestUhr& uhr) : uhr_(uhr) {}
     void Zeige(const Bild& bild) override { letztes = Text(bild); }
     int LiesTaste(int wartezeitMs) override {
         if (!tasten.empty() && leer >= tasten.front().nachLeeren &&
@@ -191,7 +191,7 @@ class TestSchirm : public Bildschirm {
             gegebenBei.push_back(letztes);
             return t;
         }
-        uhr.ms += weg ? 0 : wartezeitMs;
+        uhr_.ms += weg ? 0 : wartezeitMs;
         if (((wartezeitMs > 0 || weg) && ++leer > 10000) || ++umsonst > 1'000'000) {
             throw std::runtime_error("the panel waits for a key the test never gives:\n" + letztes);
         }
@@ -201,7 +201,6 @@ class TestSchirm : public Bildschirm {
     int Hoehe() const override { return 30; }
     void Schliessen() override { ++geschlossen; }
 
-    TestUhr& uhr;
     std::deque<Taste> tasten;
     std::vector<std::string> gegebenBei;
     std::string letztes;
@@ -209,6 +208,9 @@ class TestSchirm : public Bildschirm {
     int leer = 0;
     int umsonst = 0;  // calls without a key, also those that do not wait
     bool weg = false;
+
+  private:
+    TestUhr& uhr_;
 };
 
 class PanelLaufTest : public TaktlerTest {

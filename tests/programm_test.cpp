@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -260,18 +259,18 @@ TEST_P(ReproduzierbarTest, RunsGiveIdenticalOutputs) {
     std::vector<Liste> ausgaben(3);
     std::vector<std::thread> gleichzeitig;
     for (Liste& aus : ausgaben) {
-        gleichzeitig.emplace_back([&] {
+        gleichzeitig.emplace_back([&name, ziel = &aus] {
             TempVerzeichnis d;
             auto a = StarteTaktler(
                 {"--zeit=virtuell", "--sim=" + kBeispiele + name + ".szenario",
                  "--port-log=port.log", "--vcd=z.vcd", kBeispiele + name + ".txt", "p.txt"},
                 d.pfad(), "weiter\n", kReproduzierbar);
-            aus = {std::to_string(a.code),
-                   a.aus,
-                   a.fehler,
-                   LiesDatei(d / "p.txt"),
-                   LiesDatei(d / "port.log"),
-                   LiesDatei(d / "z.vcd")};
+            *ziel = {std::to_string(a.code),
+                     a.aus,
+                     a.fehler,
+                     LiesDatei(d / "p.txt"),
+                     LiesDatei(d / "port.log"),
+                     LiesDatei(d / "z.vcd")};
         });
     }
     for (auto& t : gleichzeitig) {
@@ -304,13 +303,7 @@ TEST_F(ProgrammTest, ExampleScriptCatchesAChangedBehaviour) {
 
 // The real-port path: the stand-in for libieee1284 and the kernel's port files (tests/attrappe)
 // preloaded, which models one ppdev port and logs every call.
-// The lines of a log that begin so.
-Liste Mit(const Liste& log, const std::string& anfang) {
-    Liste mit;
-    std::copy_if(log.begin(), log.end(), std::back_inserter(mit),
-                 [&](const std::string& z) { return z.rfind(anfang, 0) == 0; });
-    return mit;
-}
+// The position of the first line of the log that begins so, or its size.
 std::size_t Erste(const Liste& log, const std::string& anfang) {
     return static_cast<std::size_t>(
         std::find_if(log.begin(), log.end(),
@@ -346,32 +339,37 @@ TEST_P(EchterPortTest, SetsUpInOrderAndReleasesThePortAtTheEnd) {
     EXPECT_EQ(a.code, f.code) << a.fehler;
     EXPECT_NE(a.fehler.find(f.meldung), std::string::npos) << a.fehler;
     const Liste log = Zeilen(LiesDatei(dir / "log"));
-    const Liste gesendet = Mit(log, "write_data");
+    const Liste gesendet = ZeilenMit(log, "write_data");
     // Claim, control lines idle, data lines forward, then the first frame.
     EXPECT_TRUE(Erste(log, "claim parport0") < Erste(log, "write_control 07 (Register 0C)") &&
                 Erste(log, "write_control 07") < Erste(log, "data_dir 0") &&
                 Erste(log, "data_dir 0") < Erste(log, "write_data") && !gesendet.empty());
-    EXPECT_EQ(Mit(log, "mlockall").size(), 1u);
+    EXPECT_EQ(ZeilenMit(log, "mlockall").size(), 1u);
     ASSERT_GE(log.size(), 99u);
     EXPECT_EQ(Liste(log.end() - 3, log.end()),
               (Liste{"release parport0", "close parport0", "free_ports"}));
     if (fehler) {
         // Within one exchange of the fault, four frames switch the motors off.
-        const std::size_t ende = log.size() - 3;
+        const std::size_t aus = log.size() - 3 - 96;
         for (std::size_t i = 0; i < 96; ++i) {
             const std::size_t k = i % 24;
-            EXPECT_EQ(log[ende - 96 + i], k % 3 == 1 ? "write_data FA"
-                                          : k == 23  ? "write_data FB"
-                                                     : "write_data F2");
+            EXPECT_EQ(log[aus + i], k % 3 == 1 ? "write_data FA"
+                                    : k == 23  ? "write_data FB"
+                                               : "write_data F2");
         }
         const std::size_t ausloeser = Erste(log, f.ausloeser);
-        ASSERT_LT(ausloeser, ende - 96);
-        const Liste danach(log.begin() + static_cast<std::ptrdiff_t>(ausloeser), log.end() - 99);
-        EXPECT_LE(Mit(danach, "write_data").size() + Mit(danach, "read_status").size(), 25u);
+        ASSERT_LT(ausloeser, aus);
+        EXPECT_LE(std::count_if(log.begin() + static_cast<std::ptrdiff_t>(ausloeser),
+                                log.begin() + static_cast<std::ptrdiff_t>(aus),
+                                [](const std::string& z) {
+                                    return z.rfind("write_data", 0) == 0 ||
+                                           z.rfind("read_status", 0) == 0;
+                                }),
+                  25);
         EXPECT_EQ(LiesDatei(dir / "p.txt"), "ELSE\r\n");
         // The port log holds every byte written, to the last.
         Liste geschrieben;
-        for (const std::string& z : Mit(Zeilen(LiesDatei(dir / "port.log")), "W 378 ")) {
+        for (const std::string& z : ZeilenMit(Zeilen(LiesDatei(dir / "port.log")), "W 378 ")) {
             geschrieben.push_back("write_data " + z.substr(6));
         }
         EXPECT_EQ(geschrieben, gesendet);
@@ -471,11 +469,15 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     // The module line comes after the signal handlers are in place.
     int gesehen = 0;
     ASSERT_TRUE(WarteBis([&] {
-        return *f.datei != '\0'
-                   ? LiesDatei(dir / f.datei).find(f.zeichen) != std::string::npos
-                   // seen waiting in the system call three times in a row
-                   : LiesDatei(dir / "fehler").find("TAKTLER 091200\n") != std::string::npos &&
-                         (ImAufruf(f.wartet) ? ++gesehen : gesehen = 0) >= 3;
+        if (*f.datei != '\0') {
+            return LiesDatei(dir / f.datei).find(f.zeichen) != std::string::npos;
+        }
+        // Seen waiting in the system call at three polls in a row.
+        const bool wartet =
+            LiesDatei(dir / "fehler").find("TAKTLER 091200\n") != std::string::npos &&
+            ImAufruf(f.wartet);
+        gesehen = wartet ? gesehen + 1 : 0;
+        return gesehen >= 3;
     })) << LiesDatei(dir / "fehler");
     kill(Pid(), f.signal);
     if (f.zweimal) {

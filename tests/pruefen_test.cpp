@@ -45,7 +45,6 @@ class PruefLauf : public TaktlerTest {
         services::SetzeSoundgeraet(&ton);
     }
     void TearDown() override {
-        services::SetzeSoundgeraet(nullptr);
         interpreter::SetzeZeilenHaken(nullptr);
         interface::SetzePort(nullptr);
         TaktlerTest::TearDown();

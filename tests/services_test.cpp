@@ -195,7 +195,6 @@ TEST_F(ReportTest, SoundChecksAbortAndTheDeviceGetsTheLastPathResolved) {
     EXPECT_EQ(geraet.pfade, (std::vector<std::string>{datei}));
     interpreter::Zustand().Soundbausteine[1] = SoundDispose(sound);
     EXPECT_TRUE(fenster.berichte.empty());
-    SetzeSoundgeraet(nullptr);
 }
 
 // Exact spelling first, else the one holding the rest; relative paths start at the working dir.
@@ -252,7 +251,6 @@ TEST_F(ReportTest, SdlPlayingPrintsNothingWhateverFails) {
         }
     }
     SdlGeraetSchliessen();
-    SetzeSoundgeraet(nullptr);
     ::unsetenv("SDL_AUDIODRIVER");
     ::unsetenv("AUDIODEV");
     EXPECT_TRUE(ok);

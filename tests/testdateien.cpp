@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -79,12 +80,18 @@ std::vector<std::string> Zeilen(const std::string& text) {
     return zeilen;
 }
 
+std::vector<std::string> ZeilenMit(const std::vector<std::string>& zeilen,
+                                   const std::string& anfang) {
+    std::vector<std::string> mit;
+    std::copy_if(zeilen.begin(), zeilen.end(), std::back_inserter(mit),
+                 [&](const std::string& z) { return z.rfind(anfang, 0) == 0; });
+    return mit;
+}
+
 std::vector<std::string> Motorzustaende(const std::string& log) {
-    std::vector<std::string> zustaende;
-    for (const std::string& zeile : Zeilen(log)) {
-        if (zeile.rfind("# Motoren ", 0) == 0) {
-            zustaende.push_back(zeile.substr(10));
-        }
+    std::vector<std::string> zustaende = ZeilenMit(Zeilen(log), "# Motoren ");
+    for (std::string& z : zustaende) {
+        z.erase(0, 10);
     }
     return zustaende;
 }

@@ -31,6 +31,9 @@ void SchreibeDatei(const std::string& pfad, const std::string& inhalt);
 std::string LiesDatei(const std::string& pfad);
 
 std::vector<std::string> Zeilen(const std::string& text);
+// The lines that begin so, in order.
+std::vector<std::string> ZeilenMit(const std::vector<std::string>& zeilen,
+                                   const std::string& anfang);
 // The "# Motoren ..." states of a port log in order.
 std::vector<std::string> Motorzustaende(const std::string& log);
 

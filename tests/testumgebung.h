@@ -8,6 +8,7 @@
 
 #include "interpreter/zustand.h"
 #include "services/fehler.h"
+#include "services/kxsound.h"
 #include "services/umgebung.h"
 #include "testhilfe/testuhr.h"
 #include "testhilfe/zuruecksetzen.h"
@@ -53,6 +54,7 @@ class TaktlerTest : public ::testing::Test {
     void TearDown() override {
         ZustandZuruecksetzen();
         services::UmweltZuruecksetzen();
+        services::SetzeSoundgeraet(nullptr);
     }
 
     // The exit code f ended with, or -1 if it returned.

@@ -26,14 +26,21 @@ long Zahl(const char* name) {
     return wert != nullptr && *wert != '\0' ? std::strtol(wert, nullptr, 10) : -1;
 }
 
-// Set up when the stand-in is loaded, before the program's main.
-const char* const gLog = std::getenv("TAKTLER_ATTRAPPE_LOG");
-const int gLogFd =
-    gLog != nullptr ? ::open(gLog, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
-const long gLesefehlerNach = Zahl("TAKTLER_ATTRAPPE_LESEFEHLER");
-const long gSigintBei = Zahl("TAKTLER_ATTRAPPE_SIGINT");
+// "Unset" until the stand-in is loaded: a call from another library's start-up
+// neither logs nor fails.
+int gLogFd = -1;
+long gLesefehlerNach = -1;
+long gSigintBei = -1;
 long gZugriffe = 0;
 unsigned char gSteuerung = 0;
+
+__attribute__((constructor)) void Laden() {
+    if (const char* log = std::getenv("TAKTLER_ATTRAPPE_LOG")) {
+        gLogFd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    }
+    gLesefehlerNach = Zahl("TAKTLER_ATTRAPPE_LESEFEHLER");
+    gSigintBei = Zahl("TAKTLER_ATTRAPPE_SIGINT");
+}
 
 // One line to the log, written at once: the program may end by a signal.
 void Log(const char* format, ...) {
