@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -35,6 +36,22 @@ void Zerlege(const std::string& arg, std::string& name, std::string& wert, bool&
     hatWert = gleich != std::string::npos;
     name = arg.substr(0, gleich);
     wert = hatWert ? arg.substr(gleich + 1) : std::string();
+}
+
+// "LINE[,LINE...]", each a decimal number >= 1. Gives the message, or "".
+std::string LiesHaltZeilen(const std::string& wert, std::vector<std::int32_t>& zeilen) {
+    std::size_t anfang = 0;
+    do {
+        const std::size_t komma = std::min(wert.find(',', anfang), wert.size());
+        const std::string teil = wert.substr(anfang, komma - anfang);
+        if (teil.empty() || teil.size() > 9 ||
+            teil.find_first_not_of("0123456789") != std::string::npos || std::stol(teil) < 1) {
+            return "Option --halt nimmt Zeilennummern ab 1: --halt=ZEILE[,ZEILE...]";
+        }
+        zeilen.push_back(static_cast<std::int32_t>(std::stol(teil)));
+        anfang = komma + 1;
+    } while (anfang <= wert.size());
+    return {};
 }
 
 }  // namespace
@@ -99,6 +116,8 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
             }
         } else if (name == "--vcd") {
             mitWert(o.vcdDatei);
+        } else if (name == "--halt") {
+            o.fehler = LiesHaltZeilen(hatWert ? wert : std::string(), o.haltZeilen);
         } else if (name == "--ports") {
             ohneWert(o.ports);
         } else if (name == "--help") {
@@ -115,6 +134,10 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
         if (!o.fehler.empty()) {
             return o;
         }
+    }
+    if (!o.haltZeilen.empty() && !o.panel) {
+        o.fehler = "Option --halt geht nur mit --panel";
+        return o;
     }
     // Virtual time models the simulated interface only; the live panel
     // lives in real time.
@@ -181,6 +204,8 @@ std::string Hilfetext() {
            "                      Uhr des Laufs; virtuell: reproduzierbar und schneller\n"
            "                      als Echtzeit, nur auf dem simulierten Interface\n"
            "  --vcd=DATEI         Zeitdiagramm des Laufs (VCD) in DATEI schreiben\n"
+           "  --halt=ZEILE[,ZEILE...]\n"
+           "                      mit --panel: vor diesen Zeilen anhalten\n"
            "  --help, --version   Hilfe oder Version ausgeben\n"
            "\n"
            "Exit-Codes: 0 normales Ende, 12 Fehler, 99 interner Portfehler.\n";

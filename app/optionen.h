@@ -2,6 +2,7 @@
 // the file arguments that the argument-count check sees.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,8 +20,9 @@ struct Optionen {
     bool ports = false;
     bool pruefen = false;
     bool panel = false;
-    bool virtuelleZeit = false;  // --zeit=virtuell (implies the simulated interface)
-    std::string vcdDatei;        // --vcd: the timing diagram
+    bool virtuelleZeit = false;            // --zeit=virtuell (implies the simulated interface)
+    std::string vcdDatei;                  // --vcd: the timing diagram
+    std::vector<std::int32_t> haltZeilen;  // --halt: the panel's breakpoints, editor lines
     std::vector<std::string> dateien;
     std::string fehler;  // set for an unknown option or a malformed value
 };

@@ -47,6 +47,10 @@ struct DateiADO {
     // Not in the product's record: the error number of the first write that
     // failed on the open stream, for the report when it is closed.
     int Schreibfehler = 0;
+    // Not in the product's record either: the line breaks an editor sees
+    // (LF, and CR not followed by LF) in the last record's line end and the
+    // LF and NUL bytes skipped after it.
+    std::int32_t Umbrueche = 0;
 };
 
 // Module-wide state shared by all objects: one copy, owned by the module.

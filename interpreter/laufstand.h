@@ -3,13 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "interface/interface.h"
 
 namespace taktler::interpreter {
 
 struct Laufstand {
-    std::int32_t zeilennummer = 0;
+    std::int32_t zeilennummer = 0;  // the run's count of the line
+    std::int32_t editorzeile = 0;   // the line an editor shows it on (0: none yet)
     std::int32_t stufe = 0;
     std::int32_t tracelevel = 0;
     bool nothaltAktiv = false;
@@ -19,5 +21,9 @@ struct Laufstand {
 };
 
 Laufstand Stand();
+
+// Whether the script loop would carry out a line of this text as a command
+// (not an empty line or a comment).
+bool IstBefehlszeile(std::string_view zeile);
 
 }  // namespace taktler::interpreter

@@ -48,6 +48,8 @@ void Anhaengen(Zeilenindex& index, std::size_t laenge) {
     satz.laenge = static_cast<std::uint16_t>(laenge);
     const std::uint16_t vorher = index.saetze.empty() ? 0 : index.saetze.back().laengsteBisHier;
     satz.laengsteBisHier = std::max(vorher, satz.laenge);
+    satz.editorzeile = index.naechsteEditorzeile;
+    index.naechsteEditorzeile += index.datei->Umbrueche;
     index.frei -= laenge;
     index.saetze.push_back(satz);
 }
@@ -99,6 +101,12 @@ std::string_view Satztext(const Zeilenindex& index, std::int32_t zeile) {
 
 std::uint32_t LaengsteBis(const Zeilenindex& index, std::int32_t zeile) {
     return zeile <= 0 ? 0 : index.saetze[static_cast<std::size_t>(zeile - 1)].laengsteBisHier;
+}
+
+std::int32_t Editorzeile(const Zeilenindex& index, std::int32_t zeile) {
+    return zeile >= 1 && zeile <= Zeilenanzahl(index)
+               ? index.saetze[static_cast<std::size_t>(zeile - 1)].editorzeile
+               : 0;
 }
 
 bool LiesWeiter(Zeilenindex& index) {

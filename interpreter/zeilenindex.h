@@ -24,6 +24,7 @@ struct Zeilenindex {
         std::uint16_t anfang = 0;
         std::uint16_t laenge = 0;
         std::uint16_t laengsteBisHier = 0;
+        std::int32_t editorzeile = 0;  // the line an editor shows it on
     };
 
     datei::DateiADO* datei = nullptr;  // the file this is a copy of
@@ -35,7 +36,8 @@ struct Zeilenindex {
     // ended the run through the test seam's exception.
     bool blockGefuellt = false;
     std::vector<Satz> saetze;
-    bool vollstaendig = false;  // the file's last record is in the copy
+    bool vollstaendig = false;             // the file's last record is in the copy
+    std::int32_t naechsteEditorzeile = 1;  // of the record read next
     // The script loop's position: behind this line.
     std::int32_t position = 0;
 
@@ -61,6 +63,11 @@ std::int32_t Zeilenanzahl(const Zeilenindex& index);
 std::string_view Satztext(const Zeilenindex& index, std::int32_t zeile);
 // The longest record among lines 1..zeile (0 for none).
 std::uint32_t LaengsteBis(const Zeilenindex& index, std::int32_t zeile);
+
+// The editor line of record zeile (1..Zeilenanzahl), 0 for none: LF, and
+// CR not followed by LF, end a line; an empty line ended by a bare LF is no
+// record, so editor lines run ahead of the record count.
+std::int32_t Editorzeile(const Zeilenindex& index, std::int32_t zeile);
 
 // Reads the file's next record into the copy with the script loop's buffer;
 // a longer record ends the run with LiesSatz's abort. False when the file

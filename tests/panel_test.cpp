@@ -22,9 +22,12 @@
 #include "interface/port.h"
 #include "interface/simulator.h"
 #include "interface_testport.h"
+#include "interpreter/laufstand.h"
+#include "interpreter/taktler.h"
 #include "panel/ablage.h"
 #include "panel/bedienung.h"
 #include "panel/bild.h"
+#include "panel/quelltext.h"
 #include "services/unterbrechung.h"
 #include "testdateien.h"
 #include "testumgebung.h"
@@ -129,7 +132,7 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
     m.dauerMs = {1500, 260, 0, 123456};
     m.schalter[1] = true;
     m.analog = {400, 40};
-    m.zeilennummer = 17;
+    m.editorzeile = 17;
     m.zeilentext = "BIS ANALOG1 > 300";
     m.tracelevel = 3;
     m.nothalt = true;
@@ -155,16 +158,18 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
         std::string reihe = bild.zeilen[4 + i].text;
         EXPECT_EQ(reihe.erase(reihe.find_last_not_of(' ') + 1), reihen[i]);
     }
-    // The console pane starts at row 9; a long line wraps instead of being cut.
-    EXPECT_EQ(bild.zeilen[9].text.rfind("TAKTLER 091200 ", 0), 0u) << t;
-    EXPECT_EQ(bild.zeilen[11].text.rfind(std::string(50, 'x') + " ", 0), 0u) << t;
+    // Without the source file the view shows the running line; the console pane starts at
+    // row 15; a long line wraps instead of being cut.
+    EXPECT_EQ(bild.zeilen[9].text.rfind("    17 > BIS ANALOG1 > 300 ", 0), 0u) << t;
+    EXPECT_EQ(bild.zeilen[15].text.rfind("TAKTLER 091200 ", 0), 0u) << t;
+    EXPECT_EQ(bild.zeilen[17].text.rfind(std::string(50, 'x') + " ", 0), 0u) << t;
     EXPECT_EQ(bild.cursorZeile, -1);
     m.wartet = true;
     m.eingabe = "wei";
     ablage.Anhaengen("Weiter: ");
     bild = Zeichne(m, ablage, 80, 24);
-    ASSERT_EQ(bild.cursorZeile, 12);
-    EXPECT_EQ(bild.zeilen[12].text.rfind("Weiter: wei ", 0), 0u) << Text(bild);
+    ASSERT_EQ(bild.cursorZeile, 18);
+    EXPECT_EQ(bild.zeilen[18].text.rfind("Weiter: wei ", 0), 0u) << Text(bild);
     EXPECT_EQ(bild.cursorSpalte, 11);
     EXPECT_NE(Text(bild).find("Der Lauf wartet"), std::string::npos);
     EXPECT_NE(Text(Zeichne(m, ablage, 79, 24)).find("Terminal zu klein"), std::string::npos);
@@ -284,6 +289,30 @@ TEST_F(PanelLaufTest, OnARealPortShowsTheInterfaceAndEscStops) {
     EXPECT_NE(schirm.letztes.find("3 [ ] offen"), std::string::npos) << schirm.letztes;
     EXPECT_EQ(konsole.aus.find("Schalter 3 gedrueckt"), std::string::npos) << konsole.aus;
     EXPECT_NE(konsole.fehler.find("TAKTLER unterbrochen (SIGINT)"), std::string::npos);
+}
+
+// The run's editor line of each line it takes names the source view's line of the same text.
+TEST_F(PanelLaufTest, EditorLinesOfTheRunMatchTheSourceView) {
+    const std::pair<std::string, std::vector<std::int32_t>> faelle[] = {
+        {";A\n\n;B\r\n;C\r;D", {1, 3, 4, 5}},   // bare-LF empty line: no record
+        {"\xEF\xBB\xBF;A\r\r\n;B", {1, 2, 3}},  // CR alone, then CR LF
+        {";A\n\n\n;B\n", {1, 4}},
+    };
+    for (const auto& [bytes, zeilen] : faelle) {
+        ZustandZuruecksetzen();
+        SchreibeDatei(dir / "k.txt", bytes);
+        Quelltext quelle;
+        ASSERT_TRUE(quelle.Laden(dir / "k.txt"));
+        std::vector<std::int32_t> gesehen;
+        interpreter::SetzeZeilenHaken([&](const interpreter::Kommandozeile&, const std::string& t) {
+            gesehen.push_back(interpreter::Stand().editorzeile);
+            ASSERT_LE(gesehen.back(), quelle.Anzahl());
+            EXPECT_EQ(quelle.Zeile(gesehen.back()), t) << ::testing::PrintToString(bytes);
+        });
+        EXPECT_EQ(interpreter::Programmlauf({dir / "k.txt", dir / "p.txt"}), 0);
+        interpreter::SetzeZeilenHaken(nullptr);
+        EXPECT_EQ(gesehen, zeilen) << ::testing::PrintToString(bytes);
+    }
 }
 
 // A gone terminal is the end of input and the panel closes unasked.
