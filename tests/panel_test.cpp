@@ -384,7 +384,7 @@ class Tmux {
     }
     std::string Ausgabe(const std::string& befehl) const {
         std::string text;
-        if (FILE* p = popen((basis_ + " " + befehl).c_str(), "r")) {
+        if (FILE* p = popen((basis_ + " " + befehl + " 2>/dev/null").c_str(), "r")) {
             char puffer[4096];
             for (std::size_t n; (n = std::fread(puffer, 1, sizeof puffer, p)) > 0;) {
                 text.append(puffer, n);
@@ -481,6 +481,139 @@ TEST_F(PanelTmuxTest, AsciiTerminalAndEscStopsTheMotors) {
     EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
     EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")).back(), "NNNN");
     EXPECT_TRUE(tmux.WarteAuf({"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"}, true));
+}
+
+// The run held and stepped from the keys. Each step sends its keys, waits for its texts and
+// then finds none of those it must not show: a held run cannot have moved on meanwhile.
+struct Schritt {
+    std::string tasten;
+    std::vector<std::string> sichtbar;
+    std::vector<std::string> fehlt = {};
+};
+struct Haltfall {
+    const char* name;
+    std::string optionen;
+    std::vector<Schritt> schritte;
+    int code;
+};
+
+const std::string kHaltDatei =
+    "MELDUNG EINS\n\n; Kommentar\nEINSCHALTEN MOTOR2 LINKS\nNOTHALT SCHALTER8\nMELDUNG ZWEI\n"
+    "BIS SCHALTER1 = 1\nENDE_BIS\nMELDUNG DREI\n";
+
+const Haltfall kHaltfaelle[] = {
+    {"F10 carries out one line, F5 runs to the next breakpoint",
+     "--halt=4,6",
+     {{"",
+       {"Lauf haelt vor Zeile 4", "*    4 > EINSCHALTEN MOTOR2 LINKS", ";EINS;", "F10 eine"},
+       {"MOTOR2 rechts"}},
+      {"F10", {"Lauf haelt vor Zeile 5", "MOTOR2 rechts R >>>"}, {";ZWEI;"}},
+      {"F5", {"Lauf haelt vor Zeile 6", "scharf auf SCHALTER8"}, {";ZWEI;"}},
+      {"F5 1", {";ZWEI;", ";DREI;", "Lauf beendet (Exit-Code 0)"}},
+      {"q", {}}},
+     0},
+    {"F9 sets and clears a breakpoint and refuses a comment",
+     "--halt=1",
+     {{"", {"Lauf haelt vor Zeile 1"}},
+      {"Down Down F9", {"Cursor Zeile 3", "Zeile 3 ist kein Befehl"}, {"*    3"}},
+      {"Down F9", {"*    4   EINSCHALTEN"}},
+      {"F5", {"Lauf haelt vor Zeile 4", ";EINS;"}, {"MOTOR2 rechts"}},
+      {"F9", {"     4 > EINSCHALTEN"}},
+      {"F5 1", {";DREI;", "Lauf beendet (Exit-Code 0)"}},
+      {"q", {}}},
+     0},
+    {"F6 holds a polling loop; switch and analog keys work while held; Esc ends it",
+     "",
+     {{"", {";ZWEI;", "F6 anhalten"}},
+      {"F6", {"Lauf haelt vor Zeile", "F5 weiter"}},
+      {"1 Tab PPage", {"1 [X] zu", "> ANALOG2  100", "Lauf haelt vor Zeile"}, {";DREI;"}},
+      {"Escape", {}}},
+     128 + SIGINT},
+    {"The armed emergency stop ends a held run",
+     "--halt=6",
+     {{"", {"Lauf haelt vor Zeile 6", "MOTOR2 rechts R >>>"}},
+      {"8", {"NOTAUS beta", "Lauf abgebrochen (Exit-Code 12)", "MOTOR2     aus"}, {";ZWEI;"}},
+      {"q", {}}},
+     12},
+    {"+ slows the run down, - speeds it up",
+     "--halt=1",
+     {{"", {"Lauf haelt vor Zeile 1"}},
+      {"+ + + + +", {"+/- Tempo 3 s"}},
+      {"F5", {";EINS;", "Zeitlupe 3 s", "Zeile 3: ; Kommentar"}, {"MOTOR2 rechts"}},
+      {"- - - -", {"Tempo 0 s", ";ZWEI;"}},
+      {"1", {"Lauf beendet (Exit-Code 0)"}},
+      {"q", {}}},
+     0},
+};
+
+class PanelHaltTest : public PanelTmuxTest, public ::testing::WithParamInterface<Haltfall> {};
+
+TEST_P(PanelHaltTest, HeldAndStepped) {
+    const Haltfall& fall = GetParam();
+    SchreibeDatei(dir / "k.txt", kHaltDatei);
+    ASSERT_TRUE(tmux.Starte("--panel --port=sim " + fall.optionen + " k.txt p.txt", 80, 24));
+    for (const Schritt& schritt : fall.schritte) {
+        if (!schritt.tasten.empty()) {
+            tmux.Tasten(schritt.tasten);
+        }
+        ASSERT_TRUE(tmux.WarteAuf(schritt.sichtbar)) << schritt.tasten;
+        for (const std::string& nicht : schritt.fehlt) {
+            EXPECT_EQ(tmux.letztes.find(nicht), std::string::npos) << nicht << "\n" << tmux.letztes;
+        }
+    }
+    EXPECT_EQ(tmux.Exitcode(), fall.code);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faelle, PanelHaltTest, ::testing::ValuesIn(kHaltfaelle),
+                         [](const auto& info) { return "Fall" + std::to_string(info.index); });
+
+// The lines around the running one fill the rows a terminal offers, with editor line numbers
+// (an empty line before is no record of the run) and long lines cut. Without a breakpoint or a
+// key the port log is that of the run without the panel.
+TEST_F(PanelTmuxTest, SourceViewFillsTheTerminal) {
+    std::string datei;
+    for (int n = 1; n <= 30; ++n) {
+        const std::string meldung = "MELDUNG L" + std::to_string(n);
+        datei += n == 5 ? "\n"
+                        : meldung + (n == 16 || n == 25 ? " " + std::string(200, 'X') : "") + "\n";
+    }
+    datei += "EINSCHALTEN MOTOR1 LINKS\nNOTHALT SCHALTER8\nAUSSCHALTEN MOTOR1\n";
+    SchreibeDatei(dir / "k.txt", datei);
+    const std::tuple<int, int, std::string, int, std::vector<std::string>, std::vector<std::string>>
+        faelle[] = {
+            {80,
+             24,
+             "--halt=15",
+             16,
+             {"Zeile 15: MELDUNG L15", "   13   MELDUNG L13", "   17   MELDUNG L17"},
+             {"   12   ", "   18   "}},
+            {120,
+             40,
+             "",
+             25,
+             {"Lauf beendet", "   21   MELDUNG L21", "   33 > AUSSCHALTEN MOTOR1"},
+             {"   20   "}},
+        };
+    for (const auto& [breite, hoehe, halt, lang, sichtbar, fehlt] : faelle) {
+        std::filesystem::remove(dir / "code.txt");
+        Tmux tmux(dir);
+        ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log " + halt + " k.txt p.txt",
+                                breite, hoehe));
+        ASSERT_TRUE(tmux.WarteAuf(sichtbar));
+        for (const std::string& nicht : fehlt) {
+            EXPECT_EQ(tmux.letztes.find(nicht), std::string::npos) << nicht << "\n" << tmux.letztes;
+        }
+        // The long line ends at the terminal's edge; the next row is the next line.
+        const std::string reihe = services::Format("%5d   MELDUNG L%d ", lang, lang) +
+                                  std::string(static_cast<std::size_t>(breite - 21), 'X') + "\n";
+        EXPECT_NE(tmux.letztes.find(reihe), std::string::npos) << tmux.letztes;
+        tmux.Tasten(halt.empty() ? "q" : "F5 q");
+        ASSERT_EQ(tmux.Exitcode(), 0);
+    }
+    Aufruf ohne =
+        StarteTaktler({"--port=sim", "--port-log=ohne.log", "k.txt", "p2.txt"}, dir.pfad());
+    ASSERT_EQ(ohne.code, 0) << ohne.fehler;
+    EXPECT_EQ(LiesDatei(dir / "panel.log"), LiesDatei(dir / "ohne.log"));
 }
 
 TEST_F(PanelTmuxTest, TooSmallATerminalEndsBeforeAnythingIsSent) {
