@@ -93,6 +93,11 @@ INSTANTIATE_TEST_SUITE_P(
              true, 4},
         Fall{"--gibtsnicht --port-log=port.log k.txt p.txt", 12,
              "taktler: unbekannte Option --gibtsnicht\n"},
+        // Breakpoints need the panel, and lines from 1 on.
+        Fall{"--halt=3 --port=sim --port-log=port.log k.txt p.txt", 12,
+             "taktler: Option --halt geht nur mit --panel\n"},
+        Fall{"--panel --halt=2,0 --port-log=port.log k.txt p.txt", 12,
+             "taktler: Option --halt nimmt Zeilennummern ab 1: --halt=ZEILE[,ZEILE...]\n"},
         Fall{"--port=sim --port-log=k.txt k.txt p.txt", 12,
              "Kommandodatei k.txt und --port-log=k.txt"},
         Fall{"--port=sim fehlt.txt p.txt", 12,
