@@ -89,7 +89,6 @@ std::string Tempotext(int ms) {
 
 std::vector<Bildzeile> Quellansicht(const Momentaufnahme& m, int zeilen, std::size_t breite) {
     std::vector<Bildzeile> reihen;
-    const std::int32_t mitte = m.gehalten ? m.cursor : m.editorzeile;
     auto reihe = [&](std::int32_t n, const std::string& roh) {
         const bool aktuell = n == m.editorzeile;
         std::string text =
@@ -108,8 +107,14 @@ std::vector<Bildzeile> Quellansicht(const Momentaufnahme& m, int zeilen, std::si
         }
         return reihen;
     }
-    std::int32_t erste = std::max(mitte - (zeilen - 1) / 2, 1);
-    erste = std::max(std::min(erste, anzahl - zeilen + 1), 1);
+    // Around the running line; around the cursor once it leaves that window.
+    auto fenster = [&](std::int32_t mitte) {
+        return std::max(std::min(mitte - (zeilen - 1) / 2, anzahl - zeilen + 1), 1);
+    };
+    std::int32_t erste = fenster(m.editorzeile);
+    if (m.gehalten && (m.cursor < erste || m.cursor >= erste + zeilen)) {
+        erste = fenster(m.cursor);
+    }
     for (std::int32_t n = erste; n < erste + zeilen && n <= anzahl; ++n) {
         reihe(n, m.quelle->Zeile(n));
     }

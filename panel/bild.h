@@ -73,8 +73,8 @@ extern const char* const kHilfezeileEchterPort;
 // "0 s", "0.3 s", "1 s".
 std::string Tempotext(int ms);
 
-// Rows of the source view: the window of zeilen lines around the cursor
-// (held) or the running line, each "*" for a breakpoint, the editor line
+// Rows of the source view: the window of zeilen lines around the running
+// line (or the cursor, once it leaves that window), each "*" for a breakpoint, the editor line
 // number, ">" on the running line, and the text cut to breite columns.
 std::vector<Bildzeile> Quellansicht(const Momentaufnahme& m, int zeilen, std::size_t breite);
 
