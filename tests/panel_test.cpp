@@ -238,10 +238,11 @@ class PanelLaufTest : public TaktlerTest {
         TaktlerTest::TearDown();
     }
     // Without the simulator the run goes through the installed port.
-    int Lauf(const std::string& kommandos, bool echterPort = false) {
+    int Lauf(const std::string& kommandos, bool echterPort = false,
+             const std::vector<std::int32_t>& halt = {}) {
         SchreibeDatei(dir / "k.txt", kommandos);
         return EndeCode([&] {
-            PanelLauf(schirm, echterPort ? nullptr : &sim, {dir / "k.txt", dir / "p.txt"});
+            PanelLauf(schirm, echterPort ? nullptr : &sim, {dir / "k.txt", dir / "p.txt"}, halt);
         });
     }
     void Tippe(const std::string& wenn, const std::string& text, int nachLeeren = 0) {
@@ -313,6 +314,23 @@ TEST_F(PanelLaufTest, EditorLinesOfTheRunMatchTheSourceView) {
         interpreter::SetzeZeilenHaken(nullptr);
         EXPECT_EQ(gesehen, zeilen) << ::testing::PrintToString(bytes);
     }
+}
+
+// On a real port a held run reads the armed emergency switch through the interface.
+TEST_F(PanelLaufTest, OnARealPortAHeldRunWatchesTheEmergencyStop) {
+    AufnahmePort port;
+    // Switch 8 closes at the eleventh input read; the first follows the NOTHALT line.
+    port.status = [](int lesung) { return lesung >= 80 && lesung % 8 == 0 ? 0x20 : 0x00; };
+    interface::SetzePort(&port);
+    schirm.tasten.push_back({"Lauf haelt vor Zeile 2", taste::kTab});
+    schirm.tasten.push_back({"Lauf abgebrochen (Exit-Code 12)", 'q'});
+    EXPECT_EQ(Lauf("NOTHALT SCHALTER8\nMELDUNG A\n", true, {2}), 12);
+    EXPECT_TRUE(schirm.tasten.empty()) << schirm.letztes;
+    EXPECT_EQ(port.lesungen, 88);
+    EXPECT_NE(konsole.fehler.find("Funktion: MELDUNG, Programmabbruch: NOTAUS betaetigt!"),
+              std::string::npos)
+        << konsole.fehler;
+    EXPECT_EQ(konsole.aus.find(";A;"), std::string::npos) << konsole.aus;
 }
 
 // A gone terminal is the end of input and the panel closes unasked.
@@ -495,6 +513,7 @@ struct Haltfall {
     std::string optionen;
     std::vector<Schritt> schritte;
     int code;
+    std::vector<std::string> motoren = {};  // latched frames in the port log, when given
 };
 
 const std::string kHaltDatei =
@@ -534,7 +553,9 @@ const Haltfall kHaltfaelle[] = {
      {{"", {"Lauf haelt vor Zeile 6", "MOTOR2 rechts R >>>"}},
       {"8", {"NOTAUS beta", "Lauf abgebrochen (Exit-Code 12)", "MOTOR2     aus"}, {";ZWEI;"}},
       {"q", {}}},
-     12},
+     12,
+     // Held, nothing reached the motors: the start, MOTOR2, then the emergency stop's four.
+     {"NNNN", "NNNN", "NNNN", "NNNN", "NRNN", "NRNN", "NNNN", "NNNN", "NNNN"}},
     {"+ slows the run down, - speeds it up",
      "--halt=1",
      {{"", {"Lauf haelt vor Zeile 1"}},
@@ -551,7 +572,8 @@ class PanelHaltTest : public PanelTmuxTest, public ::testing::WithParamInterface
 TEST_P(PanelHaltTest, HeldAndStepped) {
     const Haltfall& fall = GetParam();
     SchreibeDatei(dir / "k.txt", kHaltDatei);
-    ASSERT_TRUE(tmux.Starte("--panel --port=sim " + fall.optionen + " k.txt p.txt", 80, 24));
+    ASSERT_TRUE(tmux.Starte(
+        "--panel --port=sim --port-log=panel.log " + fall.optionen + " k.txt p.txt", 80, 24));
     for (const Schritt& schritt : fall.schritte) {
         if (!schritt.tasten.empty()) {
             tmux.Tasten(schritt.tasten);
@@ -562,6 +584,9 @@ TEST_P(PanelHaltTest, HeldAndStepped) {
         }
     }
     EXPECT_EQ(tmux.Exitcode(), fall.code);
+    if (!fall.motoren.empty()) {
+        EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")), fall.motoren);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Faelle, PanelHaltTest, ::testing::ValuesIn(kHaltfaelle),
