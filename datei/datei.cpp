@@ -376,12 +376,12 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     datei->Satzlaenge = static_cast<std::int32_t>(n) + 1;
 
     const bool endeCr = c == kCR;
-    datei->Umbrueche = c == kLF ? 1 : 0;
+    datei->Zeilenumbrueche = c == kLF ? 1 : 0;
     c = getc_unlocked(strom);
-    datei->Umbrueche += endeCr && c != kLF ? 1 : 0;
+    datei->Zeilenumbrueche += endeCr && c != kLF ? 1 : 0;
     while (c == kLF || c == 0) {
         ++datei->Satzlaenge;
-        datei->Umbrueche += c == kLF ? 1 : 0;
+        datei->Zeilenumbrueche += c == kLF ? 1 : 0;
         c = getc_unlocked(strom);
     }
     if (c == EOF) {

@@ -50,7 +50,7 @@ struct DateiADO {
     // Not in the product's record either: the line breaks an editor sees
     // (LF, and CR not followed by LF) in the last record's line end and the
     // LF and NUL bytes skipped after it.
-    std::int32_t Umbrueche = 0;
+    std::int32_t Zeilenumbrueche = 0;
 };
 
 // Module-wide state shared by all objects: one copy, owned by the module.

@@ -49,7 +49,7 @@ void Anhaengen(Zeilenindex& index, std::size_t laenge) {
     const std::uint16_t vorher = index.saetze.empty() ? 0 : index.saetze.back().laengsteBisHier;
     satz.laengsteBisHier = std::max(vorher, satz.laenge);
     satz.editorzeile = index.naechsteEditorzeile;
-    index.naechsteEditorzeile += index.datei->Umbrueche;
+    index.naechsteEditorzeile += index.datei->Zeilenumbrueche;
     index.frei -= laenge;
     index.saetze.push_back(satz);
 }
