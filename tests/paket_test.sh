@@ -46,7 +46,7 @@ programm=$wurzel/usr/bin/taktler
 doku=$wurzel/usr/share/doc/taktler
 version=$(dpkg-deb -f "$deb" Version)
 
-[ "$("$programm" --version)" = "taktler $version" ] || falsch "--version passt nicht zu $version"
+[ "$("$programm" --version | head -n1)" = "taktler $version" ] || falsch "--version passt nicht zu $version"
 [[ "$(zcat "$doku/changelog.gz" | head -n1)" == "taktler ($version) "* ]] ||
     falsch "der neueste Eintrag in changelog.gz ist nicht Version $version"
 
