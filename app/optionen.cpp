@@ -70,7 +70,7 @@ std::string Zeilenliste(const std::string& wert, std::vector<std::int32_t>& ziel
 }
 
 const std::vector<Option> kTabelle = {
-    {"port", 0, "NAME", "auto (Vorgabe), sim oder ein Parallelport (siehe --ports)",
+    {"port", 0, "NAME", "auto (Vorgabe), sim oder ein Parallelport aus --ports",
      [](Optionen& o, const std::string& w) { return Nichtleer("port", w, o.port.name); }},
     {"ports", 0, nullptr, "die registrierten Parallelports mit Adresse und Zugriff",
      [](Optionen& o, const std::string&) {
@@ -118,7 +118,8 @@ const std::vector<Option> kTabelle = {
      }},
     {"vcd", 0, "DATEI", "Zeitdiagramm des Laufs (VCD) in DATEI schreiben",
      [](Optionen& o, const std::string& w) { return Nichtleer("vcd", w, o.vcdDatei); }},
-    {"spur", 0, "DATEI", "jede Zeile des Laufs in DATEI mitschreiben, - ist die Standardfehlerausgabe",
+    {"spur", 0, "DATEI",
+     "jede Zeile des Laufs in DATEI mitschreiben, - ist die Standardfehlerausgabe",
      [](Optionen& o, const std::string& w) { return Nichtleer("spur", w, o.spurDatei); }},
     {"abdeckung", 0, "DATEI", "Zeilen- und Zweigabdeckung des Laufs als lcov-Datei schreiben",
      [](Optionen& o, const std::string& w) { return Nichtleer("abdeckung", w, o.abdeckungDatei); }},

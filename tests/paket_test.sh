@@ -123,8 +123,11 @@ else
 $tmp|taktler --|$(echo $optionen)
 $tmp|taktler --port=|auto sim
 $tmp|taktler --zeit=v|virtuell
+$tmp|taktler --zeit v|virtuell
+$tmp|taktler --halt=|-
 $tmp|taktler --antwort=|ok abbrechen
 $beispiele|taktler --sim=amp|ampel.szenario ampel.txt
+$beispiele|taktler --spur amp|ampel.szenario ampel.txt
 $beispiele|taktler --pruefen foe|foerderband.szenario foerderband.txt
 $tmp|taktler -- --|-
 EOF
