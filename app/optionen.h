@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line: GNU options through getopt_long, anywhere on the line, a
 // lone "--" ends them; the rest are the file arguments that the
 // argument-count check sees. One table of options feeds the parser and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a configured build tree and checks it as a user
 # gets it: lintian, the unpacked program, manual page and bash completion.
 # Usage: paket_test.sh BUILD_DIR. Exit 77 (skipped) where a packaging tool is missing.

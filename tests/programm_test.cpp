@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built taktler: what only the whole program shows (options, exit codes, real files and
 // devices, the timing diagram, the real-port path, signals).
 #include <fcntl.h>
