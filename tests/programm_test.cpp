@@ -110,11 +110,12 @@ INSTANTIATE_TEST_SUITE_P(
         Fall{"k.txt -h", 0, "", true, 0, "Aufruf: taktler [OPTION...] <Kommandodatei> "},
         Fall{"--version", 0, "", true, 0, "taktler 1."}, Fall{"-V", 0, "", true, 0, "taktler 1."},
         Fall{"--ports=x", 12, OPTIONSFEHLER("Option --ports nimmt keinen Wert")},
-        // Each value in both forms, options before, between and after the files.
+        // Each value in both forms, options before, between and after the files, whatever
+        // POSIXLY_CORRECT says.
         Fall{"--port sim --port-log port.log k.txt p.txt", 0, "=TAKTLER 091200\n", false, -1, "",
              "port.log"},
-        Fall{"k.txt --port-log=port.log p.txt --port=sim", 0, "=TAKTLER 091200\n", false, -1, "",
-             "port.log"},
+        Fall{"POSIXLY_CORRECT=1 k.txt --port-log=port.log p.txt --port=sim", 0, "=TAKTLER 091200\n",
+             false, -1, "", "port.log"},
         Fall{"--port=", 12, OPTIONSFEHLER("Option --port braucht einen Wert")},
         Fall{"--sim s.txt --vcd z.vcd k.txt p.txt", 0, "=TAKTLER 091200\n", false, -1, "", "z.vcd"},
         Fall{"k.txt p.txt --sim=s.txt --vcd=z.vcd", 0, "=TAKTLER 091200\n", false, -1, "", "z.vcd"},
