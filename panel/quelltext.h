@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command file as an editor shows it, for the panel's source view: read
 // once at the start, split into editor lines, never the run's own reading.
 #pragma once
