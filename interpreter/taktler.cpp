@@ -54,6 +54,7 @@ void Unterbrochen(int signal) {
     }
     services::FehlerAusgabe("TAKTLER unterbrochen (%s): alle Motoren ausgeschaltet\n",
                             services::SignalName(signal));
+    services::LaufortMelden();
 }
 
 void NothaltPruefen(Kommandozeile& kz) {
@@ -264,6 +265,14 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     kz.Ausfuehren[0] = 1;
 
     ZeilenindexBinden(z.Kommandodatei);
+    services::SetzeLaufort([name = dateien[0]] {
+        const Laufort ort = LaufortVon(DerZeilenindex());
+        if (ort.editorzeile == 0) {
+            return std::string();
+        }
+        return name + ":" + std::to_string(ort.editorzeile) +
+               ": Lauf endet hier: " + std::string(ort.text);
+    });
     std::array<char, kZeilenpuffer> zeile{};
     while (LiesZeile(z.Kommandodatei, zeile.data())) {
         if (!VerarbeiteZeile(zeile.data())) {
@@ -272,6 +281,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     }
     // A signal during the last line (an EXIT skips the second check).
     services::UnterbrechungPruefen();
+    DerZeilenindex().laufsatz = 0;  // the normal end names no line
 
     std::array<char, 32> datum{};
     datum_undZeit(datum.data(), datum.size());

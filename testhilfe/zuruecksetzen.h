@@ -6,6 +6,7 @@
 #include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
 #include "services/abschluss.h"
+#include "services/fehler.h"
 #include "services/strtools.h"
 #include "services/trace.h"
 #include "services/unterbrechung.h"
@@ -20,6 +21,7 @@ inline void ZustandZuruecksetzen() {
     services::TraceZuruecksetzen();
     services::UnterbrechungZuruecksetzen();
     services::AbschlussZuruecksetzen();
+    services::LaufortZuruecksetzen();
 }
 
 }  // namespace taktler

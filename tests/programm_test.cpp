@@ -74,6 +74,8 @@ TEST_P(AufrufTest, EndsWithItsCodeAndSaysWhy) {
     EXPECT_EQ(a.aus.rfind(f.aus, 0), 0u) << a.aus;
     EXPECT_TRUE(*f.fehler == '\0' ? a.fehler.empty() : a.fehler.find(f.fehler) != a.fehler.npos)
         << a.fehler;
+    // None of these runs ends at a line.
+    EXPECT_EQ(a.fehler.find("Lauf endet hier"), std::string::npos) << a.fehler;
     EXPECT_EQ(Motorzustaende(LiesDatei(dir / "port.log")), Liste(f.ausRahmen, "NNNN"));
     if (f.nichts) {
         EXPECT_EQ(LiesDatei(dir / "k.txt"), kommandos);
@@ -95,8 +97,6 @@ INSTANTIATE_TEST_SUITE_P(
              "taktler: unbekannte Option --gibtsnicht\n"},
         Fall{"--port=sim --port-log=k.txt k.txt p.txt", 12,
              "Kommandodatei k.txt und --port-log=k.txt"},
-        Fall{"--port=sim fehlt.txt p.txt", 12,
-             "Quelldatei nicht vorhanden: , Programmabbruch: fehlt.txt\n"},
         // Past the largest 32-bit second of a time stamp.
         Fall{"SOURCE_DATE_EPOCH=2147483648 --zeit=virtuell k.txt p.txt", 12,
              "SOURCE_DATE_EPOCH=2147483648"},
@@ -116,10 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
 // An abort mid-run keeps the protocol, whole lines in port log and diagram, and the last motors.
 struct AbbruchFall {
     const char* name;
-    std::string zeilen;  // after a prefix that starts two motors and writes ELSE
+    std::string zeilen;  // from editor line 10, after a prefix that starts two motors, writes ELSE
     const char* szenario;
-    const char* meldung;
-    const char* banner;  // what the protocol gets after ELSE
+    const char* meldung;  // the end of the report's line
+    std::string ort;      // the location line that follows it
+    const char* banner;   // what the protocol gets after ELSE
     const char* motoren;
     int code = 12;
     bool rohr = false;  // standard output into a pipe whose reader leaves after a byte
@@ -128,8 +129,11 @@ class AbbruchTest : public ProgrammTest, public ::testing::WithParamInterface<Ab
 
 TEST_P(AbbruchTest, KeepsProtocolPortLogDiagramAndMotors) {
     const AbbruchFall& f = GetParam();
+    // Empty lines an editor counts and the reader skips: six records, nine editor lines.
     const std::string kommandos =
-        "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\nBIS ZEIT 10\nELSE\nENDE\n" + f.zeilen;
+        "EINSCHALTEN MOTOR1 LINKS\n\n; zwei Motoren\nEINSCHALTEN MOTOR3 RECHTS\n\n\nBIS ZEIT 10\n"
+        "ELSE\nENDE\n" +
+        f.zeilen;
     Aufruf a;
     if (f.rohr) {
         SchreibeDatei(dir / "k.txt", kommandos);
@@ -145,7 +149,10 @@ TEST_P(AbbruchTest, KeepsProtocolPortLogDiagramAndMotors) {
         a = Starte(kommandos, f.szenario, {"--port-log=port.log"});
     }
     EXPECT_EQ(a.code, f.code);
-    EXPECT_NE(a.fehler.find(f.meldung), std::string::npos) << a.fehler;
+    const std::string schluss = std::string(f.meldung) + "\n" + f.ort + "\n";
+    EXPECT_TRUE(a.fehler.size() > schluss.size() &&
+                a.fehler.compare(a.fehler.size() - schluss.size(), schluss.size(), schluss) == 0)
+        << a.fehler;
     EXPECT_EQ(LiesDatei(dir / "p.txt"), std::string("ELSE\r\n") + f.banner);
     const std::string text = LiesDatei(dir / "port.log");
     const Liste zeilen = Zeilen(text);
@@ -163,15 +170,32 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         AbbruchFall{"UnbekanntesKommando", "KAPUTT\nMELDUNG NIE\n", "",
                     "unbekanntes Kommando, Programmabbruch: KAPUTT",
+                    "k.txt:10: Lauf endet hier: KAPUTT",
                     "---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\nKommando erkennen: "
                     "unbekanntes Kommando\r\nKAPUTT\r\n---------------------------\r\n",
                     "RNLN"},
+        AbbruchFall{"MotorNichtDefiniert", "\n; Tippfehler\reinschalten motr1 rechts  \r\n", "",
+                    "[ABBRUCH] Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: "
+                    "Motor n. definiert",
+                    "k.txt:12: Lauf endet hier: einschalten motr1 rechts", "", "RNLN"},
+        AbbruchFall{"UnterprogrammFehlt",
+                    "RUFE FEHLT\n\nUNTERPROGRAMM ANDERES\nENDE_UNTERPROGRAMM\n", "",
+                    "FindeUnterprogramm: N. gefunden, Programmabbruch: FEHLT",
+                    "k.txt:10: Lauf endet hier: RUFE FEHLT", "", "RNLN"},
+        // Reading aborts: at the line being read.
+        AbbruchFall{"ZeileZuLang", "MELDUNG A\n\n" + std::string(600, 'X') + "\n", "",
+                    "Funktion: LiesSatz, Programmabbruch: max. Zeilenlaenge zu gross",
+                    "k.txt:12: Lauf endet hier: " + std::string(499, 'X'), "", "RNLN"},
+        AbbruchFall{"ZuVieleFelder", "RUFE X\n\n; Kopf\nUnterprogramm x y z\n", "",
+                    "Zu viele Felder, Programmabbruch: UNTERPROGRAMM X Y Z",
+                    "k.txt:13: Lauf endet hier: Unterprogramm x y z", "", "RNLN"},
         AbbruchFall{"Notaus", "NOTHALT SCHALTER3\nMELDUNG A\n", "start schalter 3 an\n",
-                    "Funktion: NOTHALT, Programmabbruch: NOTAUS betaetigt!", "", "NNNN"},
+                    "Funktion: NOTHALT, Programmabbruch: NOTAUS betaetigt!",
+                    "k.txt:10: Lauf endet hier: NOTHALT SCHALTER3", "", "NNNN"},
         // A reader of standard output that goes away ends the run like a hang-up.
         AbbruchFall{"AusgabeRohrZu", "BIS ZEIT = 600000\nMELDUNG X\nENDE_BIS\n", "",
-                    "TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet", "", "NNNN",
-                    128 + SIGPIPE, true}),
+                    "TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet",
+                    "k.txt:11: Lauf endet hier: MELDUNG X", "", "NNNN", 128 + SIGPIPE, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Virtual microseconds: a line read, a motor frame, an input read, an analog measurement.
@@ -500,7 +524,21 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     }
     faden.join();
     EXPECT_EQ(LiesDatei(dir / "code"), std::to_string(128 + f.signal) + "\n");
-    EXPECT_EQ(LiesDatei(dir / "fehler"),
+    // The signal's report names the line the run was at, as it stands in the file.
+    std::string fehler = LiesDatei(dir / "fehler");
+    const std::size_t ort = fehler.find(unterbrochen) + unterbrochen.size();
+    const std::size_t ortEnde = fehler.find('\n', ort);
+    ASSERT_TRUE(ort > unterbrochen.size() && ortEnde != std::string::npos) << fehler;
+    const std::string ortszeile = fehler.substr(ort, ortEnde - ort);
+    const std::size_t doppelpunkt = ortszeile.find(": Lauf endet hier: ");
+    ASSERT_EQ(ortszeile.rfind("k.txt:", 0), 0u) << ortszeile;
+    ASSERT_NE(doppelpunkt, std::string::npos) << ortszeile;
+    const Liste dateizeilen = Zeilen(kommandos + "MELDUNG NIE\n");
+    const auto nummer = static_cast<std::size_t>(std::stoi(ortszeile.substr(6)));
+    ASSERT_TRUE(nummer >= 1 && nummer <= dateizeilen.size()) << ortszeile;
+    EXPECT_EQ(ortszeile.substr(doppelpunkt + 19), dateizeilen[nummer - 1]);
+    fehler.erase(ort, ortEnde + 1 - ort);
+    EXPECT_EQ(fehler,
               "TAKTLER 091200\n" +
                   std::string(terminal ? "[WARNUNG] Modul: DATEI 151100, Funktion: Oeffnen, "
                                          "Warnung: Eingabedatei GIBTSNICHT.TXT: No such file or "
