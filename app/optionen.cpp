@@ -99,6 +99,10 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
             }
         } else if (name == "--vcd") {
             mitWert(o.vcdDatei);
+        } else if (name == "--spur") {
+            mitWert(o.spurDatei);
+        } else if (name == "--abdeckung") {
+            mitWert(o.abdeckungDatei);
         } else if (name == "--ports") {
             ohneWert(o.ports);
         } else if (name == "--help") {
@@ -146,6 +150,12 @@ std::vector<Dateirolle> Dateirollen(const Optionen& optionen) {
     if (!optionen.vcdDatei.empty()) {
         rollen.push_back({"--vcd=", optionen.vcdDatei});
     }
+    if (!optionen.spurDatei.empty() && optionen.spurDatei != "-") {
+        rollen.push_back({"--spur=", optionen.spurDatei});
+    }
+    if (!optionen.abdeckungDatei.empty()) {
+        rollen.push_back({"--abdeckung=", optionen.abdeckungDatei});
+    }
     return rollen;
 }
 
@@ -181,6 +191,9 @@ std::string Hilfetext() {
            "                      Uhr des Laufs; virtuell: reproduzierbar und schneller\n"
            "                      als Echtzeit, nur auf dem simulierten Interface\n"
            "  --vcd=DATEI         Zeitdiagramm des Laufs (VCD) in DATEI schreiben\n"
+           "  --spur=DATEI        jede genommene Befehlszeile mit Zeit, Zeile und Stufe\n"
+           "                      in DATEI schreiben (-: Standardfehler)\n"
+           "  --abdeckung=DATEI   Zeilen- und Zweigabdeckung des Laufs als lcov-Tracefile\n"
            "  --help, --version   Hilfe oder Version ausgeben\n"
            "\n"
            "Exit-Codes: 0 normales Ende, 12 Fehler, 99 interner Portfehler.\n";

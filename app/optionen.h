@@ -21,6 +21,8 @@ struct Optionen {
     bool panel = false;
     bool virtuelleZeit = false;  // --zeit=virtuell (implies the simulated interface)
     std::string vcdDatei;        // --vcd: the timing diagram
+    std::string spurDatei;       // --spur: the trace, "-" for standard error
+    std::string abdeckungDatei;  // --abdeckung: the lcov coverage
     std::vector<std::string> dateien;
     std::string fehler;  // set for an unknown option or a malformed value
 };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "interface/interface.h"
+#include "interpreter/aufzeichnung.h"
 #include "interpreter/konsolenbefehle.h"
 #include "interpreter/motorbefehle.h"
 #include "interpreter/schleifen.h"
@@ -57,6 +58,40 @@ void Unterbrochen(int signal) {
     services::LaufortMelden();
 }
 
+// Whether the dispatch carries a line out or reads it in a skipped block:
+// the closing words go by the enclosing level, the rest by their own.
+bool WirdAusgefuehrt(std::int32_t code, const Kommandozeile& kz) {
+    switch (code) {
+        case kEndeBis:
+        case kEndeUnterprogramm:
+        case kElse:
+        case kEnde:
+            return kz.Stufe == 0 || UmgebendAusfuehrend(kz);
+        case kUnterprogramm:
+        case kReboot:
+        case kTransfer:
+        case kUnbekannt:
+            return true;
+        default:
+            return Ausfuehrend(kz);
+    }
+}
+
+// The level the dispatch leaves (the blocks' words raise or lower it).
+std::int32_t StufeDanach(std::int32_t code, const Kommandozeile& kz) {
+    switch (code) {
+        case kBis:
+        case kRufe:
+            return kz.Stufe + 1;
+        case kEndeBis:
+        case kEndeUnterprogramm:
+        case kEnde:
+            return kz.Stufe - 1;
+        default:
+            return kz.Stufe;
+    }
+}
+
 void NothaltPruefen(Kommandozeile& kz) {
     services::UnterbrechungPruefen();
     if (Zustand().NothaltAktiv != 0) {
@@ -98,6 +133,7 @@ bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
             if (UmgebendAusfuehrend(kz)) {
                 kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 1;
                 Rufe(kz);
+                KopfErreicht(kz.Zeilennummer);
             } else {
                 kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 0;
             }
@@ -113,7 +149,7 @@ bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
         case kBis:
             StufeErhoehen(kz);
             if (UmgebendAusfuehrend(kz)) {
-                Bis(kz);
+                BisAusgewertet(Bis(kz) == 1);
             } else {
                 kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 0;
             }
@@ -204,6 +240,9 @@ bool VerarbeiteZeile(char* zeile) {
     }
     std::int32_t code = GibKommando(&kz);
     NothaltPruefen(kz);
+    if (code != kKommentar) {
+        ZeileGenommen(WirdAusgefuehrt(code, kz), StufeDanach(code, kz));
+    }
     if (!Verteile(code, zeile, kz)) {
         return false;
     }
@@ -282,6 +321,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     // A signal during the last line (an EXIT skips the second check).
     services::UnterbrechungPruefen();
     DerZeilenindex().laufsatz = 0;  // the normal end names no line
+    AufzeichnungAbschliessen();
 
     std::array<char, 32> datum{};
     datum_undZeit(datum.data(), datum.size());

@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 16;
 static_assert(kZeilenpuffer < kBlock, "a record is read into its block");
+// The rest of a larger file is not read again for a report.
+constexpr off_t kRestGrenze = off_t{64} << 20;
 
 // LiesSatz stores a record's NUL bytes as well and ends it with one more,
 // but never stores a line feed. So records are read straight into a block
@@ -190,6 +192,34 @@ Laufort LaufortVon(const Zeilenindex& index, std::int32_t satz) {
 
 Laufort LaufortVon(const Zeilenindex& index) {
     return LaufortVon(index, index.laufsatz);
+}
+
+std::vector<Restsatz> RestDerDatei(const Zeilenindex& index) {
+    std::vector<Restsatz> rest;
+    struct stat status {};
+    if (index.vollstaendig || index.datei == nullptr ||
+        ::stat(index.datei->Pfad.data(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size > kRestGrenze) {
+        return rest;
+    }
+    // Read with the file object as the run reads, from the first record,
+    // with room for any record the file can hold.
+    datei::DateiADO* datei = datei::Create();
+    datei::SetzePfad(datei, index.datei->Pfad.data());
+    std::vector<char> puffer(static_cast<std::size_t>(status.st_size) + 2);
+    if (datei::OeffnenRead(datei) == 1) {
+        std::int32_t satz = 0;
+        std::int32_t editorzeile = 1;
+        while (datei::LiesSatz(datei, puffer.data(), static_cast<std::uint32_t>(puffer.size())) ==
+               1) {
+            if (++satz > Zeilenanzahl(index)) {
+                rest.push_back({editorzeile, std::string(Gekuerzt(puffer.data()))});
+            }
+            editorzeile += datei->Zeilenumbrueche;
+        }
+    }
+    datei::Dispose(datei);
+    return rest;
 }
 
 }  // namespace taktler::interpreter

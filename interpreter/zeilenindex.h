@@ -94,4 +94,13 @@ struct Laufort {
 Laufort LaufortVon(const Zeilenindex& index, std::int32_t satz);
 Laufort LaufortVon(const Zeilenindex& index);
 
+// The records behind the copy, for a report of the whole file: read from
+// the file again when it is a regular file; none otherwise (the rest of a
+// pipe is not waited for).
+struct Restsatz {
+    std::int32_t editorzeile = 0;
+    std::string text;
+};
+std::vector<Restsatz> RestDerDatei(const Zeilenindex& index);
+
 }  // namespace taktler::interpreter

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "datei/datei.h"
+#include "interpreter/aufzeichnung.h"
 #include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
 #include "services/abschluss.h"
@@ -14,6 +15,7 @@
 namespace taktler {
 
 inline void ZustandZuruecksetzen() {
+    interpreter::AufzeichnungZuruecksetzen();
     interpreter::ZustandZuruecksetzen();
     interpreter::ZeilenindexZuruecksetzen();
     datei::ModulZuruecksetzen();

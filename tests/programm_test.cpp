@@ -97,6 +97,17 @@ INSTANTIATE_TEST_SUITE_P(
              "taktler: unbekannte Option --gibtsnicht\n"},
         Fall{"--port=sim --port-log=k.txt k.txt p.txt", 12,
              "Kommandodatei k.txt und --port-log=k.txt"},
+        Fall{"--port=sim --spur=- --abdeckung=k.txt k.txt p.txt", 12,
+             "taktler: Kommandodatei k.txt und --abdeckung=k.txt sind dieselbe Datei\n"},
+        Fall{"--spur k.txt p.txt", 12, "taktler: Option --spur braucht einen Wert: --spur=...\n"},
+        Fall{"--port=sim --spur=fehlt/s.txt k.txt p.txt", 12,
+             "taktler: fehlt/s.txt: Spur kann nicht angelegt werden: No such file or directory\n"},
+        Fall{"--port=sim --abdeckung=/dev/full k.txt p.txt", 12,
+             "taktler: /dev/full: Abdeckung kann nicht geschrieben werden: No space left on "
+             "device\n",
+             false},
+        Fall{"--port=sim fehlt.txt p.txt", 12,
+             "Quelldatei nicht vorhanden: , Programmabbruch: fehlt.txt\n"},
         // Past the largest 32-bit second of a time stamp.
         Fall{"SOURCE_DATE_EPOCH=2147483648 --zeit=virtuell k.txt p.txt", 12,
              "SOURCE_DATE_EPOCH=2147483648"},
@@ -244,6 +255,65 @@ TEST_F(ProgrammTest, DiagramChangesLieTheModelledMicrosecondsApart) {
     EXPECT_TRUE(
         zurueck.aenderungen.size() == erwartet.size() && zurueck.ende == diagramm.ende &&
         std::equal(erwartet.begin() + 15, erwartet.end(), zurueck.aenderungen.begin() + 15));
+}
+
+// A trace and an lcov tracefile of a run in virtual time: a loop, an ELSE block, a subroutine
+// called twice, one never called; editor lines past the empty lines the reader skips.
+TEST_F(ProgrammTest, TraceAndCoverageOfARunInVirtualTime) {
+    auto a = Starte(
+        "; Probe mit Schleife und ELSE-Block\n\nRUFE BLINKEN\nBIS SCHALTER1 = 2\n  MELDUNG WARTEN\n"
+        "ENDE_BIS\n\nBIS SCHALTER2 = 0\n  MELDUNG NIE\nELSE\n  MELDUNG SONST\nENDE\nRUFE BLINKEN\n"
+        "EXIT\n\nUNTERPROGRAMM BLINKEN\n  EINSCHALTEN MOTOR1 LINKS\n  AUSSCHALTEN MOTOR1\n"
+        "ENDE_UNTERPROGRAMM\n; nie erreicht\nUNTERPROGRAMM NIE_GERUFEN\n  MELDUNG NIE\n"
+        "ENDE_UNTERPROGRAMM\n",
+        "abfrage 2 schalter 1 an\nabfrage 3 schalter 1 aus\nabfrage 4 schalter 1 an\n",
+        {"--zeit=virtuell", "--spur=spur.txt", "--abdeckung=abdeckung.info"}, kReproduzierbar);
+    ASSERT_EQ(a.code, 0) << a.fehler;
+    std::string schleife;
+    for (int durchlauf = 0; durchlauf < 4; ++durchlauf) {
+        const std::string t0 = std::to_string(249 + 50 * durchlauf);
+        const std::string t1 = std::to_string(279 + 50 * durchlauf);
+        const std::string t2 = std::to_string(284 + 50 * durchlauf);
+        schleife += t0 + " k.txt:4 1 + BIS SCHALTER1 = 2\n" + t1 + " k.txt:5 1 " +
+                    (durchlauf < 3 ? "+" : "-") + "   MELDUNG WARTEN\n" + t2 +
+                    " k.txt:6 0 + ENDE_BIS\n";
+    }
+    EXPECT_EQ(LiesDatei(dir / "spur.txt"),
+              "106 k.txt:3 1 + RUFE BLINKEN\n"
+              "176 k.txt:17 1 +   EINSCHALTEN MOTOR1 LINKS\n"
+              "205 k.txt:18 1 +   AUSSCHALTEN MOTOR1\n"
+              "234 k.txt:19 0 + ENDE_UNTERPROGRAMM\n" +
+                  schleife +
+                  "439 k.txt:8 1 + BIS SCHALTER2 = 0\n"
+                  "469 k.txt:9 1 -   MELDUNG NIE\n"
+                  "474 k.txt:10 1 + ELSE\n"
+                  "479 k.txt:11 1 +   MELDUNG SONST\n"
+                  "484 k.txt:12 0 + ENDE\n"
+                  "489 k.txt:13 1 + RUFE BLINKEN\n"
+                  "559 k.txt:17 1 +   EINSCHALTEN MOTOR1 LINKS\n"
+                  "588 k.txt:18 1 +   AUSSCHALTEN MOTOR1\n"
+                  "617 k.txt:19 0 + ENDE_UNTERPROGRAMM\n"
+                  "677 k.txt:14 0 + EXIT\n");
+    const std::string abdeckung =
+        "TN:\nSF:" + (dir / "k.txt") +
+        "\nBRDA:4,0,0,3\nBRDA:4,0,1,1\nBRDA:8,0,0,0\nBRDA:8,0,1,1\nBRF:4\nBRH:3\n"
+        "DA:3,1\nDA:4,4\nDA:5,3\nDA:6,4\nDA:8,1\nDA:9,0\nDA:10,1\nDA:11,1\nDA:12,1\nDA:13,1\n"
+        "DA:14,1\nDA:16,2\nDA:17,2\nDA:18,2\nDA:19,2\nDA:21,0\nDA:22,0\nDA:23,0\n"
+        "LF:18\nLH:14\nend_of_record\n";
+    EXPECT_EQ(LiesDatei(dir / "abdeckung.info"), abdeckung);
+
+    // lcov adds two runs' counts; genhtml renders the report.
+    ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) +
+                             " && lcov -q --rc lcov_branch_coverage=1 -a abdeckung.info -a "
+                             "abdeckung.info -o summe.info && genhtml -q --branch-coverage -o "
+                             "html summe.info"),
+              0);
+    const std::string summe = LiesDatei(dir / "summe.info");
+    EXPECT_NE(summe.find("\nDA:4,8\n"), std::string::npos) << summe;
+    EXPECT_NE(summe.find("\nBRDA:4,0,0,6\n"), std::string::npos) << summe;
+    const std::string index = LiesDatei(dir / "html/index.html");
+    EXPECT_NE(index.find(">14<"), std::string::npos);
+    EXPECT_NE(index.find("alt=\"77.8%\""), std::string::npos);
 }
 
 // The audio driver gets the sound in real time; in virtual time the device stays silent.

@@ -12,6 +12,8 @@ pakete=(
   dpkg-dev file lintian man-db mandoc bash-completion
   # vcd2fst and fst2vcd read the timing diagram back in its test
   gtkwave
+  # lcov and genhtml read the coverage tracefile in its test
+  lcov
 )
 
 fehlend=()
