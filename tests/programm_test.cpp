@@ -387,12 +387,16 @@ TEST_F(ProgrammTest, ExampleScriptCatchesAChangedBehaviour) {
           {dir / "foerderband.txt", 1}}) {
         const int status = StarteBegrenzt(
             "TAKTLER=" + Quote(TAKTLER_BINARY) + " " +
-            Quote(kBeispiele + "kommandodatei_pruefen.sh") + " " + Quote(kommandos) + " " +
+            Quote(kBeispiele + "kommandodatei_pruefen.sh") + " --abdeckung " +
+            Quote(dir / "abdeckung") + " " + Quote(kommandos) + " " +
             Quote(kBeispiele + "foerderband.szenario") + " " +
             Quote(kBeispiele + "foerderband.erwartet") + " </dev/null >/dev/null 2>&1");
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code)
             << kommandos << ": " << status;
     }
+    // Both runs' tracefiles, under the name of the command file and scenario.
+    const std::string abdeckung = LiesDatei(dir / "abdeckung/foerderband-foerderband.info");
+    EXPECT_EQ(abdeckung.rfind("TN:\nSF:" + (dir / "foerderband.txt") + "\n", 0), 0u) << abdeckung;
 }
 
 // The real-port path: the stand-in for libieee1284 and the kernel's port files (tests/attrappe)
