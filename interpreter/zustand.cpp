@@ -22,7 +22,7 @@ Laufstand Stand() {
     const Programmzustand& z = Zustand();
     Laufstand s;
     s.zeilennummer = z.Zeile != nullptr ? z.Zeile->Zeilennummer : 0;
-    s.editorzeile = Editorzeile(DerZeilenindex(), s.zeilennummer);
+    s.editorzeile = LaufortVon(DerZeilenindex()).editorzeile;
     s.stufe = z.Zeile != nullptr ? z.Zeile->Stufe : 0;
     s.tracelevel = z.Tracelevel;
     s.nothaltAktiv = z.NothaltAktiv != 0;
