@@ -99,6 +99,8 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
             }
         } else if (name == "--vcd") {
             mitWert(o.vcdDatei);
+        } else if (name == "--vcd-bits") {
+            mitWert(o.vcdBitsDatei);
         } else if (name == "--ports") {
             ohneWert(o.ports);
         } else if (name == "--help") {
@@ -146,6 +148,9 @@ std::vector<Dateirolle> Dateirollen(const Optionen& optionen) {
     if (!optionen.vcdDatei.empty()) {
         rollen.push_back({"--vcd=", optionen.vcdDatei});
     }
+    if (!optionen.vcdBitsDatei.empty()) {
+        rollen.push_back({"--vcd-bits=", optionen.vcdBitsDatei});
+    }
     return rollen;
 }
 
@@ -181,6 +186,7 @@ std::string Hilfetext() {
            "                      Uhr des Laufs; virtuell: reproduzierbar und schneller\n"
            "                      als Echtzeit, nur auf dem simulierten Interface\n"
            "  --vcd=DATEI         Zeitdiagramm des Laufs (VCD) in DATEI schreiben\n"
+           "  --vcd-bits=DATEI    dasselbe nur mit 1-Bit-Signalen (PulseView, sigrok)\n"
            "  --help, --version   Hilfe oder Version ausgeben\n"
            "\n"
            "Exit-Codes: 0 normales Ende, 12 Fehler, 99 interner Portfehler.\n";

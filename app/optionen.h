@@ -21,6 +21,7 @@ struct Optionen {
     bool panel = false;
     bool virtuelleZeit = false;  // --zeit=virtuell (implies the simulated interface)
     std::string vcdDatei;        // --vcd: the timing diagram
+    std::string vcdBitsDatei;    // --vcd-bits: the same in 1-bit wires only
     std::vector<std::string> dateien;
     std::string fehler;  // set for an unknown option or a malformed value
 };
