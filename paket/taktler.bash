@@ -21,7 +21,7 @@ _taktler()
             COMPREPLY=($(compgen -W 'ok abbrechen' -- "$cur"))
             return
             ;;
-        --sim | --port-log | --vcd)
+        --sim | --port-log | --vcd | --vcd-bits)
             _filedir
             return
             ;;
@@ -35,7 +35,7 @@ _taktler()
     done
     if ((i == cword)) && [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--port= --ports --sim= --port-log= --antwort=
-            --pruefen --panel --zeit= --vcd= --help --version' -- "$cur"))
+            --pruefen --panel --zeit= --vcd= --vcd-bits= --help --version' -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
         return
     fi
