@@ -10,8 +10,9 @@ pakete=(
   clang libclang-rt-14-dev valgrind tmux time
   # the Debian package and its test: cpack's dpkg-shlibdeps, lintian, the manual page, completion
   dpkg-dev file lintian man-db mandoc bash-completion
-  # vcd2fst and fst2vcd read the timing diagram back in its test
-  gtkwave
+  # the viewers' own readers in the timing diagram's tests: vcd2fst/fst2vcd and GTKWave under
+  # Xvfb (save file, filter), sigrok-cli (the 1-bit diagram as PulseView reads it)
+  gtkwave sigrok-cli xvfb xauth
 )
 
 fehlend=()
