@@ -96,6 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
              "taktler: unbekannte Option --gibtsnicht\n"},
         Fall{"--port=sim --port-log=k.txt k.txt p.txt", 12,
              "Kommandodatei k.txt und --port-log=k.txt"},
+        Fall{"--port=sim --vcd=z.vcd --vcd-bits=./z.vcd k.txt p.txt", 12,
+             "--vcd=z.vcd und --vcd-bits=./z.vcd sind dieselbe Datei"},
         Fall{"--port=sim fehlt.txt p.txt", 12,
              "Quelldatei nicht vorhanden: , Programmabbruch: fehlt.txt\n"},
         // Past the largest 32-bit second of a time stamp.
