@@ -114,7 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
              "keines\n"},
         // An output that cannot be written completely ends the run with 12.
         Fall{"--port=sim k.txt p.txt >/dev/full", 12,
-             "taktler: Standardausgabe kann nicht geschrieben werden", false}));
+             "taktler: Standardausgabe kann nicht geschrieben werden", false},
+        Fall{"--port=sim --vcd-bits=/dev/full --vcd=z.vcd k.txt p.txt", 12,
+             "taktler: /dev/full: Zeitdiagramm kann nicht geschrieben werden: No space left",
+             false}));
 
 // An abort mid-run keeps the protocol, whole lines in port log and diagram, and the last motors.
 struct AbbruchFall {
