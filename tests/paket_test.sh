@@ -86,6 +86,7 @@ done
 gtkwave_daten=$wurzel/usr/share/taktler
 if (cd "$tmp/lauf" && SOURCE_DATE_EPOCH=0 TZ=UTC0 timeout -s KILL 120 "$programm" \
     --zeit=virtuell --sim="$doku/examples/foerderband.szenario" --vcd=band.vcd \
+    --vcd-bits=band-bits.vcd \
     "$doku/examples/foerderband.txt" band.prot </dev/null >/dev/null 2>&1) &&
     vcd2fst "$tmp/lauf/band.vcd" "$tmp/lauf/band.fst" >/dev/null &&
     fst2vcd "$tmp/lauf/band.fst" >"$tmp/lauf/zurueck.vcd"; then
@@ -99,6 +100,12 @@ if (cd "$tmp/lauf" && SOURCE_DATE_EPOCH=0 TZ=UTC0 timeout -s KILL 120 "$programm
         falsch "taktler.gtkw nennt den Filter '$filter', das Paket hat ihn nicht dort"
 else
     falsch "Foerderband-Beispiel: kein Zeitdiagramm, das vcd2fst und fst2vcd lesen"
+fi
+# The 1-bit diagram is sent on to PulseView, not opened empty.
+if timeout -s KILL 60 "$wurzel/usr/bin/taktler-zeitdiagramm" "$tmp/lauf/band-bits.vcd" \
+    2>"$tmp/bits.err" ||
+    ! grep -q "pulseview -I vcd -i" "$tmp/bits.err"; then
+    falsch "taktler-zeitdiagramm oeffnet ein Diagramm von --vcd-bits: $(cat "$tmp/bits.err")"
 fi
 # GTKWave itself, headless, through the installed wrapper: the whole run in the window, the
 # motors by name. Each row: the marker's time, then "signal=value" as GTKWave shows them.
