@@ -16,6 +16,8 @@ pakete=(
   # the viewers' own readers in the timing diagram's tests: vcd2fst/fst2vcd and GTKWave under
   # Xvfb (save file, filter), sigrok-cli (the 1-bit diagram as PulseView reads it)
   gtkwave sigrok-cli xvfb xauth
+  # lcov and genhtml read the coverage tracefile in its test
+  lcov
 )
 
 fehlend=()
