@@ -122,14 +122,16 @@ std::vector<Bildzeile> Quellansicht(const Momentaufnahme& m, int zeilen, std::si
     return reihen;
 }
 
+// As the command file switches the motor, with the letter the interface
+// latches for it (LINKS latches R), and an arrow that way.
 std::string Motoranzeige(char zustand) {
     switch (zustand) {
-        case 'L':
-            return "<<< L links ";
         case 'R':
-            return "rechts R >>>";
+            return "<<< LINKS (R) ";
+        case 'L':
+            return "RECHTS (L) >>>";
         default:
-            return "    aus     ";
+            return "     aus      ";
     }
 }
 
