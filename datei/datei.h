@@ -47,6 +47,9 @@ struct DateiADO {
     // Not in the product's record: the error number of the first write that
     // failed on the open stream, for the report when it is closed.
     int Schreibfehler = 0;
+    // No record read since the stream was opened (a pipe has no offset to
+    // tell its start by).
+    bool AmAnfang = false;
 };
 
 // Module-wide state shared by all objects: one copy, owned by the module.
