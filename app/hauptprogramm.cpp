@@ -44,7 +44,8 @@ int Hauptprogramm(int argc, char** argv) {
         return 0;
     }
     if (optionen.pruefen) {
-        return interpreter::Pruefen(optionen.dateien);  // before any port is opened
+        return interpreter::Pruefen(optionen.dateien,
+                                    optionen.streng);  // before any port is opened
     }
     // Before anything is opened for writing.
     std::string gleich = GleicheDatei(Dateirollen(optionen));

@@ -107,6 +107,8 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
             ohneWert(o.version);
         } else if (name == "--pruefen") {
             ohneWert(o.pruefen);
+        } else if (name == "--streng") {
+            ohneWert(o.streng);
         } else if (name == "--panel") {
             ohneWert(o.panel);
         } else {
@@ -115,6 +117,10 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
         if (!o.fehler.empty()) {
             return o;
         }
+    }
+    if (o.streng && !o.pruefen) {
+        o.fehler = "Option --streng gilt nur mit --pruefen";
+        return o;
     }
     // Virtual time models the simulated interface only; the live panel
     // lives in real time.
@@ -175,7 +181,8 @@ std::string Hilfetext() {
            "  --port-log=DATEI    jeden Portzugriff in DATEI protokollieren\n"
            "  --antwort=ok|abbrechen\n"
            "                      Antwort auf jede WARNUNG, ohne zu fragen\n"
-           "  --pruefen           die Kommandodatei nur pruefen, nichts ausfuehren\n"
+           "  --pruefen           die Kommandodateien nur pruefen, nichts ausfuehren\n"
+           "  --streng            mit --pruefen: moeglicher Abbruch zaehlt als Fehler\n"
            "  --panel             mit Live-Panel laufen (auch am echten Port)\n"
            "  --zeit=echt|virtuell\n"
            "                      Uhr des Laufs; virtuell: reproduzierbar und schneller\n"

@@ -18,6 +18,7 @@ struct Optionen {
     bool version = false;
     bool ports = false;
     bool pruefen = false;
+    bool streng = false;  // --streng: with --pruefen, a possible abort counts as an error
     bool panel = false;
     bool virtuelleZeit = false;  // --zeit=virtuell (implies the simulated interface)
     std::string vcdDatei;        // --vcd: the timing diagram

@@ -17,6 +17,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "datei/satzregeln.h"
 #include "interpreter/kommandozeile.h"
 #include "interpreter/motorbefehle.h"
 #include "interpreter/schleifen.h"
@@ -35,8 +36,7 @@ namespace {
 constexpr std::uint32_t kGrenzeLauf = kZeilenpuffer - 1;
 constexpr std::uint32_t kGrenzeSuche = kSuchzeile - 1;
 constexpr std::uint32_t kGrenzeSprung = kSprungzeile - 1;
-// INFO lists its file with a record buffer of 250 bytes.
-constexpr std::uint32_t kGrenzeInfo = 249;
+constexpr std::uint32_t kGrenzeInfo = kInfozeile - 1;
 // A too long line is measured up to its end, but not beyond this.
 constexpr std::size_t kHoechstensGezaehlt = 1'000'000;
 // Input that is no regular file (a FIFO, a device) is kept in memory to be
@@ -45,10 +45,6 @@ constexpr std::size_t kKopieGrenze = 16u << 20;
 // A measurement counts rising edges in 4999 status reads: 0..2499, and the
 // smoothed value is an average of such counts.
 constexpr std::int32_t kAnalogHoechstwert = 2499;
-
-constexpr int kCR = '\r';
-constexpr int kLF = '\n';
-constexpr int kCtrlZ = 0x1A;
 
 // ---------------------------------------------------------------------------
 // Reading the command file as the program's reader does.
@@ -192,7 +188,7 @@ class Satzleser {
         int c = 0;
         for (;;) {
             c = Nimm();
-            if (c == EOF || c == kCR || c == kLF || c == kCtrlZ) {
+            if (datei::BeendetSatz(c)) {
                 break;
             }
             nul = nul || c == 0;
@@ -202,7 +198,7 @@ class Satzleser {
             if (++s.laenge >= grenze_) {
                 while (s.laenge <= kHoechstensGezaehlt) {
                     c = Nimm();
-                    if (c == EOF || c == kCR || c == kLF || c == kCtrlZ) {
+                    if (datei::BeendetSatz(c)) {
                         break;
                     }
                     ++s.laenge;
@@ -211,11 +207,9 @@ class Satzleser {
                 return true;
             }
         }
-        c = Nimm();
-        while (c == kLF || c == 0) {
-            c = Nimm();
-        }
-        if (c == EOF || c == kCtrlZ) {
+        std::int32_t luecke = 0;
+        c = datei::UeberspringeZwischenraum([this] { return Nimm(); }, luecke);
+        if (datei::BeendetDaten(c)) {
             weitere_ = false;
         } else {
             quelle_.Zurueck();
@@ -227,7 +221,7 @@ class Satzleser {
   private:
     // A UTF-8 byte-order mark at the start is no part of the first record.
     void UeberspringeBom() {
-        for (int b : {0xEF, 0xBB, 0xBF}) {
+        for (int b : datei::kBom) {
             if (quelle_.Lies() != b) {
                 quelle_.Gehe(0);
                 return;
@@ -240,14 +234,14 @@ class Satzleser {
     int Nimm() {
         int c = quelle_.Lies();
         letzterUmbruch_ = false;
-        if (c == kLF) {
+        if (c == datei::kLF) {
             letzterUmbruch_ = true;
-        } else if (c == kCR) {
+        } else if (c == datei::kCR) {
             int n = quelle_.Lies();
             if (n != EOF) {
                 quelle_.Zurueck();
             }
-            letzterUmbruch_ = n != kLF;
+            letzterUmbruch_ = n != datei::kLF;
         }
         zeile_ += letzterUmbruch_ ? 1 : 0;
         return c;
@@ -293,33 +287,9 @@ Zerlegt Zerlege(const std::string& text) {
     return z;
 }
 
-// How the header search sees a line: not at all, as refused ("Zu viele
-// Felder"), or as a header candidate with its second field.
-struct Kopfsicht {
-    bool kandidat = false;
-    bool zuVieleFelder = false;
-    std::string name;
-};
-
 Kopfsicht SieheKopf(const std::string& text) {
-    Kopfsicht k;
     std::string zeile = text;
-    services::strGross(zeile.data());
-    if (services::strfnd(zeile.c_str(), "UNTERPROGRAMM") < 0) {
-        return k;
-    }
-    k.kandidat = true;
-    if (zeile.size() >= kGrenzeSuche) {
-        return k;  // never tested: the search's reader aborts on it first
-    }
-    std::array<char, kSuchzeile> felder{};
-    if (services::strTrenneFelder(zeile.c_str(), '|', felder.data(),
-                                  static_cast<std::uint32_t>(felder.size())) > 2) {
-        k.zuVieleFelder = true;
-        return k;
-    }
-    k.name = services::ParseEingabezeile(felder.data(), 2, '|');
-    return k;
+    return SieheKopfzeile(zeile.data());
 }
 
 // Control bytes would garble the finding line.
@@ -366,6 +336,7 @@ struct Befund {
     int zeile = 0;
     bool fehler = false;
     std::string text;
+    bool abbruch = false;  // a listed abort that some runs meet
 };
 
 // ---------------------------------------------------------------------------
@@ -547,22 +518,7 @@ struct Abschnitt {
 };
 
 bool IstBefehl(std::int32_t code) {
-    switch (code) {
-        case kEinschalten:
-        case kAusschalten:
-        case kNothalt:
-        case kSound:
-        case kTracelevel:
-        case kMeldung:
-        case kPause:
-        case kInfo:
-        case kRufe:
-        case kExit:
-        case kBis:
-            return true;
-        default:
-            return false;
-    }
+    return Regel(code).befehl;
 }
 
 // Texts of the fields, each kept once; 0 is the empty text a run starts with.
@@ -599,6 +555,12 @@ struct Lage {
     // each possibly not known.
     std::array<std::uint8_t, kMaxStufen> tabelle{};
     std::int32_t tabelleId = -1;  // the number of tabelle when known
+};
+
+// The view of the level rules on a state: levels 0..aktiv are carried out.
+struct Ausgefuehrt {
+    std::int32_t aktiv;
+    bool operator()(std::int32_t stufe) const { return stufe <= aktiv; }
 };
 
 constexpr std::uint8_t kBedingung = 1;
@@ -740,6 +702,27 @@ class Pruefer {
 
     std::size_t Zustaende() const { return info_.size(); }
 
+    // The lines with the most states, for the refusal.
+    std::string Verzweigt() {
+        std::unordered_map<std::int32_t, std::size_t> jeSatz;
+        for (const auto& [k, id] : ids_) {
+            ++jeSatz[k.pc];
+        }
+        std::vector<std::pair<std::size_t, std::int32_t>> rangfolge;
+        for (const auto& [pc, n] : jeSatz) {
+            rangfolge.emplace_back(n, pc);
+        }
+        const std::size_t n = std::min<std::size_t>(3, rangfolge.size());
+        std::partial_sort(rangfolge.begin(), rangfolge.begin() + static_cast<std::ptrdiff_t>(n),
+                          rangfolge.end(), std::greater<>());
+        std::string text;
+        for (std::size_t i = 0; i < n; ++i) {
+            text += (i == 0 ? "Zeile " : ", ") + std::to_string(ZeileVon(rangfolge[i].second)) +
+                    " (" + std::to_string(rangfolge[i].first) + ")";
+        }
+        return text;
+    }
+
     void Ergebnis(Pruefergebnis& e) {
         std::vector<Befund> befunde = index_.layout;
         Befunde(befunde, e);
@@ -753,7 +736,7 @@ class Pruefer {
             if (i > 0 && befunde[i - 1].satz == b.satz && befunde[i - 1].text == b.text) {
                 continue;
             }
-            e.befunde.push_back({b.zeile, b.fehler, b.text});
+            e.befunde.push_back({b.zeile, b.fehler, b.text, b.abbruch});
         }
     }
 
@@ -1014,7 +997,7 @@ class Pruefer {
                 }
                 break;
             case kRufe:
-                if (l.stufe + 1 >= kMaxStufen) {
+                if (ZuTief(l.stufe)) {
                     Ende(f, Abbrechen(d, Abbruchart::ZuTief, d, e.zeile,
                                       "Verschachtelung tiefer als Stufe 79"));
                     break;
@@ -1036,7 +1019,7 @@ class Pruefer {
                 Merke(e, vorher, e.code == kEnde, f);
                 return f;
             case kBis:
-                if (l.stufe + 1 >= kMaxStufen) {
+                if (ZuTief(l.stufe)) {
                     Ende(f, Abbrechen(d, Abbruchart::ZuTief, d, e.zeile,
                                       "Verschachtelung tiefer als Stufe 79"));
                     break;
@@ -1050,7 +1033,7 @@ class Pruefer {
                 }
                 break;
             case kElse:
-                if (l.stufe > 0 && l.stufe - 1 <= l.aktiv) {
+                if (UmgebendAusgefuehrt(l.stufe, Ausgefuehrt{l.aktiv})) {
                     l.aktiv = l.aktiv == l.stufe ? l.stufe - 1 : l.stufe;
                 }
                 break;
@@ -1100,18 +1083,11 @@ class Pruefer {
         f.weiter.push_back(std::move(l));
     }
 
+    // Lines whose abort depends on the state they are read in (block ends
+    // and unknown words are told apart on their own).
     static bool KannAbbrechen(std::int32_t code) {
-        switch (code) {
-            case kEinschalten:
-            case kAusschalten:
-            case kInfo:
-            case kNothalt:
-            case kRufe:
-            case kBis:
-                return true;
-            default:
-                return false;
-        }
+        const Befehlsregel& r = Regel(code);
+        return r.abbrueche != 0 && (r.wirkung == Wirkung::Befehl || r.wirkung == Wirkung::Oeffnet);
     }
 
     // ENDE, ENDE_BIS and ENDE_UNTERPROGRAMM: the jump, if any, then the level
@@ -1124,7 +1100,7 @@ class Pruefer {
             bool springt;
         };
         std::vector<Weg> wege;
-        if (e.code != kEnde && l.stufe > 0 && l.stufe - 1 <= l.aktiv) {
+        if (e.code != kEnde && UmgebendAusgefuehrt(l.stufe, Ausgefuehrt{l.aktiv})) {
             const std::int32_t oeffner = Oben(l.offen);
             const std::uint8_t tabelle = l.tabelle[static_cast<std::size_t>(l.stufe)];
             if (e.code == kEndeUnterprogramm) {
@@ -1284,8 +1260,9 @@ class Pruefer {
         const std::string& grenzwert = T(l.p[2]);
         const std::int32_t grenze = ZahlAusText(grenzwert.c_str());
         const std::uint8_t tabelle = l.tabelle[stufe];
-        const bool zeitArt = art == "ZEIT";
-        if (!zeitArt && art != "ANALOG1" && SchalterIndexVon(art.c_str()) < 0) {
+        const Bedingungsart bedingung = BedingungsartVon(art.c_str());
+        const bool zeitArt = bedingung == Bedingungsart::Zeit;
+        if (bedingung == Bedingungsart::Schalter && SchalterIndexVon(art.c_str()) < 0) {
             Ende(f, Abbrechen(e.satz, Abbruchart::UnbekannterSchalter, e.satz, e.zeile,
                               "unbekannter Schalter ", art));
             return;
@@ -1300,10 +1277,10 @@ class Pruefer {
                 if (zeitArt) {
                     // A ZEIT limit of -1 is 2^32 - 1 ms, never passed.
                     nein = zeitLaeuft && static_cast<std::uint32_t>(grenze) != UINT32_MAX;
-                } else if (art == "ANALOG1") {
-                    if (grenzwert == "MAX") {
+                } else if (bedingung == Bedingungsart::Analog) {
+                    if (IstAnalogMax(grenzwert.c_str())) {
                         nein = !erster;
-                    } else if (vergleich == ">" || vergleich == "=") {
+                    } else if (AnalogWartetDarunter(vergleich.c_str())) {
                         nein = grenze <= kAnalogHoechstwert;
                         ja = grenze > 0;
                     } else {
@@ -1346,11 +1323,12 @@ class Pruefer {
             Hinweis(e, "BIS ohne Grenzwert: das vierte Wort fehlt");
             return;
         }
-        if (!IstZahl(grenzwert) && !(art == "ANALOG1" && grenzwert == "MAX")) {
+        if (!IstZahl(grenzwert) && !(BedingungsartVon(art.c_str()) == Bedingungsart::Analog &&
+                                     IstAnalogMax(grenzwert.c_str()))) {
             Hinweis(e, "Grenzwert " + Zeigbar(grenzwert) + " ist keine Zahl (gilt als " +
                            std::to_string(grenze) + ")");
         }
-        if (art == "ZEIT" && grenze < 0) {
+        if (BedingungsartVon(art.c_str()) == Bedingungsart::Zeit && grenze < 0) {
             Hinweis(e,
                     "negative ZEIT-Grenze " + std::to_string(grenze) + ": wartet etwa 49.7 Tage");
         }
@@ -1544,7 +1522,7 @@ class Pruefer {
             if (!immer) {
                 text += " - Abbruch, wenn " + Bedingung(a, id);
             }
-            befunde.push_back({a.schuld, a.schuldZeile, immer, text});
+            befunde.push_back({a.schuld, a.schuldZeile, immer, text, !immer});
         }
     }
 
@@ -1737,11 +1715,12 @@ class Pruefer {
     std::vector<Befund> hinweise_;
 };
 
-void Zusammenfassung(const std::string& datei, int fehler, int warnungen) {
-    services::Ausgabe("%s: %d Fehler, %d Warnung(en)\n", datei.c_str(), fehler, warnungen);
-}
-
 }  // namespace
+
+std::size_t Zustandsgrenze(std::int32_t saetze, std::size_t grenze) {
+    const std::size_t jeSatz = kZustaendeJeSatz * static_cast<std::size_t>(std::max(saetze, 0));
+    return std::max(grenze, std::min(jeSatz, kZustaendeHoechstens));
+}
 
 Pruefergebnis PruefeKommandodatei(const std::string& pfad, std::size_t zustandsGrenze) {
     Pruefergebnis ergebnis;
@@ -1762,11 +1741,13 @@ Pruefergebnis PruefeKommandodatei(const std::string& pfad, std::size_t zustandsG
     if (!quelle.Fehler().empty()) {
         return dateifehler(quelle.Fehler());
     }
-    Pruefer pruefer(quelle, index, zustandsGrenze);
+    const std::size_t grenze = Zustandsgrenze(index.anzahl, zustandsGrenze);
+    Pruefer pruefer(quelle, index, grenze);
     try {
         if (!pruefer.Pruefe()) {
             return dateifehler("zu verzweigt fuer eine vollstaendige Pruefung (mehr als " +
-                               std::to_string(zustandsGrenze) + " Zustaende)");
+                               std::to_string(grenze) + " Zustaende, die meisten bei " +
+                               pruefer.Verzweigt() + ")");
         }
     } catch (const std::runtime_error& e) {
         return dateifehler(e.what());
@@ -1776,28 +1757,53 @@ Pruefergebnis PruefeKommandodatei(const std::string& pfad, std::size_t zustandsG
     return ergebnis;
 }
 
-int Pruefen(const std::vector<std::string>& dateien) {
-    if (dateien.empty() || dateien.size() > 2) {
-        services::FehlerAusgabe(
-            "taktler: --pruefen braucht die Kommandodatei und hoechstens eine Protokolldatei\n"
-            "Aufruf: taktler --pruefen <Kommandodatei> [<Protokolldatei>]\n");
-        return 12;
-    }
-    const std::string& name = dateien[0];
+namespace {
+
+// The findings of one file; gives whether it has an error.
+bool PruefeUndZeige(const std::string& name, bool streng, bool& warnung) {
     const Pruefergebnis ergebnis = PruefeKommandodatei(name);
     int fehler = 0;
     int warnungen = 0;
     for (const Pruefbefund& b : ergebnis.befunde) {
-        const char* art = b.fehler ? "fehler" : "warnung";
+        const bool istFehler = b.fehler || (streng && b.abbruch);
+        const char* art = istFehler ? "fehler" : "warnung";
         if (b.zeile == 0) {
             services::Ausgabe("%s: %s: %s\n", name.c_str(), art, b.text.c_str());
         } else {
             services::Ausgabe("%s:%d: %s: %s\n", name.c_str(), b.zeile, art, b.text.c_str());
         }
-        ++(b.fehler ? fehler : warnungen);
+        ++(istFehler ? fehler : warnungen);
     }
-    Zusammenfassung(name, fehler, warnungen);
-    return fehler > 0 ? 12 : 0;
+    services::Ausgabe("%s: %d Fehler, %d Warnung(en)\n", name.c_str(), fehler, warnungen);
+    warnung = warnungen > 0;
+    return fehler > 0;
+}
+
+}  // namespace
+
+int Pruefen(const std::vector<std::string>& dateien, bool streng) {
+    if (dateien.empty()) {
+        services::FehlerAusgabe(
+            "taktler: --pruefen braucht mindestens eine Kommandodatei\n"
+            "Aufruf: taktler --pruefen [--streng] <Kommandodatei>...\n");
+        return 12;
+    }
+    int mitFehlern = 0;
+    int mitWarnungen = 0;
+    for (const std::string& name : dateien) {
+        bool warnung = false;
+        if (PruefeUndZeige(name, streng, warnung)) {
+            ++mitFehlern;
+        } else if (warnung) {
+            ++mitWarnungen;
+        }
+    }
+    if (dateien.size() >= 2) {
+        const int n = static_cast<int>(dateien.size());
+        services::Ausgabe("%d Dateien: %d mit Fehlern, %d mit Warnungen, %d ohne Befund\n", n,
+                          mitFehlern, mitWarnungen, n - mitFehlern - mitWarnungen);
+    }
+    return mitFehlern > 0 ? 12 : 0;
 }
 
 }  // namespace taktler::interpreter

@@ -14,19 +14,9 @@
 #include <utility>
 #include <vector>
 
-namespace taktler::interpreter {
+#include "interpreter/sprachregeln.h"
 
-// The abort reports the check predicts.
-enum class Abbruchart {
-    UnbekanntesKommando,  // "Kommando erkennen: unbekanntes Kommando"
-    MotorNichtDefiniert,  // "Motor n. definiert"
-    UnbekannterSchalter,  // "Unbekannter Schalter"
-    NichtGefunden,        // "FindeUnterprogramm: N. gefunden"
-    ZuVieleFelder,        // "FindeUnterprogramm: Zu viele Felder"
-    EndeOhneBlock,        // "Strukturstufe: ENDE ohne PRUEFE..."
-    ZuTief,               // "Strukturstufe: mehr als 79 Stufen"
-    ZeileZuLang,          // "max. Zeilenlaenge zu gross"
-};
+namespace taktler::interpreter {
 
 // A place where a run can end with an abort report.
 struct Abbruchstelle {
@@ -41,6 +31,7 @@ struct Pruefbefund {
     int zeile = 0;  // line an editor shows; 0 for the file as a whole
     bool fehler = false;
     std::string text;
+    bool abbruch = false;  // a warning ending in " - Abbruch, wenn ...": an error with --streng
 };
 
 struct Pruefergebnis {
@@ -53,17 +44,23 @@ struct Pruefergebnis {
     std::size_t zustaende = 0;  // states of the run the walk went through
 };
 
-// The walk gives up beyond this many states (a file that branches that
-// much is reported as not checkable, with an error).
+// The walk gives up beyond this many states, or beyond kZustaendeJeSatz
+// per record the file has, up to kZustaendeHoechstens (a file that
+// branches that much is reported as not checkable, with an error, naming
+// the lines with the most states). Memory stays bounded by the file's size.
 constexpr std::size_t kZustandsGrenze = 200'000;
+constexpr std::size_t kZustaendeJeSatz = 16;
+constexpr std::size_t kZustaendeHoechstens = 2'000'000;
+std::size_t Zustandsgrenze(std::int32_t saetze, std::size_t grenze = kZustandsGrenze);
 
 Pruefergebnis PruefeKommandodatei(const std::string& pfad,
                                   std::size_t zustandsGrenze = kZustandsGrenze);
 
-// dateien: the command file and optionally the protocol file (not touched).
-// Prints one line per finding, "FILE:LINE: fehler: ..." or
-// "FILE:LINE: warnung: ...", then "FILE: N Fehler, M Warnung(en)".
-// Gives 12 when there is an error (or a wrong argument count), else 0.
-int Pruefen(const std::vector<std::string>& dateien);
+// Every name in dateien is a command file, checked on its own. Prints one
+// line per finding, "FILE:LINE: fehler: ..." or "FILE:LINE: warnung: ...",
+// then "FILE: N Fehler, M Warnung(en)"; after two or more files one line
+// sums them up. streng: a possible abort counts as an error. Gives 12 when
+// any file has an error (or none is named), else 0.
+int Pruefen(const std::vector<std::string>& dateien, bool streng = false);
 
 }  // namespace taktler::interpreter

@@ -140,7 +140,8 @@ bool LiesZeile(datei::DateiADO* datei, char* puffer) {
 }
 
 void ZeileZuLang() {
-    services::Fehlerabbruch(datei::kModul, "LiesSatz", "max. Zeilenlaenge zu gross");
+    const Abbruchbericht& bericht = Bericht(Abbruchart::ZeileZuLang);
+    services::Fehlerabbruch(datei::kModul, bericht.funktion, bericht.text);
 }
 
 }  // namespace taktler::interpreter

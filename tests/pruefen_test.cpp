@@ -428,20 +428,80 @@ TEST_F(PruefVergleich, AgreesWithRealRuns) {
     }
 }
 
-TEST_F(TaktlerTest, PruefenReportsFilesItCannotCheck) {
-    TempVerzeichnis dir;
-    const std::pair<std::string, std::string> faelle[] = {
-        {dir / "fehlt.txt", ": fehler: Datei nicht vorhanden"},
-        {dir.pfad(), ": fehler: ist ein Verzeichnis, keine Kommandodatei"},
-        // The run's reader aborts on the first 499 bytes of it.
-        {"/dev/zero", ":1: fehler: Zeile zu lang: mehr als 1000000 Zeichen (hoechstens 498)"},
-    };
-    for (const auto& [datei, meldung] : faelle) {
-        konsole.aus.clear();
-        EXPECT_EQ(interpreter::Pruefen({datei}), 12);
-        EXPECT_EQ(konsole.aus, datei + meldung + "\n" + datei + ": 1 Fehler, 0 Warnung(en)\n");
-    }
+// The command line of the check: files it cannot check, several files, --streng.
+struct Aufruf {
+    const char* name;
+    std::vector<std::string> dateien;  // "@" stands for the test's directory
+    bool streng;
+    int code;
+    std::string aus;
+};
+
+void PrintTo(const Aufruf& a, std::ostream* os) {
+    *os << a.name;
 }
+
+const std::string kWarnt = "BIS SCHALTER1 = 1\nNOTHALT SCHALTER8\nENDE\nNOTHALT SCHALTERX\n";
+const std::string kWarnung =
+    "unbekannter Schalter SCHALTERX - Abbruch, wenn noch kein NOTHALT scharf ist\n";
+
+class PruefAufrufTest : public TaktlerTest, public ::testing::WithParamInterface<Aufruf> {};
+
+TEST_P(PruefAufrufTest, PrintsEachFileAndTheSum) {
+    TempVerzeichnis dir;
+    dir.Datei("gut.txt", "MELDUNG A\n");
+    dir.Datei("warnt.txt", kWarnt);
+    dir.Datei("falsch.txt", "FOO\n");
+    std::vector<std::string> dateien;
+    for (const std::string& d : GetParam().dateien) {
+        dateien.push_back(Ersetze(d, "@", dir.pfad()));
+    }
+    EXPECT_EQ(interpreter::Pruefen(dateien, GetParam().streng), GetParam().code);
+    EXPECT_EQ(Ersetze(konsole.aus, dir.pfad(), "@"), GetParam().aus);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Aufrufe, PruefAufrufTest,
+    ::testing::Values(
+        Aufruf{
+            "Fehlt",
+            {"@/fehlt.txt"},
+            false,
+            12,
+            "@/fehlt.txt: fehler: Datei nicht vorhanden\n@/fehlt.txt: 1 Fehler, 0 Warnung(en)\n"},
+        Aufruf{"Verzeichnis",
+               {"@"},
+               false,
+               12,
+               "@: fehler: ist ein Verzeichnis, keine Kommandodatei\n@: 1 Fehler, 0 Warnung(en)\n"},
+        // The run's reader aborts on the first 499 bytes of it.
+        Aufruf{"OhneZeilenende",
+               {"/dev/zero"},
+               false,
+               12,
+               "/dev/zero:1: fehler: Zeile zu lang: mehr als 1000000 Zeichen (hoechstens 498)\n"
+               "/dev/zero: 1 Fehler, 0 Warnung(en)\n"},
+        Aufruf{"Mehrere",
+               {"@/gut.txt", "@/warnt.txt", "@/falsch.txt"},
+               false,
+               12,
+               "@/gut.txt: 0 Fehler, 0 Warnung(en)\n@/warnt.txt:4: warnung: " + kWarnung +
+                   "@/warnt.txt: 0 Fehler, 1 Warnung(en)\n@/falsch.txt:1: fehler: unbekanntes "
+                   "Kommando FOO\n@/falsch.txt: 1 Fehler, 0 Warnung(en)\n"
+                   "3 Dateien: 1 mit Fehlern, 1 mit Warnungen, 1 ohne Befund\n"},
+        Aufruf{"Warnung",
+               {"@/warnt.txt"},
+               false,
+               0,
+               "@/warnt.txt:4: warnung: " + kWarnung + "@/warnt.txt: 0 Fehler, 1 Warnung(en)\n"},
+        Aufruf{"Streng",
+               {"@/warnt.txt", "@/gut.txt"},
+               true,
+               12,
+               "@/warnt.txt:4: fehler: " + kWarnung +
+                   "@/warnt.txt: 1 Fehler, 0 Warnung(en)\n@/gut.txt: 0 Fehler, 0 Warnung(en)\n"
+                   "2 Dateien: 1 mit Fehlern, 0 mit Warnungen, 1 ohne Befund\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace taktler::test
