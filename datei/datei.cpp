@@ -1,6 +1,7 @@
 // The file object: path, open modes, records read line by line and lines
 // appended with CR LF.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -427,6 +428,29 @@ std::uint8_t SchreibSatz(DateiADO* datei, const char* text) {
         Abbruch("SchreibSatz", "allg. Fehler");
     }
     return 1;
+}
+
+std::string WarumNichtAnhaengbar(const char* pfad) {
+    struct stat info {};
+    if (::stat(pfad, &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            return intern::Systemtext(EISDIR);
+        }
+        return ::access(pfad, W_OK) == 0 ? std::string() : intern::Systemtext(errno);
+    }
+    if (errno != ENOENT) {
+        return intern::Systemtext(errno);
+    }
+    // Created on the first write: its directory must take a new file.
+    std::string verzeichnis = pfad;
+    const std::size_t schnitt = verzeichnis.find_last_of('/');
+    verzeichnis = schnitt == std::string::npos
+                      ? "."
+                      : verzeichnis.substr(0, std::max<std::size_t>(schnitt, 1));
+    if (::access(verzeichnis.c_str(), W_OK | X_OK) != 0) {
+        return "Verzeichnis " + verzeichnis + ": " + intern::Systemtext(errno);
+    }
+    return {};
 }
 
 }  // namespace taktler::datei

@@ -93,5 +93,8 @@ std::uint8_t GeheZumErstenSatz(DateiADO* datei);
 // an abort, not the end of the file.
 std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet);
 std::uint8_t SchreibSatz(DateiADO* datei, const char* text);
+// Whether the file of pfad could be opened for appending now, without
+// creating it: "" if so, else the reason.
+std::string WarumNichtAnhaengbar(const char* pfad);
 
 }  // namespace taktler::datei

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -321,6 +322,73 @@ bool IstZahl(const std::string& text) {
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Edits (insert, delete, change, swap of neighbours) from a to b.
+std::size_t Abstand(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) {
+        for (std::size_t j = 0; j <= b.size(); ++j) {
+            if (i == 0 || j == 0) {
+                d[i][j] = i + j;
+                continue;
+            }
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// The word with " (meinten Sie X?)" when X is the one nearest of the
+// names, within two edits.
+template <typename Namen>
+std::string MitVorschlag(const std::string& wort, const Namen& namen) {
+    const char* bester = nullptr;
+    std::size_t abstand = 3;
+    bool eindeutig = false;
+    for (const char* name : namen) {
+        const std::size_t n = Abstand(wort, name);
+        if (n < abstand) {
+            bester = name;
+            abstand = n;
+            eindeutig = true;
+        } else if (n == abstand) {
+            eindeutig = false;
+        }
+    }
+    if (bester == nullptr || !eindeutig || abstand == 0 || wort.size() < 2) {
+        return wort;
+    }
+    return wort + " (meinten Sie " + bester + "?)";
+}
+
+// The keywords a mistyped one may have meant.
+const std::vector<const char*>& Schluesselwoerter() {
+    static const std::vector<const char*> woerter = [] {
+        std::vector<const char*> v;
+        for (const Befehlsregel& r : Befehlsregeln()) {
+            if (r.wirkung != Wirkung::Unbekannt && r.code != kKommentar) {
+                v.push_back(r.wort);
+            }
+        }
+        return v;
+    }();
+    return woerter;
+}
+
+// What the first word of a BIS may be.
+const std::vector<const char*>& Bedingungswoerter() {
+    static const std::vector<const char*> woerter = [] {
+        std::vector<const char*> v(kSchalter.begin(), kSchalter.end());
+        v.push_back("ZEIT");
+        v.push_back("ANALOG1");
+        return v;
+    }();
+    return woerter;
+}
+
 bool IstRegulaer(const std::string& pfad) {
     struct stat info {};
     return ::stat(pfad.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -377,6 +445,10 @@ struct Suchindex {
     // kKoepfe names; the search for another name reads on from ab.
     std::unordered_map<std::uint64_t, Kopfeintrag> koepfe;
     std::optional<Kopfeintrag> ab;
+    // The first UNTERPROGRAMM line (the straight flow ends there) and the
+    // last ENDE or ENDE_BIS before it.
+    std::int32_t hauptEnde = INT32_MAX;
+    std::int32_t letzterSchliesser = -1;
     std::vector<Befund> layout;  // definitions that will not work as they look
 };
 
@@ -470,6 +542,14 @@ void BaueSuchindex(Quelle& quelle, Suchindex& index) {
             break;
         }
         ++index.anzahl;
+        if (index.hauptEnde == INT32_MAX) {
+            const std::int32_t code = Zerlege(s.text).code;
+            if (code == kUnterprogramm) {
+                index.hauptEnde = s.satz;
+            } else if (code == kEnde || code == kEndeBis) {
+                index.letzterSchliesser = s.satz;
+            }
+        }
         // Past the first line the search aborts on, no header is found.
         if (index.suche.satz < 0 && index.zuVieleFelder.satz < 0) {
             Kopfsicht kopf = SieheKopf(s.text);
@@ -717,8 +797,7 @@ class Pruefer {
                           rangfolge.end(), std::greater<>());
         std::string text;
         for (std::size_t i = 0; i < n; ++i) {
-            text += (i == 0 ? "Zeile " : ", ") + std::to_string(ZeileVon(rangfolge[i].second)) +
-                    " (" + std::to_string(rangfolge[i].first) + ")";
+            text += (i == 0 ? "Zeile " : ", ") + std::to_string(ZeileVon(rangfolge[i].second));
         }
         return text;
     }
@@ -790,6 +869,7 @@ class Pruefer {
             }
             ende = s.satz + 1;
             Zerlegt z = Zerlege(s.text);
+            MehrWorte(s, z);
             const bool schlicht = !SieheKopf(s.text).kandidat &&
                                   (z.code == kKommentar || z.code == kMeldung || z.code == kPause ||
                                    z.code == kTracelevel ||
@@ -851,6 +931,22 @@ class Pruefer {
         Abschnitt& ref = *abschnitt;
         abschnitte_.emplace(anfang, std::move(abschnitt));
         return ref;
+    }
+
+    // MELDUNG and PAUSE show their first word only.
+    void MehrWorte(const Rohsatz& s, const Zerlegt& z) {
+        const Befehlsregel& regel = Regel(z.code);
+        if (!regel.zeigt) {
+            return;
+        }
+        for (std::size_t i = regel.woerter; i < z.hat.size(); ++i) {
+            if (z.hat[i] && !z.feld[i].empty()) {
+                HinweisBei(s.satz, s.zeile,
+                           z.kommando + " zeigt nur das erste Wort: " + Zeigbar(z.feld[0]) +
+                               " (Woerter mit _ verbinden)");
+                return;
+            }
+        }
     }
 
     // The element that starts at record satz, loading its region if needed.
@@ -978,7 +1074,7 @@ class Pruefer {
             case kAusschalten:
                 if (ausfuehrend && MotorNummerVon(T(l.p[0]).c_str()) == 0) {
                     Ende(f, Abbrechen(d, Abbruchart::MotorNichtDefiniert, d, e.zeile,
-                                      "unbekannter Motor ", T(l.p[0])));
+                                      "unbekannter Motor ", MitVorschlag(T(l.p[0]), kMotoren)));
                 }
                 break;
             case kSound:
@@ -992,7 +1088,8 @@ class Pruefer {
                     l.scharf = true;
                     if (SchalterIndexVon(T(l.p[0]).c_str()) < 0) {
                         Ende(f, Abbrechen(d, Abbruchart::UnbekannterSchalter, d, e.zeile,
-                                          "unbekannter Schalter ", T(l.p[0])));
+                                          "unbekannter Schalter ",
+                                          MitVorschlag(T(l.p[0]), kSchalter)));
                     }
                 }
                 break;
@@ -1039,6 +1136,10 @@ class Pruefer {
                 break;
             case kExit:
                 if (ausfuehrend) {
+                    // Only where no block end follows in the main part.
+                    if (d < index_.hauptEnde && index_.letzterSchliesser < d) {
+                        OffeneBis(l, "beim EXIT in Zeile " + std::to_string(e.zeile));
+                    }
                     Ende(f, 0);
                 }
                 break;
@@ -1046,7 +1147,8 @@ class Pruefer {
             case kTransfer:
             case kUnbekannt:
                 Ende(f, Abbrechen(d, Abbruchart::UnbekanntesKommando, d, e.zeile,
-                                  "unbekanntes Kommando ", T(e.kommando)));
+                                  "unbekanntes Kommando ",
+                                  MitVorschlag(T(e.kommando), Schluesselwoerter())));
                 break;
             default:
                 break;
@@ -1075,12 +1177,27 @@ class Pruefer {
                                index_.zuLang.zeile,
                                "Zeile zu lang: " + ZuLangText(index_.zuLang.laenge, kGrenzeLauf)));
             } else {
+                OffeneBis(l, "am Dateiende");
                 Ende(f, 0);
             }
             return;
         }
         l.pc = ziel;
         f.weiter.push_back(std::move(l));
+    }
+
+    // A run that ends normally with a BIS block open did not wait: the
+    // beginner's missing ENDE_BIS.
+    void OffeneBis(const Lage& l, const std::string& wo) {
+        for (std::int32_t k = l.offen; k != 0;
+             k = stapelKnoten_[static_cast<std::size_t>(k)].first) {
+            const Element& oeffner = ElementBei(Oben(k));
+            if (oeffner.code == kBis) {
+                Hinweis(oeffner,
+                        "BIS-Block " + wo +
+                            " noch offen (ENDE_BIS oder ENDE fehlt): der Lauf wartet hier nicht");
+            }
+        }
     }
 
     // Lines whose abort depends on the state they are read in (block ends
@@ -1247,8 +1364,12 @@ class Pruefer {
     }
 
     void Hinweis(const Element& e, std::string text) {
-        if (hinweisGesehen_.emplace(e.satz, text).second) {
-            hinweise_.push_back({e.satz, e.zeile, false, std::move(text)});
+        HinweisBei(e.satz, e.zeile, std::move(text));
+    }
+
+    void HinweisBei(std::int32_t satz, std::int32_t zeile, std::string text) {
+        if (hinweisGesehen_.emplace(satz, text).second) {
+            hinweise_.push_back({satz, zeile, false, std::move(text)});
         }
     }
 
@@ -1264,7 +1385,7 @@ class Pruefer {
         const bool zeitArt = bedingung == Bedingungsart::Zeit;
         if (bedingung == Bedingungsart::Schalter && SchalterIndexVon(art.c_str()) < 0) {
             Ende(f, Abbrechen(e.satz, Abbruchart::UnbekannterSchalter, e.satz, e.zeile,
-                              "unbekannter Schalter ", art));
+                              "unbekannter Schalter ", MitVorschlag(art, Bedingungswoerter())));
             return;
         }
         BisHinweise(e, art, grenzwert, grenze);

@@ -240,6 +240,14 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     }
     z.Protokolldatei = datei::Create();
     datei::SetzePfad(z.Protokolldatei, dateien[1].c_str());
+    // Refused before any motor moves, not at the first ELSE mid-run; the
+    // file is still created only by its first line.
+    const std::string hindernis = datei::WarumNichtAnhaengbar(dateien[1].c_str());
+    if (!hindernis.empty()) {
+        z.Protokolldatei = datei::Dispose(z.Protokolldatei);
+        services::Fehlerabbruch(kModul, "Protokolldatei kann nicht angelegt werden: ",
+                                dateien[1] + " (" + hindernis + ")");
+    }
 
     z.Zeile = KommandozeileCreate();
     if (z.Zeile == nullptr) {

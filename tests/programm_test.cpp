@@ -108,6 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
         Fall{"--pruefen --streng k.txt p.txt", 12, "", true, 0,
              "k.txt: 0 Fehler, 0 Warnung(en)\np.txt: fehler: Datei nicht vorhanden\n"},
         Fall{"--streng k.txt p.txt", 12, "taktler: Option --streng gilt nur mit --pruefen\n"},
+        // A protocol file the run could not create is refused before any motor moves.
+        Fall{"--port=sim --port-log=port.log k.txt fehlt/p.txt", 12,
+             "Protokolldatei kann nicht angelegt werden: , Programmabbruch: fehlt/p.txt "
+             "(Verzeichnis fehlt: ",
+             true, 4},
         Fall{"--panel --port=parport7 --port-log=port.log k.txt p.txt a b c d", 12,
              "taktler: --panel braucht ein Terminal: Standardeingabe und Standardausgabe sind "
              "keines\n"},

@@ -93,6 +93,7 @@ struct Fall {
     std::string datei;                 // "@DIR@" stands for the test's directory
     std::vector<std::string> befunde;  // "LINE: art: text"; "@DIR@" upper-cased
     std::string szenario = "";
+    std::string zeigt = "";  // what the run shows on the console, confirming a warning
 };
 
 void PrintTo(const Fall& f, std::ostream* os) {
@@ -174,7 +175,8 @@ const std::vector<Fall> kFaelle = {
     // A plain line hands all its words on: here the limit 0, so the block never runs.
     {"WorteAusSchlichterZeile",
      "BIS ZEIT = 2\nENDE\nMELDUNG SCHALTER1 = 0\nBIS\nAUSSCHALTEN MOTOR5\nENDE\n",
-     {"4: warnung: BIS ohne Grenzwert: das vierte Wort fehlt", "5: warnung: wird nie ausgefuehrt"}},
+     {"3: warnung: MELDUNG zeigt nur das erste Wort: SCHALTER1 (Woerter mit _ verbinden)",
+      "4: warnung: BIS ohne Grenzwert: das vierte Wort fehlt", "5: warnung: wird nie ausgefuehrt"}},
     {"Grenzwerte",
      "BIS ANALOG1 >\nENDE_BIS\nBIS ANALOG1 > HELL\nENDE_BIS\nBIS ANALOG1 = MAX\nENDE_BIS\nBIS "
      "SCHALTER2 = 3X\nENDE_BIS\nBIS ZEIT = -1\nEXIT\nENDE\n",
@@ -195,6 +197,36 @@ const std::vector<Fall> kFaelle = {
       "9: warnung: Unterprogramm X ohne ENDE_UNTERPROGRAMM",
       "15: warnung: Zeile gehoert zu keinem Unterprogramm (ebenso bis Zeile 16)",
       "17: warnung: Kopfzeile mit Leerzeichen am Anfang wird nie gefunden"}},
+    // The beginner's mistakes: a loop without its end does not wait, only one word is shown,
+    // a keyword or name typed wrong.
+    {"BisOffenAmDateiende",
+     "BIS SCHALTER1 = 2\nMELDUNG WARTE\n",
+     {"1: warnung: BIS-Block am Dateiende noch offen (ENDE_BIS oder ENDE fehlt): der Lauf wartet "
+      "hier nicht"},
+     "",
+     "WARTE;\nTAKTLER 091200 ENDE"},
+    {"BisOffenBeimExit",
+     "BIS ZEIT = 1000\nMELDUNG WARTE\nEXIT\n",
+     {"1: warnung: BIS-Block beim EXIT in Zeile 3 noch offen (ENDE_BIS oder ENDE fehlt): der Lauf "
+      "wartet hier nicht"},
+     "",
+     "WARTE;\nTAKTLER 091200 ENDE"},
+    {"ExitImBlockMitEnde", "BIS SCHALTER1 = 1\nEXIT\nENDE\nMELDUNG A\n", {}},
+    {"MehrereWorte",
+     "MELDUNG BAND LAEUFT\nPAUSE BITTE,WARTEN\n",
+     {"1: warnung: MELDUNG zeigt nur das erste Wort: BAND (Woerter mit _ verbinden)",
+      "2: warnung: PAUSE zeigt nur das erste Wort: BITTE (Woerter mit _ verbinden)"},
+     "",
+     ";BAND;\n"},
+    {"KommandoVertippt",
+     "einschaltn motor1 links\n",
+     {"1: fehler: unbekanntes Kommando EINSCHALTN (meinten Sie EINSCHALTEN?)"}},
+    {"MotorVertippt",
+     "EINSCHALTEN MOTR1\nEINSCHALTEN MOTOR5\n",
+     {"1: fehler: unbekannter Motor MOTR1 (meinten Sie MOTOR1?)"}},
+    {"BedingungVertippt",
+     "BIS ZIET = 5\nENDE_BIS\n",
+     {"1: fehler: unbekannter Schalter ZIET (meinten Sie ZEIT?)"}},
 };
 
 class PruefFallTest : public PruefLauf, public ::testing::WithParamInterface<Fall> {};
@@ -203,7 +235,9 @@ TEST_P(PruefFallTest, FindsTheseLinesAndTheRunAgrees) {
     dir.Datei("klang/gong.wav", "RIFF");
     dir.Datei("lang.txt", "kurz\n" + std::string(249, 'L') + "\n");
     dir.Datei("kurz.txt", std::string(248, 'K') + "\n");
+    services::Umwelt().konsole = &konsole;
     EXPECT_EQ(PruefeUndLaufe(GetParam().datei, GetParam().szenario), "");
+    EXPECT_NE(konsole.aus.find(GetParam().zeigt), std::string::npos) << konsole.aus;
     EXPECT_NE(lauf.art, Laufende::Grenze);
     std::string gross = dir.pfad();
     std::transform(gross.begin(), gross.end(), gross.begin(), ::toupper);
@@ -426,6 +460,32 @@ TEST_F(PruefVergleich, AgreesWithRealRuns) {
     for (const auto& [art, n] : zahl) {
         std::printf("PRUEFVERGLEICH   %-60s %d\n", art.c_str(), n);
     }
+}
+
+// A plain file of many lines is checked, whatever the fixed bound; a file whose states
+// explode is refused, naming the lines with the most states.
+TEST(PruefGrenze, PlainFilesAreCheckedAndTheRefusalNamesTheLines) {
+    TempVerzeichnis dir;
+    std::string rufe;
+    for (int i = 0; i < 100'000; ++i) {
+        rufe += "RUFE X\n";
+    }
+    dir.Datei("rufe.txt", rufe + "EXIT\nUNTERPROGRAMM X\nMELDUNG IM_UP\nENDE_UNTERPROGRAMM\n");
+    const interpreter::Pruefergebnis schlicht = interpreter::PruefeKommandodatei(dir / "rufe.txt");
+    EXPECT_TRUE(schlicht.lesbar);
+    EXPECT_TRUE(schlicht.befunde.empty());
+    EXPECT_GT(schlicht.zustaende, interpreter::kZustandsGrenze);
+    // Two subroutines calling each other in loops (a random file of the comparison).
+    dir.Datei("zweige.txt",
+              "RUFE A\nEXIT\nUNTERPROGRAMM A\nBIS ZEIT = 1\nrufe b\nENDE_BIS\nENDE_UNTERPROGRAMM\n"
+              "UNTERPROGRAMM B\nBIS ZEIT = 1\nBIS ANALOG1 > 100\nMELDUNG DANACH\nENDE\nELSE\nENDE\n"
+              "BIS ANALOG1 > 100\nRUFE A\nMELDUNG X\nENDE_BIS\nENDE_UNTERPROGRAMM\n");
+    const interpreter::Pruefergebnis zweige =
+        interpreter::PruefeKommandodatei(dir / "zweige.txt", 2000);
+    ASSERT_FALSE(zweige.lesbar);
+    EXPECT_EQ(zweige.befunde.front().text,
+              "zu verzweigt fuer eine vollstaendige Pruefung (mehr als 2000 Zustaende, die meisten "
+              "bei Zeile 16, 5, 11)");
 }
 
 // The command line of the check: files it cannot check, several files, --streng.
