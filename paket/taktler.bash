@@ -35,7 +35,7 @@ _taktler()
     done
     if ((i == cword)) && [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--port= --ports --sim= --port-log= --antwort=
-            --pruefen --panel --zeit= --vcd= --help --version' -- "$cur"))
+            --pruefen --streng --panel --zeit= --vcd= --help --version' -- "$cur"))
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
         return
     fi
