@@ -9,9 +9,9 @@
 #include "interface/port.h"
 #include "interface/portwahl.h"
 #include "interface/zeitdiagramm.h"
-#include "interpreter/pruefen.h"
 #include "interpreter/taktler.h"
 #include "panel/panel.h"
+#include "pruefen/pruefen.h"
 #include "services/sdlsound.h"
 #include "services/umgebung.h"
 #include "services/unterbrechung.h"
@@ -44,8 +44,8 @@ int Hauptprogramm(int argc, char** argv) {
         return 0;
     }
     if (optionen.pruefen) {
-        return interpreter::Pruefen(optionen.dateien,
-                                    optionen.streng);  // before any port is opened
+        return pruefen::Pruefen(optionen.dateien,
+                                optionen.streng);  // before any port is opened
     }
     // Before anything is opened for writing.
     std::string gleich = GleicheDatei(Dateirollen(optionen));

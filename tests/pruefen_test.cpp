@@ -1,5 +1,5 @@
 // --pruefen: fixed cases and random files, each also run and compared with how the run ends.
-#include "interpreter/pruefen.h"
+#include "pruefen/pruefen.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,7 @@ class PruefLauf : public TaktlerTest {
 
     std::string PruefeUndLaufe(const std::string& kommandos, const std::string& szenario) {
         SchreibeDatei(k, Ersetze(kommandos, "@DIR@", dir.pfad()));
-        pruefung = interpreter::PruefeKommandodatei(k);
+        pruefung = pruefen::PruefeKommandodatei(k);
         ZustandZuruecksetzen();
         services::VirtuelleUhr virtuell(1'000'000'000'000);
         services::Umwelt().uhr = &virtuell;
@@ -81,7 +81,7 @@ class PruefLauf : public TaktlerTest {
 
     TempVerzeichnis dir;
     std::string k = dir / "k.txt";
-    interpreter::Pruefergebnis pruefung;
+    pruefen::Pruefergebnis pruefung;
     Laufende lauf;
     fuzz::StummeKonsole stumm;
     fuzz::StillesSoundgeraet ton;
@@ -471,17 +471,16 @@ TEST(PruefGrenze, PlainFilesAreCheckedAndTheRefusalNamesTheLines) {
         rufe += "RUFE X\n";
     }
     dir.Datei("rufe.txt", rufe + "EXIT\nUNTERPROGRAMM X\nMELDUNG IM_UP\nENDE_UNTERPROGRAMM\n");
-    const interpreter::Pruefergebnis schlicht = interpreter::PruefeKommandodatei(dir / "rufe.txt");
+    const pruefen::Pruefergebnis schlicht = pruefen::PruefeKommandodatei(dir / "rufe.txt");
     EXPECT_TRUE(schlicht.lesbar);
     EXPECT_TRUE(schlicht.befunde.empty());
-    EXPECT_GT(schlicht.zustaende, interpreter::kZustandsGrenze);
+    EXPECT_GT(schlicht.zustaende, pruefen::kZustandsGrenze);
     // Two subroutines calling each other in loops (a random file of the comparison).
     dir.Datei("zweige.txt",
               "RUFE A\nEXIT\nUNTERPROGRAMM A\nBIS ZEIT = 1\nrufe b\nENDE_BIS\nENDE_UNTERPROGRAMM\n"
               "UNTERPROGRAMM B\nBIS ZEIT = 1\nBIS ANALOG1 > 100\nMELDUNG DANACH\nENDE\nELSE\nENDE\n"
               "BIS ANALOG1 > 100\nRUFE A\nMELDUNG X\nENDE_BIS\nENDE_UNTERPROGRAMM\n");
-    const interpreter::Pruefergebnis zweige =
-        interpreter::PruefeKommandodatei(dir / "zweige.txt", 2000);
+    const pruefen::Pruefergebnis zweige = pruefen::PruefeKommandodatei(dir / "zweige.txt", 2000);
     ASSERT_FALSE(zweige.lesbar);
     EXPECT_EQ(zweige.befunde.front().text,
               "zu verzweigt fuer eine vollstaendige Pruefung (mehr als 2000 Zustaende, die meisten "
@@ -516,7 +515,7 @@ TEST_P(PruefAufrufTest, PrintsEachFileAndTheSum) {
     for (const std::string& d : GetParam().dateien) {
         dateien.push_back(Ersetze(d, "@", dir.pfad()));
     }
-    EXPECT_EQ(interpreter::Pruefen(dateien, GetParam().streng), GetParam().code);
+    EXPECT_EQ(pruefen::Pruefen(dateien, GetParam().streng), GetParam().code);
     EXPECT_EQ(Ersetze(konsole.aus, dir.pfad(), "@"), GetParam().aus);
 }
 

@@ -6,6 +6,14 @@
 // over from the line read before, ELSE on every pass, the jumps of
 // ENDE_BIS, RUFE and ENDE_UNTERPROGRAMM to where the run jumps. A condition
 // whose result it cannot know is followed both ways.
+//
+// The floor's parts: quelle (the bytes and records), zeilen (a line as the
+// run sees it), erster_durchgang (the streamed first pass), programmgraph
+// (the parts of the file the walk reads), zustand (the abstract state),
+// schritt (one step: the transfer function), gang (the walk, taking the
+// step as a parameter), befund/befunde (findings), ausgabe (printing).
+// The language's rules come from interpreter/sprachregeln.h, shared with
+// the run; nothing here reads the run's state.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +24,9 @@
 
 #include "interpreter/sprachregeln.h"
 
-namespace taktler::interpreter {
+namespace taktler::pruefen {
+
+using interpreter::Abbruchart;
 
 // A place where a run can end with an abort report.
 struct Abbruchstelle {
@@ -63,4 +73,4 @@ Pruefergebnis PruefeKommandodatei(const std::string& pfad,
 // any file has an error (or none is named), else 0.
 int Pruefen(const std::vector<std::string>& dateien, bool streng = false);
 
-}  // namespace taktler::interpreter
+}  // namespace taktler::pruefen
