@@ -172,13 +172,9 @@ class Schritt {
                 }
                 break;
             case kRufe:
-                if (ZuTief(l.stufe)) {
-                    Ende(f, Abbrechen(d, Abbruchart::ZuTief, d, e.zeile,
-                                      "Verschachtelung tiefer als Stufe 79"));
+                if (!Oeffne(e, l, f)) {
                     break;
                 }
-                ++l.stufe;
-                l.offen = raum_.Lege(l.offen, d);
                 if (ausfuehrend) {
                     l.aktiv = l.stufe;
                     Rufe(d, e.zeile, graph_.T(l.p[0]), ziel, f);
@@ -194,13 +190,9 @@ class Schritt {
                 Merke(e, vorher, e.code == kEnde, f);
                 return f;
             case kBis:
-                if (ZuTief(l.stufe)) {
-                    Ende(f, Abbrechen(d, Abbruchart::ZuTief, d, e.zeile,
-                                      "Verschachtelung tiefer als Stufe 79"));
+                if (!Oeffne(e, l, f)) {
                     break;
                 }
-                ++l.stufe;
-                l.offen = raum_.Lege(l.offen, d);
                 if (ausfuehrend) {
                     Bis(e, std::move(l), f);
                     Merke(e, vorher, true, f);
@@ -238,6 +230,18 @@ class Schritt {
             Weiter(std::move(l), ziel, d, f);
         }
         return f;
+    }
+
+    // BIS and RUFE open a level, or abort past level 79.
+    bool Oeffne(const Element& e, Lage& l, Folge& f) {
+        if (ZuTief(l.stufe)) {
+            Ende(f, Abbrechen(e.satz, Abbruchart::ZuTief, e.satz, e.zeile,
+                              "Verschachtelung tiefer als Stufe 79"));
+            return false;
+        }
+        ++l.stufe;
+        l.offen = raum_.Lege(l.offen, e.satz);
+        return true;
     }
 
     static void Ende(Folge& f, std::int32_t ende) {
