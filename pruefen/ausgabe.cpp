@@ -1,5 +1,7 @@
 // The check's lines on the console: one per finding, one per file, one
 // for all files.
+#include <string>
+
 #include "pruefen/pruefen.h"
 #include "services/umgebung.h"
 
@@ -14,11 +16,15 @@ bool PruefeUndZeige(const std::string& name, bool streng, bool& warnung) {
     int warnungen = 0;
     for (const Pruefbefund& b : ergebnis.befunde) {
         const bool istFehler = b.fehler || (streng && b.abbruch);
-        const char* art = istFehler ? "fehler" : "warnung";
+        std::string art = istFehler ? "fehler" : "warnung";
+        if (b.nach != 0) {
+            art += " (nach Zeile " + std::to_string(b.nach) + ")";
+        }
         if (b.zeile == 0) {
-            services::Ausgabe("%s: %s: %s\n", name.c_str(), art, b.text.c_str());
+            services::Ausgabe("%s: %s: %s\n", name.c_str(), art.c_str(), b.text.c_str());
         } else {
-            services::Ausgabe("%s:%d: %s: %s\n", name.c_str(), b.zeile, art, b.text.c_str());
+            services::Ausgabe("%s:%d: %s: %s\n", name.c_str(), b.zeile, art.c_str(),
+                              b.text.c_str());
         }
         ++(istFehler ? fehler : warnungen);
     }

@@ -48,7 +48,7 @@ class Befundliste {
             const Abbruch& a = schritt_.Abbrueche()[i];
             const std::int32_t id = static_cast<std::int32_t>(i + 1);
             const bool immer = alle.size() == 1 && alle[0] == id;
-            e.abbrueche.push_back({a.satz, a.art, immer});
+            e.abbrueche.push_back({a.satz, a.art, immer, a.schuldZeile});
             std::string text = Text(a);
             if (!immer) {
                 text += " - Abbruch, wenn " + Bedingung(a, id);

@@ -35,6 +35,7 @@ struct Abbruchstelle {
     std::int32_t satz = -1;
     Abbruchart art = Abbruchart::UnbekanntesKommando;
     bool immer = false;  // every run ends here (reported as an error)
+    int zeile = 0;       // the line its finding names
 };
 
 struct Pruefbefund {
@@ -42,6 +43,9 @@ struct Pruefbefund {
     bool fehler = false;
     std::string text;
     bool abbruch = false;  // a warning ending in " - Abbruch, wenn ...": an error with --streng
+    // Found behind an error that every run meets, with that line taken as
+    // mended: its line ("fehler (nach Zeile 3)"); 0 for the others.
+    int nach = 0;
 };
 
 struct Pruefergebnis {
@@ -53,6 +57,10 @@ struct Pruefergebnis {
     std::vector<std::pair<std::int32_t, std::int32_t>> nieAusgefuehrt;
     std::size_t zustaende = 0;  // states of the run the walk went through
 };
+
+// Behind an error that every run meets the check goes on as if that line
+// were mended, for at most this many errors in all.
+constexpr int kHoechstensFehler = 10;
 
 // The walk gives up beyond this many states, or beyond kZustaendeJeSatz
 // per record the file has, up to kZustaendeHoechstens (a file that

@@ -24,6 +24,9 @@
 
 namespace taktler::pruefen {
 
+// Aborts taken as mended: the record dispatched last and the kind.
+using Flicken = std::set<std::pair<std::int32_t, Abbruchart>>;
+
 struct Folge {
     std::vector<std::int32_t> enden;  // endings of the run at this step (0: a normal end)
     std::vector<Lage> weiter;
@@ -60,8 +63,10 @@ struct Merkmal {
 
 class Schritt {
   public:
-    Schritt(const Suchindex& index, Programmgraph& graph, Zustandsraum& raum, Hinweise& hinweise)
-        : index_(index), graph_(graph), raum_(raum), hinweise_(hinweise) {}
+    // geflickt: aborts (record, kind) taken as mended, to check on behind them.
+    Schritt(const Suchindex& index, Programmgraph& graph, Zustandsraum& raum, Hinweise& hinweise,
+            const Flicken& geflickt)
+        : index_(index), graph_(graph), raum_(raum), hinweise_(hinweise), geflickt_(geflickt) {}
 
     // Abort ids count from 1.
     const std::vector<Abbruch>& Abbrueche() const { return abbrueche_; }
@@ -149,7 +154,8 @@ class Schritt {
         switch (e.code) {
             case kEinschalten:
             case kAusschalten:
-                if (ausfuehrend && MotorNummerVon(graph_.T(l.p[0]).c_str()) == 0) {
+                if (ausfuehrend && MotorNummerVon(graph_.T(l.p[0]).c_str()) == 0 &&
+                    !Geflickt(d, Abbruchart::MotorNichtDefiniert)) {
                     Ende(f,
                          Abbrechen(d, Abbruchart::MotorNichtDefiniert, d, e.zeile,
                                    "unbekannter Motor ", MitVorschlag(graph_.T(l.p[0]), kMotoren)));
@@ -164,7 +170,8 @@ class Schritt {
             case kNothalt:
                 if (ausfuehrend && !l.scharf) {
                     l.scharf = true;
-                    if (SchalterIndexVon(graph_.T(l.p[0]).c_str()) < 0) {
+                    if (SchalterIndexVon(graph_.T(l.p[0]).c_str()) < 0 &&
+                        !Geflickt(d, Abbruchart::UnbekannterSchalter)) {
                         Ende(f, Abbrechen(d, Abbruchart::UnbekannterSchalter, d, e.zeile,
                                           "unbekannter Schalter ",
                                           MitVorschlag(graph_.T(l.p[0]), kSchalter)));
@@ -172,6 +179,11 @@ class Schritt {
                 }
                 break;
             case kRufe:
+                // Mended: a call that returns at once.
+                if (ausfuehrend && (Geflickt(d, Abbruchart::NichtGefunden) ||
+                                    Geflickt(d, Abbruchart::ZuVieleFelder))) {
+                    break;
+                }
                 if (!Oeffne(e, l, f)) {
                     break;
                 }
@@ -216,9 +228,11 @@ class Schritt {
             case kReboot:
             case kTransfer:
             case kUnbekannt:
-                Ende(f, Abbrechen(d, Abbruchart::UnbekanntesKommando, d, e.zeile,
-                                  "unbekanntes Kommando ",
-                                  MitVorschlag(graph_.T(e.kommando), Schluesselwoerter())));
+                if (!Geflickt(d, Abbruchart::UnbekanntesKommando)) {
+                    Ende(f, Abbrechen(d, Abbruchart::UnbekanntesKommando, d, e.zeile,
+                                      "unbekanntes Kommando ",
+                                      MitVorschlag(graph_.T(e.kommando), Schluesselwoerter())));
+                }
                 break;
             default:
                 break;
@@ -328,6 +342,10 @@ class Schritt {
                                    ZuLangText(index_.sprung.laenge, kGrenzeSprung)));
                 continue;
             }
+            if (w.lage.stufe == 0 && Geflickt(d, Abbruchart::EndeOhneBlock)) {
+                Weiter(std::move(w.lage), w.ziel, d, f);
+                continue;
+            }
             if (w.lage.stufe == 0) {
                 const char* wort = e.code == kEnde      ? "ENDE"
                                    : e.code == kEndeBis ? "ENDE_BIS"
@@ -403,7 +421,8 @@ class Schritt {
         const std::uint8_t tabelle = l.tabelle[stufe];
         const Bedingungsart bedingung = BedingungsartVon(art.c_str());
         const bool zeitArt = bedingung == Bedingungsart::Zeit;
-        if (bedingung == Bedingungsart::Schalter && SchalterIndexVon(art.c_str()) < 0) {
+        if (bedingung == Bedingungsart::Schalter && SchalterIndexVon(art.c_str()) < 0 &&
+            !Geflickt(e.satz, Abbruchart::UnbekannterSchalter)) {
             Ende(f, Abbrechen(e.satz, Abbruchart::UnbekannterSchalter, e.satz, e.zeile,
                               "unbekannter Schalter ", MitVorschlag(art, Bedingungswoerter())));
             return;
@@ -476,6 +495,10 @@ class Schritt {
     }
 
   private:
+    bool Geflickt(std::int32_t satz, Abbruchart art) const {
+        return geflickt_.count({satz, art}) != 0;
+    }
+
     void Hinweis(const Element& e, std::string text) {
         hinweise_.Bei(e.satz, e.zeile, std::move(text));
     }
@@ -484,6 +507,7 @@ class Schritt {
     Programmgraph& graph_;
     Zustandsraum& raum_;
     Hinweise& hinweise_;
+    const Flicken& geflickt_;
     std::map<std::tuple<std::int32_t, int, std::int32_t>, std::int32_t> abbruchIds_;
     std::vector<Abbruch> abbrueche_;
     std::map<std::int32_t, std::set<std::pair<Merkmal, std::int32_t>>> merkmale_;

@@ -123,7 +123,9 @@ const std::vector<Fall> kFaelle = {
     {"C4",
      "BIS ZEIT = 5\nBIS ZEIT = 5\nRUFE A\nENDE_BIS\nELSE\nENDE_BIS\nAUSSCHALTEN MOTOR5\nEXIT\n" +
          kA,
-     {"7: fehler: unbekannter Motor MOTOR5"}},
+     {"1: warnung (nach Zeile 7): BIS-Block beim EXIT in Zeile 8 noch offen (ENDE_BIS oder ENDE "
+      "fehlt): der Lauf wartet hier nicht",
+      "7: fehler: unbekannter Motor MOTOR5"}},
     // C6: missing words come from the line read before, in reading order.
     {"C6",
      "BIS ZEIT = 5\nBIS\nMELDUNG X\nENDE_BIS\nENDE_BIS\n",
@@ -221,9 +223,17 @@ const std::vector<Fall> kFaelle = {
     {"KommandoVertippt",
      "einschaltn motor1 links\n",
      {"1: fehler: unbekanntes Kommando EINSCHALTN (meinten Sie EINSCHALTEN?)"}},
-    {"MotorVertippt",
-     "EINSCHALTEN MOTR1\nEINSCHALTEN MOTOR5\n",
-     {"1: fehler: unbekannter Motor MOTR1 (meinten Sie MOTOR1?)"}},
+    // Several errors in one pass: each behind the one before it, taken as mended.
+    {"MotorVertipptUndMehr",
+     "EINSCHALTEN MOTR1\nFOO\nBIS SCHALTER1 = 1\nENDE\nENDE\nNOTHALT SCHALTER9\nBIS ZEIT = 5\n"
+     "EINSCHALTEN MOTOR1\n",
+     {"1: fehler: unbekannter Motor MOTR1 (meinten Sie MOTOR1?)",
+      "2: fehler (nach Zeile 1): unbekanntes Kommando FOO",
+      "5: fehler (nach Zeile 2): ENDE ohne offenen Block",
+      "6: fehler (nach Zeile 5): unbekannter Schalter SCHALTER9",
+      "7: warnung (nach Zeile 6): BIS-Block am Dateiende noch offen (ENDE_BIS oder ENDE fehlt): "
+      "der "
+      "Lauf wartet hier nicht"}},
     {"BedingungVertippt",
      "BIS ZIET = 5\nENDE_BIS\n",
      {"1: fehler: unbekannter Schalter ZIET (meinten Sie ZEIT?)"}},
@@ -243,9 +253,10 @@ TEST_P(PruefFallTest, FindsTheseLinesAndTheRunAgrees) {
     std::transform(gross.begin(), gross.end(), gross.begin(), ::toupper);
     std::vector<std::string> befunde;
     for (const auto& b : pruefung.befunde) {
-        befunde.push_back(
-            Ersetze(std::to_string(b.zeile) + (b.fehler ? ": fehler: " : ": warnung: ") + b.text,
-                    gross, "@DIR@"));
+        const std::string nach = b.nach != 0 ? " (nach Zeile " + std::to_string(b.nach) + ")" : "";
+        befunde.push_back(Ersetze(
+            std::to_string(b.zeile) + (b.fehler ? ": fehler" : ": warnung") + nach + ": " + b.text,
+            gross, "@DIR@"));
     }
     EXPECT_EQ(befunde, GetParam().befunde);
 }
