@@ -19,31 +19,32 @@ constexpr std::uint16_t kSprung = Bit(Abbruchart::ZeileZuLang) | kOhneBlock;
 
 using W = Wirkung;
 
-// wort, code, wirkung, befehl, woerter, zeigt, abbrueche
+// wort, code, wirkung, befehl, woerter, zeigt, datei, abbrueche
 constexpr std::array<Befehlsregel, kBefehle> kRegeln = {{
-    {"EINSCHALTEN", kEinschalten, W::Befehl, true, 2, false, kMotor},
-    {"SOUND", kSound, W::Befehl, true, 1, false, 0},
-    {"NOTHALT", kNothalt, W::Befehl, true, 1, false, kSchalterName},
-    {"AUSSCHALTEN", kAusschalten, W::Befehl, true, 1, false, kMotor},
-    {"TRACELEVEL", kTracelevel, W::Befehl, true, 1, false, 0},
-    {"BIS", kBis, W::Oeffnet, true, 3, false, kTief | kSchalterName},
-    {"ENDE_BIS", kEndeBis, W::Schliesst, false, 0, false, kSprung},
-    {"RUFE", kRufe, W::Oeffnet, true, 1, false, kTief | kSuche},
-    {"UNTERPROGRAMM", kUnterprogramm, W::Endet, false, 1, false, 0},
-    {"ENDE_UNTERPROGRAMM", kEndeUnterprogramm, W::Schliesst, false, 0, false, kSprung},
-    {"REBOOT", kReboot, W::Unbekannt, false, 0, false, Bit(Abbruchart::UnbekanntesKommando)},
-    {"MELDUNG", kMeldung, W::Befehl, true, 1, true, 0},
-    {"PAUSE", kPause, W::Befehl, true, 1, true, 0},
-    {"INFO", kInfo, W::Befehl, true, 1, false, Bit(Abbruchart::ZeileZuLang)},
-    {"TRANSFER", kTransfer, W::Unbekannt, false, 0, false, Bit(Abbruchart::UnbekanntesKommando)},
-    {";", kKommentar, W::Befehl, false, 0, false, 0},
-    {"ENDE", kEnde, W::Senkt, false, 0, false, kOhneBlock},
-    {"ELSE", kElse, W::Kehrt, false, 0, false, 0},
-    {"EXIT", kExit, W::Beendet, true, 0, false, 0},
+    {"EINSCHALTEN", kEinschalten, W::Befehl, true, 2, false, false, kMotor},
+    {"SOUND", kSound, W::Befehl, true, 1, false, true, 0},
+    {"NOTHALT", kNothalt, W::Befehl, true, 1, false, false, kSchalterName},
+    {"AUSSCHALTEN", kAusschalten, W::Befehl, true, 1, false, false, kMotor},
+    {"TRACELEVEL", kTracelevel, W::Befehl, true, 1, false, false, 0},
+    {"BIS", kBis, W::Oeffnet, true, 3, false, false, kTief | kSchalterName},
+    {"ENDE_BIS", kEndeBis, W::Schliesst, false, 0, false, false, kSprung},
+    {"RUFE", kRufe, W::Oeffnet, true, 1, false, false, kTief | kSuche},
+    {"UNTERPROGRAMM", kUnterprogramm, W::Endet, false, 1, false, false, 0},
+    {"ENDE_UNTERPROGRAMM", kEndeUnterprogramm, W::Schliesst, false, 0, false, false, kSprung},
+    {"REBOOT", kReboot, W::Unbekannt, false, 0, false, false, Bit(Abbruchart::UnbekanntesKommando)},
+    {"MELDUNG", kMeldung, W::Befehl, true, 1, true, false, 0},
+    {"PAUSE", kPause, W::Befehl, true, 1, true, false, 0},
+    {"INFO", kInfo, W::Befehl, true, 1, false, true, Bit(Abbruchart::ZeileZuLang)},
+    {"TRANSFER", kTransfer, W::Unbekannt, false, 0, false, false,
+     Bit(Abbruchart::UnbekanntesKommando)},
+    {";", kKommentar, W::Befehl, false, 0, false, false, 0},
+    {"ENDE", kEnde, W::Senkt, false, 0, false, false, kOhneBlock},
+    {"ELSE", kElse, W::Kehrt, false, 0, false, false, 0},
+    {"EXIT", kExit, W::Beendet, true, 0, false, false, 0},
 }};
 
 constexpr Befehlsregel kUnbekannteRegel = {
-    "", kUnbekannt, W::Unbekannt, false, 0, false, Bit(Abbruchart::UnbekanntesKommando)};
+    "", kUnbekannt, W::Unbekannt, false, 0, false, false, Bit(Abbruchart::UnbekanntesKommando)};
 
 constexpr const char* kBedingungen[] = {"WAHR", "FALSCH", "WENNNEU", "WENNVORHANDEN", "IMMER"};
 

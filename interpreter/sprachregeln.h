@@ -88,6 +88,7 @@ struct Befehlsregel {
     bool befehl;              // does something when carried out
     std::uint8_t woerter;     // words after the keyword that it reads
     bool zeigt;               // shows its first word only (MELDUNG, PAUSE)
+    bool datei;               // its first word names a file it reads (SOUND, INFO)
     std::uint16_t abbrueche;  // Bit() of the aborts it can end with when carried out
 };
 

@@ -112,11 +112,14 @@ class Programmgraph {
             ende = s.satz + 1;
             Zerlegt z = Zerlege(s.text);
             MehrWorte(s, z);
-            const bool schlicht = !SieheKopf(s.text).kandidat &&
-                                  (z.code == kKommentar || z.code == kMeldung || z.code == kPause ||
-                                   z.code == kTracelevel ||
-                                   ((z.code == kEinschalten || z.code == kAusschalten) &&
-                                    z.hat[0] && MotorNummerVon(z.feld[0].c_str()) != 0));
+            // A plain line: a command that reads no file and cannot abort (a
+            // motor command with a good name of its own).
+            const Befehlsregel& regel = Regel(z.code);
+            const bool ohneAbbruch =
+                regel.abbrueche == 0 || (regel.abbrueche == Bit(Abbruchart::MotorNichtDefiniert) &&
+                                         z.hat[0] && MotorNummerVon(z.feld[0].c_str()) != 0);
+            const bool schlicht = !SieheKopf(s.text).kandidat && regel.wirkung == Wirkung::Befehl &&
+                                  !regel.datei && ohneAbbruch;
             if (schlicht) {
                 if (!strecke) {
                     strecke = Element{};

@@ -151,6 +151,9 @@ class Schritt {
             e.ausgefuehrt = true;
         }
         std::int32_t ziel = d + 1;
+        if (ausfuehrend && Regel(e.code).datei) {
+            Datei(e, graph_.T(l.p[0]), f);
+        }
         switch (e.code) {
             case kEinschalten:
             case kAusschalten:
@@ -159,12 +162,6 @@ class Schritt {
                     Ende(f,
                          Abbrechen(d, Abbruchart::MotorNichtDefiniert, d, e.zeile,
                                    "unbekannter Motor ", MitVorschlag(graph_.T(l.p[0]), kMotoren)));
-                }
-                break;
-            case kSound:
-            case kInfo:
-                if (ausfuehrend) {
-                    Datei(e, graph_.T(l.p[0]), f);
                 }
                 break;
             case kNothalt:
