@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The line rules of a text record, kept once for LiesSatz and for the check
 // of a command file: a record ends at CR, LF, Ctrl-Z or the end of the
 // bytes; LF and NUL bytes after it are skipped; a Ctrl-Z or the end after

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rules of the command language, kept once for the run and for the
 // check: a row of properties per command, the level rules of the dispatch,
 // the abort reports, the names a command takes, the reading of a BIS

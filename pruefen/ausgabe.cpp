@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check's lines on the console: one per finding, one per file, one
 // for all files.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A finding as the check collects it, and the warnings the walk finds on
 // its way (each once per line).
 #pragma once

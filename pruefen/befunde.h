@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The findings of a walk: the aborts with the conditions under which
 // some runs meet them, the lines never carried out, the warnings, in line
 // order.

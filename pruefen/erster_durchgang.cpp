@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pruefen/erster_durchgang.h"
 
 #include "pruefen/zeilen.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first pass over the whole file, streamed: what the header search and
 // the jumps back meet, and the layout of the definitions.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The walk: every state of the run once, from the start, with the step
 // given as a parameter; which endings each state can reach (Tarjan's
 // strongly connected components over the states as they are found).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parts of the file the walk reads, loaded when it first gets there:
 // every line that can branch, jump, abort or be jumped to on its own, the
 // plain lines between them folded into one stretch each; and where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command file's bytes and its records as the program's reader gives
 // them, read again from any record on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One step of a run on an abstract state: the transfer function of the
 // walk. It carries out one element of the program graph by the language's
 // rules and gives the states that follow and the endings met.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the run sees one line: the parse, the header test; and the texts of
 // the findings.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The abstract state of a run: as far as it decides what the run reads and
 // does; states kept once each and numbered, with the sets of endings.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals that ask a run to stop (SIGINT, SIGTERM, SIGHUP, SIGPIPE): the
 // handler only records one; the run acts on it where the emergency stop is
 // checked and wherever it waits. A reader of standard output that goes away
