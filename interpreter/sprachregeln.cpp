@@ -70,12 +70,19 @@ const std::array<Befehlsregel, kBefehle>& Befehlsregeln() {
 }
 
 const Befehlsregel& Regel(std::int32_t code) {
-    for (const Befehlsregel& r : kRegeln) {
-        if (r.code == code) {
-            return r;
+    // By code, for the dispatch of every line.
+    static const std::array<const Befehlsregel*, kUnbekannt + 1> kNachCode = [] {
+        std::array<const Befehlsregel*, kUnbekannt + 1> tabelle{};
+        tabelle.fill(&kUnbekannteRegel);
+        for (const Befehlsregel& r : kRegeln) {
+            tabelle[static_cast<std::size_t>(r.code)] = &r;
         }
+        return tabelle;
+    }();
+    if (code < 0 || code > kUnbekannt) {
+        return kUnbekannteRegel;
     }
-    return kUnbekannteRegel;
+    return *kNachCode[static_cast<std::size_t>(code)];
 }
 
 std::int32_t KommandocodeVon(const char* wort) {
