@@ -375,8 +375,11 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     }
     puffer[n] = '\0';
     datei->Satzlaenge = static_cast<std::int32_t>(n) + 1;
-
-    c = UeberspringeZwischenraum([strom] { return getc_unlocked(strom); }, datei->Satzlaenge);
+    Umbrueche umbrueche;
+    c = UeberspringeZwischenraum(
+        c, [strom] { return getc_unlocked(strom); }, [datei](int) { ++datei->Satzlaenge; },
+        umbrueche);
+    datei->Zeilenumbrueche = umbrueche.anzahl;
     if (c == EOF) {
         LesefehlerPruefen(datei, strom);
     }

@@ -51,6 +51,10 @@ struct DateiADO {
     // No record read since the stream was opened (a pipe has no offset to
     // tell its start by).
     bool AmAnfang = false;
+    // Not in the product's record: the line breaks an editor counts (LF,
+    // and CR not followed by LF) among the bytes the last LiesSatz took, so
+    // that a reader can give each record the line an editor shows.
+    std::int32_t Zeilenumbrueche = 0;
 };
 
 // Module-wide state shared by all objects: one copy, owned by the module.

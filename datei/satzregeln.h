@@ -22,13 +22,27 @@ constexpr bool BeendetSatz(int c) {
     return c == EOF || c == kCR || c == kLF || c == kCtrlZ;
 }
 
-// Past a record's end: nimm() gives the next byte. Gives the first byte
-// that is no LF or NUL; uebersprungen counts the bytes passed over.
-template <typename Nimm>
-int UeberspringeZwischenraum(Nimm&& nimm, std::int32_t& uebersprungen) {
-    int c = nimm();
+// The line breaks an editor counts among the bytes that end a record and
+// the gap after it: LF, and CR not followed by LF.
+struct Umbrueche {
+    std::int32_t anzahl = 0;
+    bool nachCR = false;
+    void Byte(int c) {
+        anzahl += c == kCR || (c == kLF && !nachCR) ? 1 : 0;
+        nachCR = c == kCR;
+    }
+};
+
+// Past a record's end c: nimm() gives the next byte. Gives the first byte
+// that is no LF or NUL; uebersprungen(b) sees every byte passed over, and
+// umbrueche the line breaks of c and of those bytes.
+template <typename Nimm, typename Jedes>
+int UeberspringeZwischenraum(int c, Nimm&& nimm, Jedes&& uebersprungen, Umbrueche& umbrueche) {
+    umbrueche.Byte(c);
+    c = nimm();
     while (c == kLF || c == 0) {
-        ++uebersprungen;
+        umbrueche.Byte(c);
+        uebersprungen(c);
         c = nimm();
     }
     return c;

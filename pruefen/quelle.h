@@ -174,7 +174,7 @@ class Satzleser {
         bool nul = false;
         int c = 0;
         for (;;) {
-            c = Nimm();
+            c = quelle_.Lies();
             if (datei::BeendetSatz(c)) {
                 break;
             }
@@ -184,7 +184,7 @@ class Satzleser {
             }
             if (++s.laenge >= grenze_) {
                 while (s.laenge <= kHoechstensGezaehlt) {
-                    c = Nimm();
+                    c = quelle_.Lies();
                     if (datei::BeendetSatz(c)) {
                         break;
                     }
@@ -194,13 +194,14 @@ class Satzleser {
                 return true;
             }
         }
-        std::int32_t luecke = 0;
-        c = datei::UeberspringeZwischenraum([this] { return Nimm(); }, luecke);
+        datei::Umbrueche umbrueche;
+        c = datei::UeberspringeZwischenraum(
+            c, [this] { return quelle_.Lies(); }, [](int) {}, umbrueche);
+        zeile_ += umbrueche.anzahl;
         if (datei::BeendetDaten(c)) {
             weitere_ = false;
         } else {
             quelle_.Zurueck();
-            zeile_ -= letzterUmbruch_ ? 1 : 0;
         }
         return true;
     }
@@ -216,30 +217,11 @@ class Satzleser {
         }
     }
 
-    // A byte, counting the line breaks an editor sees: LF, and CR not
-    // followed by LF.
-    int Nimm() {
-        int c = quelle_.Lies();
-        letzterUmbruch_ = false;
-        if (c == datei::kLF) {
-            letzterUmbruch_ = true;
-        } else if (c == datei::kCR) {
-            int n = quelle_.Lies();
-            if (n != EOF) {
-                quelle_.Zurueck();
-            }
-            letzterUmbruch_ = n != datei::kLF;
-        }
-        zeile_ += letzterUmbruch_ ? 1 : 0;
-        return c;
-    }
-
     Quelle& quelle_;
     std::int32_t satz_;
     std::int32_t zeile_;
     std::uint32_t grenze_;
     bool weitere_ = true;
-    bool letzterUmbruch_ = false;
 };
 
 }  // namespace taktler::pruefen
