@@ -246,6 +246,10 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
         o.fehler = "Option --halt geht nur mit --panel";
         return o;
     }
+    if (o.streng && !o.pruefen) {
+        o.fehler = "Option --streng gilt nur mit --pruefen";
+        return o;
+    }
     // Virtual time models the simulated interface only; the live panel
     // lives in real time.
     if (o.virtuelleZeit) {
@@ -307,7 +311,7 @@ std::string GleicheDatei(const std::vector<Dateirolle>& rollen) {
 std::string Hilfetext() {
     std::string text =
         "Aufruf: taktler [OPTION...] <Kommandodatei> <Protokolldatei> [ARG...]\n"
-        "        taktler --pruefen [OPTION...] <Kommandodatei> [<Protokolldatei>]\n"
+        "        taktler --pruefen [OPTION...] <Kommandodatei>...\n"
         "\n"
         "Fuehrt eine Kommandodatei gegen das Interface am Parallelport aus.\n"
         "Optionen duerfen ueberall stehen, ein einzelnes -- beendet sie.\n"
