@@ -19,6 +19,7 @@ struct Abschlusszustand {
     bool fehlgeschlagen = false;
     bool standardausgabeGemeldet = false;
     unsigned signaleBeimEnde = 0;
+    unsigned abbruchBeimEnde = 0;
     std::size_t naechster = 1;
     std::map<std::size_t, std::function<void()>> ausgaben;
 };
@@ -67,6 +68,8 @@ void EndeBeginnt() {
     if (!z.ende) {
         z.ende = true;
         z.signaleBeimEnde = SignalAnzahl();
+        z.abbruchBeimEnde = AbbruchAnzahl();
+        StoppsAbweisen();
     }
 }
 
@@ -76,6 +79,10 @@ bool EndeLaeuft() {
 
 unsigned SignaleBeimEnde() {
     return Abschluss().signaleBeimEnde;
+}
+
+unsigned AbbruchBeimEnde() {
+    return Abschluss().abbruchBeimEnde;
 }
 
 int AusgabenAbschliessen(int code) {
@@ -116,6 +123,7 @@ void AbschlussZuruecksetzen() {
     z.fehlgeschlagen = false;
     z.standardausgabeGemeldet = false;
     z.signaleBeimEnde = 0;
+    z.abbruchBeimEnde = 0;
 }
 
 }  // namespace taktler::services

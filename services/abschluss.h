@@ -29,8 +29,10 @@ void Ausgabefehler(std::string_view meldung);
 // without ending it a second time.
 void EndeBeginnt();
 bool EndeLaeuft();
-// How many interrupting signals had arrived when the end began.
+// How many interrupting signals had arrived when the end began, and how
+// many of them asked to stop (AbbruchAnzahl).
 unsigned SignaleBeimEnde();
+unsigned AbbruchBeimEnde();
 
 // Finishes every registered output, newest first, each once. Gives code, or
 // 12 when code is 0 and an output failed during the run or its end.

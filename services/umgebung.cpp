@@ -309,7 +309,7 @@ void ProgrammBeenden(int code) {
     EndeBeginnt();
     code = AusgabenAbschliessen(code);
     // A signal that broke into finishing the files: the interrupt path.
-    if (Nachgeben()) {
+    if (SignalAnzahl() != SignaleBeimEnde()) {
         UnterbrechungPruefen();
     }
     if (Umwelt().ende) {
@@ -328,6 +328,9 @@ void ProgrammBeendenDurchSignal(int signal) {
     }
     StandardausgabeAbschliessen(0);
     std::fflush(nullptr);
+    if (IstStoppsignal(signal)) {
+        _exit(128 + signal);
+    }
     std::signal(signal, SIG_DFL);
     sigset_t menge;
     sigemptyset(&menge);
