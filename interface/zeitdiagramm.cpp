@@ -32,31 +32,31 @@ void SetzeZeitdiagramm(Zeitdiagramm* diagramm) {
 }
 
 std::unique_ptr<Zeitdiagramm> Zeitdiagramm::Oeffne(const std::string& datei, std::string& fehler) {
-    std::FILE* f = std::fopen(datei.c_str(), "w");
-    if (f == nullptr) {
-        fehler = datei + ": Zeitdiagramm kann nicht angelegt werden: " + std::strerror(errno);
+    int nummer = 0;
+    auto kanal = services::Ausgabekanal::Oeffne(datei, false, nummer);
+    if (!kanal) {
+        fehler = datei + ": Zeitdiagramm kann nicht angelegt werden: " + std::strerror(nummer);
         return nullptr;
     }
-    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
-    return std::unique_ptr<Zeitdiagramm>(new Zeitdiagramm(f, datei));
+    return std::unique_ptr<Zeitdiagramm>(new Zeitdiagramm(std::move(kanal), datei));
 }
 
-Zeitdiagramm::Zeitdiagramm(std::FILE* datei, std::string name)
-    : datei_(datei), name_(std::move(name)), startUs_(services::DieUhr().MonotonUs()) {
+Zeitdiagramm::Zeitdiagramm(std::unique_ptr<services::Ausgabekanal> kanal, std::string name)
+    : datei_(std::move(kanal)), name_(std::move(name)), startUs_(services::DieUhr().MonotonUs()) {
     // No date or version: a run in virtual time gives the same file anywhere.
-    std::fputs("$timescale 1 us $end\n", datei_);
-    std::fputs("$scope module taktler $end\n", datei_);
+    Text("$timescale 1 us $end\n");
+    Text("$scope module taktler $end\n");
     for (int m = 0; m < 4; ++m) {
-        std::fprintf(datei_, "$var wire 2 %s motor%d $end\n", kMotor[m], m + 1);
+        Text(services::Format("$var wire 2 %s motor%d $end\n", kMotor[m], m + 1));
     }
     for (int s = 0; s < 8; ++s) {
-        std::fprintf(datei_, "$var wire 1 %s schalter%d $end\n", kSchalter[s], s + 1);
+        Text(services::Format("$var wire 1 %s schalter%d $end\n", kSchalter[s], s + 1));
     }
     for (int a = 0; a < 2; ++a) {
-        std::fprintf(datei_, "$var integer 32 %s analog%d $end\n", kAnalog[a], a + 1);
+        Text(services::Format("$var integer 32 %s analog%d $end\n", kAnalog[a], a + 1));
     }
-    std::fprintf(datei_, "$var wire 1 %s nothalt $end\n", kNothalt);
-    std::fputs("$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n", datei_);
+    Text(services::Format("$var wire 1 %s nothalt $end\n", kNothalt));
+    Text("$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n");
     for (const char* kennung : kMotor) {
         Vektor(0, 2, kennung);
     }
@@ -67,7 +67,7 @@ Zeitdiagramm::Zeitdiagramm(std::FILE* datei, std::string name)
         Vektor(0, 0, kennung);
     }
     Skalar(false, kNothalt);
-    std::fputs("$end\n", datei_);
+    Text("$end\n");
     abschluss_ = services::AusgabeAnmelden([this] { Abschliessen(); });
     Pruefen();
 }
@@ -80,18 +80,21 @@ Zeitdiagramm::~Zeitdiagramm() {
     }
 }
 
+void Zeitdiagramm::Text(std::string_view text) {
+    if (datei_ && fehler_ == 0) {
+        fehler_ = datei_->Schreibe(text);
+    }
+}
+
 void Zeitdiagramm::Pruefen() {
-    if (datei_ != nullptr && std::ferror(datei_) != 0) {
-        Verloren(errno);
+    if (datei_ && fehler_ != 0) {
+        Verloren(fehler_);
     }
 }
 
 void Zeitdiagramm::Verloren(int fehler) {
     services::AusgabeAbmelden(abschluss_);
-    if (datei_ != nullptr) {
-        std::fclose(datei_);
-        datei_ = nullptr;
-    }
+    datei_.reset();
     services::Ausgabefehler(name_ + ": Zeitdiagramm kann nicht geschrieben werden: " +
                             std::strerror(fehler != 0 ? fehler : EIO));
 }
@@ -103,14 +106,12 @@ std::uint64_t Zeitdiagramm::Zeit() const {
 void Zeitdiagramm::Stempel(std::uint64_t zeit) {
     if (zeit > letzteZeit_) {
         letzteZeit_ = zeit;
-        std::fprintf(datei_, "#%llu\n", static_cast<unsigned long long>(zeit));
+        Text(services::Format("#%llu\n", static_cast<unsigned long long>(zeit)));
     }
 }
 
 void Zeitdiagramm::Skalar(bool wert, const char* kennung) {
-    std::fputc(wert ? '1' : '0', datei_);
-    std::fputs(kennung, datei_);
-    std::fputc('\n', datei_);
+    Text(std::string(1, wert ? '1' : '0') + kennung + "\n");
 }
 
 // bits = 0: as few digits as the value needs.
@@ -129,13 +130,11 @@ void Zeitdiagramm::Vektor(std::uint32_t wert, int bits, const char* kennung) {
         text[n++] = ((wert >> i) & 1U) != 0 ? '1' : '0';
     }
     text[n++] = ' ';
-    std::fwrite(text, 1, static_cast<std::size_t>(n), datei_);
-    std::fputs(kennung, datei_);
-    std::fputc('\n', datei_);
+    Text(std::string(text, static_cast<std::size_t>(n)) + kennung + "\n");
 }
 
 void Zeitdiagramm::Motoren(std::uint8_t motorbyte) {
-    if (datei_ == nullptr) {
+    if (!datei_) {
         return;
     }
     for (std::size_t m = 0; m < motoren_.size(); ++m) {
@@ -150,7 +149,7 @@ void Zeitdiagramm::Motoren(std::uint8_t motorbyte) {
 }
 
 void Zeitdiagramm::Schalter(int k, bool zu, std::uint64_t gelesenUm) {
-    if (datei_ == nullptr || k < 1 || k > 8) {
+    if (!datei_ || k < 1 || k > 8) {
         return;
     }
     auto& alt = schalter_[static_cast<std::size_t>(k - 1)];
@@ -163,7 +162,7 @@ void Zeitdiagramm::Schalter(int k, bool zu, std::uint64_t gelesenUm) {
 }
 
 void Zeitdiagramm::Analog(int k, std::int32_t wert) {
-    if (datei_ == nullptr || k < 1 || k > 2) {
+    if (!datei_ || k < 1 || k > 2) {
         return;
     }
     auto& alt = analog_[static_cast<std::size_t>(k - 1)];
@@ -176,7 +175,7 @@ void Zeitdiagramm::Analog(int k, std::int32_t wert) {
 }
 
 void Zeitdiagramm::Nothalt(bool scharf) {
-    if (datei_ == nullptr || scharf == nothalt_) {
+    if (!datei_ || scharf == nothalt_) {
         return;
     }
     nothalt_ = scharf;
@@ -187,21 +186,18 @@ void Zeitdiagramm::Nothalt(bool scharf) {
 
 void Zeitdiagramm::Abschliessen() {
     services::AusgabeAbmelden(abschluss_);
-    if (datei_ == nullptr) {
+    if (!datei_) {
         return;
     }
     // Every time stamp so far carries changes; the end gets one of its own,
     // after the last change, so that a viewer shows that change for at least
     // a microsecond.
     letzteZeit_ = std::max(Zeit(), letzteZeit_ + 1);
-    std::fprintf(datei_, "#%llu\n", static_cast<unsigned long long>(letzteZeit_));
-    errno = 0;
-    int fehler =
-        std::fflush(datei_) == 0 && std::ferror(datei_) == 0 ? 0 : (errno != 0 ? errno : EIO);
-    if (std::fclose(datei_) != 0 && fehler == 0) {
-        fehler = errno;
-    }
-    datei_ = nullptr;
+    Text(services::Format("#%llu\n", static_cast<unsigned long long>(letzteZeit_)));
+    int fehler = fehler_;
+    const int schliessen = datei_->Schliessen();
+    fehler = fehler != 0 ? fehler : schliessen;
+    datei_.reset();
     if (fehler != 0) {
         Verloren(fehler);
     }

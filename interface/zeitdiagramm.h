@@ -15,6 +15,9 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "services/ausgabekanal.h"
 
 namespace taktler::interface {
 
@@ -41,18 +44,21 @@ class Zeitdiagramm {
     void Abschliessen();
 
   private:
-    Zeitdiagramm(std::FILE* datei, std::string name);
+    Zeitdiagramm(std::unique_ptr<services::Ausgabekanal> kanal, std::string name);
     std::uint64_t Zeit() const;
     // Before a change at zeit (since the start): writes its time stamp
     // unless it is the current one.
     void Stempel(std::uint64_t zeit);
     void Skalar(bool wert, const char* kennung);
     void Vektor(std::uint32_t wert, int bits, const char* kennung);
-    // After writing: a write that failed closes the file and reports it.
+    void Text(std::string_view text);
+    // After a change: a write that failed stops the run at once, with the
+    // system's reason.
     void Pruefen();
     void Verloren(int fehler);
 
-    std::FILE* datei_;
+    std::unique_ptr<services::Ausgabekanal> datei_;  // null once closed or lost
+    int fehler_ = 0;                                 // of the first write that failed
     std::string name_;
     std::uint64_t startUs_;
     std::uint64_t letzteZeit_ = 0;

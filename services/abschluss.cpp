@@ -109,6 +109,10 @@ void StandardausgabeVerloren(int fehler) {
                   (fehler != 0 ? std::strerror(fehler) : "Schreibfehler"));
 }
 
+void FehlerausgabeVerloren() {
+    Abschluss().fehlgeschlagen = true;
+}
+
 int StandardausgabeAbschliessen(int code) {
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {

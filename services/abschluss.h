@@ -43,6 +43,10 @@ int AusgabenAbschliessen(int code);
 // SIGPIPE) is no loss: the run ends like a hang-up.
 void StandardausgabeVerloren(int fehler);
 
+// Text for standard error went nowhere (it was closed at start): nothing
+// can tell it, but a run that ends normally ends with 12.
+void FehlerausgabeVerloren();
+
 // Standard output at the end: flushed and checked like the files.
 int StandardausgabeAbschliessen(int code);
 

@@ -24,8 +24,14 @@ void Warnung(std::string_view modul, std::string_view funktion, std::string_view
 // "Modul: %s, Funktion: %s, Meldung: %s", caption "Meldung"; gives the answer.
 Antwort Meldung(std::string_view modul, std::string_view funktion, std::string_view text);
 
-// Installed by nothing; kept as the product has it.
+// Exhausted memory: the abort report with "OutOfStore" as module, function
+// and detail text.
 [[noreturn]] void OutOfStore();
+
+// Makes exhausted memory anywhere (a failed new) end through OutOfStore,
+// with the output files finished, never through std::terminate: a reserve
+// set aside now is given back first, for the report and the end.
+void SpeicherwaechterEinrichten();
 
 // Composes one report line as the reports do (exposed for tests).
 std::string ZeileZusammensetzen(std::string_view art, std::string_view modul,

@@ -117,7 +117,7 @@ TEST_F(DateiTest, LostWritesEndWith12AndNameTheFile) {
         Zeile("Schliessen", "Programmabbruch", "Ausgabedatei /dev/full: No space left on device");
     const std::pair<std::size_t, std::vector<std::string>> faelle[] = {
         {4, {verloren}},
-        {9000, {Zeile("SchreibSatz", "Programmabbruch", "fwrite"), verloren}}};  // over the buffer
+        {70000, {Zeile("SchreibSatz", "Programmabbruch", "fwrite"), verloren}}};  // over a block
     for (const auto& [laenge, erwartet] : faelle) {
         fenster.berichte.clear();
         DateiADO* d = Create();

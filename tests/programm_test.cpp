@@ -389,28 +389,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "SIGINT"}),
     [](const auto& i) { return std::string(*i.param.fehler != '\0' ? i.param.fehler : "Normal"); });
 
-// Ctrl-C, termination and hang-up sent to the built program wherever a run may wait.
+// The built program run in the background of a test, its standard input the FIFO "ein" (held
+// open, so that PAUSE waits), with its pid in "pid" and its exit code in "code".
 using namespace std::chrono_literals;
 
-// Where the run waits: the lines after two motors start, its port log and protocol ("fifo" is a
-// FIFO, with "lesen" a reader that reads only once the motors are off), and where the wait
-// shows: a text in a file, or else a system call.
-struct SignalFall {
-    int signal;
-    const char* zeilen;
-    const char* log;
-    const char* protokoll;
-    const char* datei;
-    const char* zeichen;
-    long wartet = SYS_openat;
-    bool lesen = false;
-    bool zweimal = false;  // a second signal right after the first
-};
-void PrintTo(const SignalFall& f, std::ostream* os) {
-    *os << f.signal << " " << f.zeilen << " " << f.log << " " << f.protokoll;
-}
-
-class UnterbrechungTest : public ::testing::TestWithParam<SignalFall> {
+class LaufTest : public ::testing::Test {
   protected:
     void TearDown() override {
         if (faden.joinable()) {
@@ -420,6 +403,26 @@ class UnterbrechungTest : public ::testing::TestWithParam<SignalFall> {
             faden.join();
         }
         ::close(ein);
+    }
+    // terminal: on a pseudo-terminal; hintergrund: as a background job there, on the terminal's
+    // standard input and output, after the shell command vorher.
+    void Starte(const std::string& argumente, bool terminal = false, bool hintergrund = false,
+                const std::string& vorher = "") {
+        ASSERT_EQ(::mkfifo((dir / "ein").c_str(), 0600), 0);
+        ein = ::open((dir / "ein").c_str(), O_RDWR);
+        std::string lauf = "sh -c 'echo $$ >pid; exec \"$0\" \"$@\" " +
+                           std::string(hintergrund ? "" : "<ein >aus ") + "2>fehler' " +
+                           Quote(TAKTLER_BINARY) + " " + argumente;
+        if (hintergrund) {
+            // Job control puts the run in a process group of its own, not the terminal's.
+            lauf = "set -m; " + vorher + lauf + " & wait $!";
+        }
+        lauf += " 2>/dev/null; echo $? >code";
+        if (terminal || hintergrund) {
+            lauf = "script -qc " + Quote("sh -c " + Quote(lauf)) + " /dev/null <ein >terminal";
+        }
+        faden = std::thread(
+            [befehl = "cd " + Quote(dir.pfad()) + " && " + lauf] { StarteBegrenzt(befehl); });
     }
     pid_t Pid() const { return std::atoi(LiesDatei(dir / "pid").c_str()); }
     bool ImAufruf(long nummer) const {
@@ -438,47 +441,95 @@ class UnterbrechungTest : public ::testing::TestWithParam<SignalFall> {
             }
         }
     }
+    // Seen waiting in the system call at three polls in a row, after the module line.
+    bool WarteImAufruf(long nummer) const {
+        int gesehen = 0;
+        return WarteBis([&] {
+            const bool wartet =
+                LiesDatei(dir / "fehler").find("TAKTLER 091200\n") != std::string::npos &&
+                ImAufruf(nummer);
+            gesehen = wartet ? gesehen + 1 : 0;
+            return gesehen >= 3;
+        });
+    }
+    std::string Code() {
+        faden.join();
+        return LiesDatei(dir / "code");
+    }
 
     TempVerzeichnis dir;
     int ein = -1;
     std::thread faden;
 };
 
+// The port log ends with four whole frames that switch the motors off, after the last
+// command's frame (motors still on); the diagram is complete with the motors off.
+void PruefeAusgeschaltet(const std::string& portlog, const std::string& diagramm,
+                         bool mitDiagramm = true) {
+    const Liste zeilen = Zeilen(portlog);
+    ASSERT_GE(zeilen.size(), 125u);
+    for (std::size_t i = 0; i < 125; ++i) {
+        const std::string& z = zeilen[zeilen.size() - 125 + i];
+        EXPECT_EQ(z.substr(0, i % 25 == 24 ? 10 : 6), i % 25 == 24 ? "# Motoren " : "W 378 ") << i;
+    }
+    EXPECT_NE(zeilen[zeilen.size() - 101], "# Motoren NNNN");
+    EXPECT_EQ(zeilen.back(), "# Motoren NNNN");
+    EXPECT_EQ(mitDiagramm ? ZeitdiagrammMangel(diagramm, "NNNN") : "", "");
+}
+
+std::string Wiederholt(const std::string& text, std::size_t mal) {
+    std::string s;
+    for (std::size_t i = 0; i < mal; ++i) {
+        s += text;
+    }
+    return s;
+}
+
+// Where the run waits: the lines after two motors start, its port log, protocol and diagram
+// ("fifo" is a FIFO), and where the wait shows: a text in a file, or else a system call.
+struct SignalFall {
+    int signal;
+    const char* zeilen;  // "*": 40000 ELSE lines, more than a FIFO and a block hold
+    const char* log = "port.log";
+    const char* protokoll = "p.txt";
+    const char* datei = "port.log";
+    const char* zeichen = "# Motoren RNLN\n";
+    long wartet = SYS_openat;
+    // The FIFO's reader: 0 none, 1 reads once the motors are off, 2 never reads, and a second
+    // signal gives up the end's wait for it; bericht names the file left incomplete.
+    int leser = 0;
+    const char* bericht = "";
+    bool zweimal = false;  // a second signal right after the first
+    const char* vcd = "z.vcd";
+};
+void PrintTo(const SignalFall& f, std::ostream* os) {
+    *os << services::SignalName(f.signal) << " " << f.zeilen << " " << f.log << " " << f.protokoll
+        << " " << f.vcd;
+}
+
+class UnterbrechungTest : public LaufTest, public ::testing::WithParamInterface<SignalFall> {};
+
+// Every signal whose default action ends the program, and the stops of job control, switch the
+// motors off wherever the run waits, and nothing it wrote is lost.
 TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     const SignalFall& f = GetParam();
     const bool terminal = std::string(f.datei) == "terminal";
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     std::string kommandos = "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\n";
-    for (int i = 0; i < (*f.zeilen == '*' ? 20'000 : 0); ++i) {
-        kommandos += "ELSE\n";  // more than the FIFO holds
+    for (int i = 0; i < (*f.zeilen == '*' ? 40'000 : 0); ++i) {
+        kommandos += "ELSE\n";
     }
     kommandos += *f.zeilen == '*' ? "" : f.zeilen;
     SchreibeDatei(dir / "k.txt", kommandos + "MELDUNG NIE\n");
-    const int fifo = f.lesen ? ::open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK) : -1;
-    // Standard input is the FIFO "ein", held open so that PAUSE waits.
-    ASSERT_EQ(::mkfifo((dir / "ein").c_str(), 0600), 0);
-    ein = ::open((dir / "ein").c_str(), O_RDWR);
-    std::string lauf = "sh -c 'echo $$ >pid; exec \"$0\" \"$@\" <ein >aus 2>fehler' " +
-                       Quote(TAKTLER_BINARY) + " --port=sim --port-log=" + f.log +
-                       " --vcd=z.vcd k.txt " + f.protokoll + " 2>/dev/null; echo $? >code";
-    if (terminal) {
-        lauf = "script -qc " + Quote(lauf) + " /dev/null <ein >terminal";
-    }
-    faden = std::thread(
-        [befehl = "cd " + Quote(dir.pfad()) + " && " + lauf] { StarteBegrenzt(befehl); });
-    // The module line comes after the signal handlers are in place.
-    int gesehen = 0;
-    ASSERT_TRUE(WarteBis([&] {
-        if (*f.datei != '\0') {
-            return LiesDatei(dir / f.datei).find(f.zeichen) != std::string::npos;
-        }
-        // Seen waiting in the system call at three polls in a row.
-        const bool wartet =
-            LiesDatei(dir / "fehler").find("TAKTLER 091200\n") != std::string::npos &&
-            ImAufruf(f.wartet);
-        gesehen = wartet ? gesehen + 1 : 0;
-        return gesehen >= 3;
-    })) << LiesDatei(dir / "fehler");
+    const int fifo = f.leser > 0 ? ::open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    Starte(
+        std::string("--port=sim --port-log=") + f.log + " --vcd=" + f.vcd + " k.txt " + f.protokoll,
+        terminal);
+    ASSERT_TRUE(*f.datei != '\0' ? WarteBis([&] {
+        return LiesDatei(dir / f.datei).find(f.zeichen) != std::string::npos;
+    })
+                                 : WarteImAufruf(f.wartet))
+        << LiesDatei(dir / "fehler");
     kill(Pid(), f.signal);
     if (f.zweimal) {
         kill(Pid(), f.signal);
@@ -486,65 +537,128 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     const std::string unterbrochen = std::string("TAKTLER unterbrochen (") +
                                      services::SignalName(f.signal) +
                                      "): alle Motoren ausgeschaltet\n";
-    std::string portlog;
-    if (f.lesen) {
+    std::string gelesen;
+    if (f.leser > 0) {
         // The motors go off while the FIFO still waits for its reader.
         ASSERT_TRUE(WarteBis(
             [&] { return LiesDatei(dir / "fehler").find(unterbrochen) != std::string::npos; }));
-        fcntl(fifo, F_SETFL, 0);
-        char puffer[1 << 16];
-        for (ssize_t n; (n = ::read(fifo, puffer, sizeof puffer)) > 0;) {
-            portlog.append(puffer, static_cast<std::size_t>(n));
+        if (f.leser == 2) {
+            ASSERT_TRUE(WarteImAufruf(SYS_ppoll));
+            kill(Pid(), f.signal);
+        } else {
+            fcntl(fifo, F_SETFL, 0);
+            char puffer[1 << 16];
+            for (ssize_t n; (n = ::read(fifo, puffer, sizeof puffer)) > 0;) {
+                gelesen.append(puffer, static_cast<std::size_t>(n));
+            }
         }
-        ::close(fifo);
     }
-    faden.join();
-    EXPECT_EQ(LiesDatei(dir / "code"), std::to_string(128 + f.signal) + "\n");
+    EXPECT_EQ(Code(), std::to_string(128 + f.signal) + "\n");
+    ::close(fifo);
     EXPECT_EQ(LiesDatei(dir / "fehler"),
               "TAKTLER 091200\n" +
                   std::string(terminal ? "[WARNUNG] Modul: DATEI 151100, Funktion: Oeffnen, "
                                          "Warnung: Eingabedatei GIBTSNICHT.TXT: No such file or "
                                          "directory\n"
                                        : "") +
-                  unterbrochen +
-                  // The lines a write held when the signal broke into it are lost, and said so.
-                  (f.wartet == SYS_write ? "[ABBRUCH] Modul: DATEI 151100, Funktion: Schliessen, "
-                                           "Programmabbruch: Ausgabedatei fifo: Interrupted "
-                                           "system call\n"
-                                         : ""));
+                  unterbrochen + f.bericht);
     EXPECT_EQ(LiesDatei(dir / "aus").find(" ENDE : "), std::string::npos);
+    const std::string protokoll = kommandos.find("ELSE") == std::string::npos ? ""
+                                  : *f.zeilen == '*'                          ? ""
+                                                                              : "ELSE\r\n";
     if (std::string(f.protokoll) == "p.txt") {
-        EXPECT_EQ(LiesDatei(dir / "p.txt"),
-                  kommandos.find("ELSE") != std::string::npos ? "ELSE\r\n" : "");
+        EXPECT_EQ(LiesDatei(dir / "p.txt"), protokoll);
+    } else if (f.leser == 1) {
+        // Every ELSE line the run wrote, more than the FIFO holds, whole.
+        EXPECT_GT(gelesen.size(), 65'536u);
+        EXPECT_EQ(gelesen, Wiederholt("ELSE\r\n", gelesen.size() / 6));
     }
-    // The log ends with four whole frames switching motors 1 to 4 off, after the last command's.
-    const std::vector<std::string> zeilen =
-        Zeilen(f.lesen && *f.log == 'f' ? portlog : LiesDatei(dir / "port.log"));
-    const std::string zustaende[] = {"RNLN", "NNLN", "NNLN", "NNNN", "NNNN"};
-    ASSERT_GE(zeilen.size(), 125u);
-    for (std::size_t i = 0; i < 125; ++i) {
-        const std::string& z = zeilen[zeilen.size() - 125 + i];
-        EXPECT_EQ(i % 25 == 24 ? z : z.substr(0, 6),
-                  i % 25 == 24 ? "# Motoren " + zustaende[i / 25] : "W 378 ")
-            << i;
-    }
-    EXPECT_EQ(ZeitdiagrammMangel(LiesDatei(dir / "z.vcd"), "NNNN"), "");
+    PruefeAusgeschaltet(*f.log == 'f' ? gelesen : LiesDatei(dir / "port.log"),
+                        *f.vcd == 'f' ? gelesen : LiesDatei(dir / "z.vcd"),
+                        !(*f.vcd == 'f' && f.leser == 2));
 }
 
 const char* const kSchleife = "ELSE\nBIS ZEIT = 600000\nAUSSCHALTEN MOTOR2\nENDE_BIS\n";
+// Far more diagram changes than a FIFO holds.
+const char* const kWechsel =
+    "ELSE\nBIS ZEIT = 600000\nEINSCHALTEN MOTOR2 LINKS\nAUSSCHALTEN MOTOR2\nENDE_BIS\n";
+SignalFall InSchleife(int signal) {
+    SignalFall f{signal, kSchleife};
+    return f;
+}
+SignalFall Fall(int signal, const char* zeilen, const char* log, const char* protokoll,
+                const char* vcd, int leser, const char* bericht = "") {
+    SignalFall f{signal, zeilen, log, protokoll, "", "", SYS_ppoll, leser, bericht};
+    f.vcd = vcd;
+    return f;
+}
 INSTANTIATE_TEST_SUITE_P(
     Wartestellen, UnterbrechungTest,
-    ::testing::Values(SignalFall{SIGTERM, kSchleife, "port.log", "p.txt", "port.log",
-                                 "# Motoren RNLN\n", SYS_openat, false, true},
-                      SignalFall{SIGHUP, "ELSE\nPAUSE WARTEN\n", "port.log", "p.txt", "aus",
-                                 "ENTER druecken..."},
-                      // A hang-up while INFO opens a FIFO ends the run as Ctrl-C does there.
-                      SignalFall{SIGINT, "ELSE\nINFO fifo\n", "port.log", "p.txt", "", ""},
-                      SignalFall{SIGHUP, "ELSE\nINFO fifo\n", "port.log", "p.txt", "", ""},
-                      SignalFall{SIGTERM, "*", "port.log", "fifo", "", "", SYS_write, true},
-                      SignalFall{SIGHUP, kSchleife + 5, "fifo", "p.txt", "", "", SYS_ppoll, true},
-                      SignalFall{SIGINT, "INFO GIBTSNICHT.TXT\n", "port.log", "p.txt", "terminal",
-                                 "OK oder Abbrechen? [o/a] "}));
+    ::testing::Values(
+        SignalFall{SIGTERM, kSchleife, "port.log", "p.txt", "port.log", "# Motoren RNLN\n",
+                   SYS_openat, 0, "", true},
+        SignalFall{SIGHUP, "ELSE\nPAUSE WARTEN\n", "port.log", "p.txt", "aus", "ENTER druecken..."},
+        // A hang-up while INFO opens a FIFO ends the run as Ctrl-C does there.
+        SignalFall{SIGINT, "ELSE\nINFO fifo\n", "port.log", "p.txt", "", ""},
+        SignalFall{SIGINT, "INFO GIBTSNICHT.TXT\n", "port.log", "p.txt", "terminal",
+                   "OK oder Abbrechen? [o/a] "},
+        // Outputs whose reader stopped: the run gives way, the end writes everything.
+        Fall(SIGTERM, "*", "port.log", "fifo", "z.vcd", 1),
+        Fall(SIGHUP, kSchleife + 5, "fifo", "p.txt", "z.vcd", 1),
+        Fall(SIGINT, kWechsel, "port.log", "p.txt", "fifo", 1),
+        // A second Ctrl-C gives up the end's wait for a reader: the report names that file, and
+        // the others are complete.
+        Fall(SIGINT, "*", "port.log", "fifo", "z.vcd", 2,
+             "[ABBRUCH] Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei "
+             "fifo: Interrupted system call\n"),
+        Fall(SIGINT, kWechsel, "port.log", "p.txt", "fifo", 2,
+             "taktler: fifo: Zeitdiagramm kann nicht geschrieben werden: Interrupted system "
+             "call\n"),
+        InSchleife(SIGQUIT), InSchleife(SIGUSR1), InSchleife(SIGUSR2), InSchleife(SIGALRM),
+        InSchleife(SIGXCPU), InSchleife(SIGXFSZ), InSchleife(SIGRTMIN + 1),
+        // A stop of job control would hold the run with the motors on: it ends it instead.
+        InSchleife(SIGTSTP), InSchleife(SIGTTIN), InSchleife(SIGTTOU)));
+
+// A background job on a terminal that reads from it once there is input (PAUSE, the WARNUNG
+// question) or writes to it under tostop gets the terminal's own stop: the run ends with the
+// motors off.
+struct JobFall {
+    const char* name;
+    const char* zeilen;
+    int signal;
+    const char* vorher = "";
+    bool eingabe = true;  // input typed at the terminal once the run waits for it
+};
+void PrintTo(const JobFall& f, std::ostream* os) {
+    *os << f.name;
+}
+class JobkontrolleTest : public LaufTest, public ::testing::WithParamInterface<JobFall> {};
+
+TEST_P(JobkontrolleTest, ATerminalStopEndsTheRunWithTheMotorsOff) {
+    const JobFall& f = GetParam();
+    SchreibeDatei(dir / "k.txt",
+                  std::string("EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\n") + f.zeilen +
+                      "MELDUNG NIE\n");
+    Starte("--port=sim --port-log=port.log --vcd=z.vcd k.txt p.txt", false, true, f.vorher);
+    if (f.eingabe) {
+        ASSERT_TRUE(WarteImAufruf(SYS_ppoll)) << LiesDatei(dir / "fehler");
+        ASSERT_EQ(::write(ein, "o\n", 2), 2);
+    }
+    EXPECT_EQ(Code(), std::to_string(128 + f.signal) + "\n");
+    EXPECT_NE(LiesDatei(dir / "fehler")
+                  .find(std::string("TAKTLER unterbrochen (") + services::SignalName(f.signal) +
+                        "): alle Motoren ausgeschaltet\n"),
+              std::string::npos)
+        << LiesDatei(dir / "fehler");
+    PruefeAusgeschaltet(LiesDatei(dir / "port.log"), LiesDatei(dir / "z.vcd"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faelle, JobkontrolleTest,
+                         ::testing::Values(JobFall{"Pause", "PAUSE WARTEN\n", SIGTTIN},
+                                           JobFall{"Warnung", "INFO GIBTSNICHT.TXT\n", SIGTTIN},
+                                           JobFall{"Tostop", "AUSSCHALTEN MOTOR2\nMELDUNG A\n",
+                                                   SIGTTOU, "stty tostop; ", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Standard output into a pipe carries each line as it is printed (| tee).
 TEST(StandardausgabeTest, PipeGetsEachLineAtOnce) {
