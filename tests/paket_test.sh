@@ -62,6 +62,14 @@ else
     falsch "Ampel-Beispiel endet nicht mit 0"
 fi
 
+# The installed check script compares the installed example with its stored run.
+if ! (cd "$tmp/lauf" && TAKTLER=$programm "$doku/examples/kommandodatei_pruefen.sh" \
+    "$doku/examples/foerderband.txt" "$doku/examples/foerderband.szenario" \
+    "$doku/examples/foerderband.erwartet" </dev/null >pruefen.aus 2>&1); then
+    cat "$tmp/lauf/pruefen.aus"
+    falsch "kommandodatei_pruefen.sh meldet das installierte Beispiel als geaendert"
+fi
+
 # The manual page renders without a warning and documents every option of --help.
 seite=$wurzel/usr/share/man/man1/taktler.1.gz
 if ! LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$seite" >"$tmp/man.txt" 2>"$tmp/man.err" ||

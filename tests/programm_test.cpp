@@ -332,22 +332,73 @@ TEST_P(ReproduzierbarTest, RunsGiveIdenticalOutputs) {
 INSTANTIATE_TEST_SUITE_P(Laeufe, ReproduzierbarTest,
                          ::testing::Values("ampel", "foerderband", "panel_demo", "interface_test"));
 
-TEST_F(ProgrammTest, ExampleScriptCatchesAChangedBehaviour) {
-    std::string geaendert = LiesDatei(kBeispiele + "foerderband.txt");
-    geaendert.replace(geaendert.find("BIS ZEIT = 300"), 14, "BIS ZEIT = 301");
-    SchreibeDatei(dir / "foerderband.txt", geaendert);
-    for (const auto& [kommandos, code] :
-         {std::pair<std::string, int>{kBeispiele + "foerderband.txt", 0},
-          {dir / "foerderband.txt", 1}}) {
-        const int status = StarteBegrenzt(
-            "TAKTLER=" + Quote(TAKTLER_BINARY) + " " +
-            Quote(kBeispiele + "kommandodatei_pruefen.sh") + " " + Quote(kommandos) + " " +
-            Quote(kBeispiele + "foerderband.szenario") + " " +
-            Quote(kBeispiele + "foerderband.erwartet") + " </dev/null >/dev/null 2>&1");
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code)
-            << kommandos << ": " << status;
-    }
+// The example script: what it compares, what it refuses to store, and that it writes nothing
+// but its own files. In dir: k.txt (foerderband changed, or as the row says), s.txt, and the
+// reference copied to ref/ unless the row names another directory.
+struct SkriptFall {
+    const char* name;
+    const char* kommandos;  // "": the example itself; "geaendert": with one time changed
+    const char* erwartet;   // the reference directory, in dir
+    const char* extra;      // --neu, or settings before the script (NAME=WERT ...)
+    int code;
+    const char* fehler;            // part of the script's standard error
+    const char* gespeichert = "";  // exitcode.txt in the reference afterwards; "": none written
+};
+void PrintTo(const SkriptFall& f, std::ostream* os) {
+    *os << f.name;
 }
+class PruefskriptTest : public ::testing::TestWithParam<SkriptFall> {};
+
+TEST_P(PruefskriptTest, ComparesAndStoresOnlyRunsThatRan) {
+    const SkriptFall& f = GetParam();
+    TempVerzeichnis dir;
+    std::string kommandos = LiesDatei(kBeispiele + "foerderband.txt");
+    if (std::string(f.kommandos) == "geaendert") {
+        kommandos.replace(kommandos.find("BIS ZEIT = 300"), 14, "BIS ZEIT = 301");
+    } else if (*f.kommandos != '\0') {
+        kommandos = f.kommandos;
+    }
+    SchreibeDatei(dir / "k.txt", kommandos);
+    SchreibeDatei(dir / "s.txt", LiesDatei(kBeispiele + "foerderband.szenario"));
+    std::filesystem::copy(kBeispiele + "foerderband.erwartet", dir / "ref");
+    std::string extra = f.extra;
+    const bool neu = extra.size() >= 5 && extra.compare(extra.size() - 5, 5, "--neu") == 0;
+    if (neu) {
+        extra.resize(extra.size() - 5);
+    }
+    const int status = StarteBegrenzt(
+        "cd " + Quote(dir.pfad()) + " && TAKTLER=" + Quote(TAKTLER_BINARY) + " " + extra + " " +
+        Quote(kBeispiele + "kommandodatei_pruefen.sh") + " k.txt s.txt " + f.erwartet +
+        (neu ? " --neu" : "") + " </dev/null >aus 2>fehler");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == f.code) << status;
+    EXPECT_NE(LiesDatei(dir / "fehler").find(f.fehler), std::string::npos)
+        << LiesDatei(dir / "fehler");
+    // Nothing but its own files, and those only where it stores.
+    EXPECT_EQ(LiesDatei(dir / "k.txt"), kommandos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "s.txt"));
+    const std::string ziel = dir / f.erwartet;
+    EXPECT_EQ(LiesDatei(ziel + "/exitcode.txt"),
+              *f.gespeichert != '\0' ? std::string(f.gespeichert) + "\n"
+              : std::string(f.erwartet) == "ref"
+                  ? LiesDatei(kBeispiele + "foerderband.erwartet/exitcode.txt")
+                  : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faelle, PruefskriptTest,
+    ::testing::Values(
+        SkriptFall{"Unveraendert", "", "ref", "", 0, "--antwort=abbrechen"},
+        SkriptFall{"Geaendert", "geaendert", "ref", "", 1, "GEAENDERT: k.txt"},
+        // A WARNUNG is answered, not waited for.
+        SkriptFall{"Warnung", "INFO FEHLT.TXT\n", "neu", "--neu", 0, "--antwort=abbrechen", "12"},
+        // The directory of the command file is no reference: nothing in it is touched.
+        SkriptFall{"FremdeDateien", "", ".", "--neu", 2, "enthaelt ./", ""},
+        SkriptFall{"NichtGestartet", "", "ref", "TAKTLER=/gibt/es/nicht", 3, "nicht gefunden"},
+        SkriptFall{"NichtGestartetNeu", "", "neu", "TAKTLER=/bin/false/x --neu", 3,
+                   "nicht gefunden"},
+        SkriptFall{"Abgebrochen", "BIS ZEIT = 600000000\nENDE_BIS\n", "neu", "FRIST=1 --neu", 3,
+                   "nach 1 s abgebrochen"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The real-port path: the stand-in for libieee1284 and the kernel's port files (tests/attrappe)
 // preloaded, which models one ppdev port and logs every call.
