@@ -141,11 +141,14 @@ class AbbruchTest : public ProgrammTest, public ::testing::WithParamInterface<Ab
 
 TEST_P(AbbruchTest, KeepsProtocolPortLogDiagramAndMotors) {
     const AbbruchFall& f = GetParam();
+    // The sanitizer's shadow memory and a tool around the program do not fit a memory limit.
+    bool ohneGrenze = std::getenv("TAKTLER_TEST_VOR") != nullptr;
 #ifdef __SANITIZE_ADDRESS__
-    if (std::string(f.vor).find("ulimit -v") != std::string::npos) {
-        GTEST_SKIP() << "the sanitizer's shadow memory does not fit a memory limit";
-    }
+    ohneGrenze = true;
 #endif
+    if (ohneGrenze && std::string(f.vor).find("ulimit -v") != std::string::npos) {
+        GTEST_SKIP() << "no memory limit here";
+    }
     const std::string kommandos =
         "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\nBIS ZEIT 10\nELSE\nENDE\n" + f.zeilen;
     SchreibeDatei(dir / "k.txt", kommandos);
@@ -204,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
         AbbruchFall{"SpeicherErschoepft", "", "",
                     "[ABBRUCH] Modul: OutOfStore, Funktion: OutOfStore, Programmabbruch: "
                     "OutOfStore\n",
-                    "", "RNLN", 12, "ulimit -v 60000; { cat k.txt; yes '; x'; } |", "/dev/stdin"},
+                    "", "RNLN", 12, "ulimit -v 45000; { cat k.txt; yes '; x'; } |", "/dev/stdin"},
         // A diagram write that fails stops the run where it shows, with the system's reason.
         AbbruchFall{"DiagrammVoll", kWechselnd, "",
                     "taktler: /dev/full: Zeitdiagramm kann nicht geschrieben werden: No space left "
