@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/hauptprogramm.h"
 
 #include <cstdlib>
@@ -22,7 +23,7 @@ namespace taktler::app {
 int Hauptprogramm(int argc, char** argv) {
     Optionen optionen = ParseOptionen(argc, argv);
     if (!optionen.fehler.empty()) {
-        services::FehlerAusgabe("taktler: %s\n", optionen.fehler.c_str());
+        services::FehlerAusgabe("taktler: %s\n%s\n", optionen.fehler.c_str(), kHilfehinweis);
         return 12;
     }
     if (optionen.hilfe) {
@@ -30,7 +31,7 @@ int Hauptprogramm(int argc, char** argv) {
         return 0;
     }
     if (optionen.version) {
-        services::Ausgabe("taktler %s\n", TAKTLER_VERSION);
+        services::Ausgabe("%s", Versionstext(TAKTLER_VERSION).c_str());
         return 0;
     }
     if (optionen.ports) {
@@ -93,7 +94,8 @@ int Hauptprogramm(int argc, char** argv) {
         services::FehlerAusgabe("taktler: %s\n", wahl.fehler.c_str());
         return 12;
     }
-    if (!wahl.info.empty()) {
+    // A wrong argument count shows the usage and nothing else.
+    if (!wahl.info.empty() && AnzahlPasst(optionen)) {
         services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
     }
     if (!optionen.vcdDatei.empty()) {

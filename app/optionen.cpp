@@ -1,9 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/optionen.h"
 
+#include <getopt.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <limits>
+#include <sstream>
 #include <system_error>
+#include <utility>
 
 namespace taktler::app {
 
@@ -29,15 +34,133 @@ std::string Zeige(const Dateirolle& d) {
     return d.rolle.back() == '=' ? d.rolle + d.pfad : d.rolle + " " + d.pfad;
 }
 
-// Splits "--name=wert"; hatWert tells whether a '=' was there.
-void Zerlege(const std::string& arg, std::string& name, std::string& wert, bool& hatWert) {
-    std::size_t gleich = arg.find('=');
-    hatWert = gleich != std::string::npos;
-    name = arg.substr(0, gleich);
-    wert = hatWert ? arg.substr(gleich + 1) : std::string();
+std::string Nichtleer(const char* name, const std::string& wert, std::string& ziel) {
+    if (wert.empty()) {
+        return std::string("Option --") + name + " braucht einen Wert";
+    }
+    ziel = wert;
+    return {};
+}
+
+// A list of editor lines: whole numbers >= 1, separated by commas.
+std::string Zeilenliste(const std::string& wert, std::vector<std::int32_t>& ziel) {
+    const std::string falsch =
+        "Option --halt nimmt ZEILE[,ZEILE...] mit ganzen Zahlen ab 1: " + wert;
+    std::vector<std::int32_t> zeilen;
+    std::size_t anfang = 0;
+    for (;;) {
+        std::size_t komma = wert.find(',', anfang);
+        std::string teil = wert.substr(anfang, komma == std::string::npos ? komma : komma - anfang);
+        if (teil.empty() || teil.size() > 10 ||
+            teil.find_first_not_of("0123456789") != std::string::npos) {
+            return falsch;
+        }
+        long long zahl = std::stoll(teil);
+        if (zahl < 1 || zahl > std::numeric_limits<std::int32_t>::max()) {
+            return falsch;
+        }
+        zeilen.push_back(static_cast<std::int32_t>(zahl));
+        if (komma == std::string::npos) {
+            break;
+        }
+        anfang = komma + 1;
+    }
+    ziel = std::move(zeilen);
+    return {};
+}
+
+const std::vector<Option> kTabelle = {
+    {"port", 0, "NAME", "auto (Vorgabe), sim oder ein Parallelport aus --ports",
+     [](Optionen& o, const std::string& w) { return Nichtleer("port", w, o.port.name); }},
+    {"ports", 0, nullptr, "die registrierten Parallelports mit Adresse und Zugriff",
+     [](Optionen& o, const std::string&) {
+         o.ports = true;
+         return std::string();
+     }},
+    {"sim", 0, "DATEI", "Szenario fuer das simulierte Interface (setzt --port=sim)",
+     [](Optionen& o, const std::string& w) { return Nichtleer("sim", w, o.port.simDatei); }},
+    {"port-log", 0, "DATEI", "jeden Portzugriff in DATEI protokollieren",
+     [](Optionen& o, const std::string& w) { return Nichtleer("port-log", w, o.port.logDatei); }},
+    {"antwort", 0, "ok|abbrechen", "Antwort auf jede WARNUNG, ohne zu fragen",
+     [](Optionen& o, const std::string& w) {
+         if (w == "ok" || w == "abbrechen") {
+             o.antwort = w == "ok" ? services::Antwort::OK : services::Antwort::Abbrechen;
+             return std::string();
+         }
+         return "Option --antwort nimmt ok oder abbrechen, nicht '" + w + "'";
+     }},
+    {"pruefen", 0, nullptr, "die Kommandodatei nur pruefen, nichts ausfuehren",
+     [](Optionen& o, const std::string&) {
+         o.pruefen = true;
+         return std::string();
+     }},
+    {"streng", 0, nullptr, "mit --pruefen: Warnungen, die einen Abbruch ankuendigen, sind Fehler",
+     [](Optionen& o, const std::string&) {
+         o.streng = true;
+         return std::string();
+     }},
+    {"panel", 0, nullptr, "mit Live-Panel laufen (auch am echten Port)",
+     [](Optionen& o, const std::string&) {
+         o.panel = true;
+         return std::string();
+     }},
+    {"halt", 0, "ZEILE[,ZEILE...]", "mit --panel: vor diesen Zeilen anhalten",
+     [](Optionen& o, const std::string& w) { return Zeilenliste(w, o.haltZeilen); }},
+    {"zeit", 0, "echt|virtuell",
+     "Uhr des Laufs; virtuell: reproduzierbar und schneller als Echtzeit, nur auf "
+     "dem simulierten Interface",
+     [](Optionen& o, const std::string& w) {
+         if (w == "echt" || w == "virtuell") {
+             o.virtuelleZeit = w == "virtuell";
+             return std::string();
+         }
+         return "Option --zeit nimmt echt oder virtuell, nicht '" + w + "'";
+     }},
+    {"vcd", 0, "DATEI", "Zeitdiagramm des Laufs (VCD) in DATEI schreiben",
+     [](Optionen& o, const std::string& w) { return Nichtleer("vcd", w, o.vcdDatei); }},
+    {"spur", 0, "DATEI",
+     "jede Zeile des Laufs in DATEI mitschreiben, - ist die Standardfehlerausgabe",
+     [](Optionen& o, const std::string& w) { return Nichtleer("spur", w, o.spurDatei); }},
+    {"abdeckung", 0, "DATEI", "Zeilen- und Zweigabdeckung des Laufs als lcov-Datei schreiben",
+     [](Optionen& o, const std::string& w) { return Nichtleer("abdeckung", w, o.abdeckungDatei); }},
+    {"help", 'h', nullptr, "diese Hilfe ausgeben",
+     [](Optionen& o, const std::string&) {
+         o.hilfe = true;
+         return std::string();
+     }},
+    {"version", 'V', nullptr, "Version und Lizenz ausgeben",
+     [](Optionen& o, const std::string&) {
+         o.version = true;
+         return std::string();
+     }},
+};
+
+// getopt_long gives a long option this value plus its row.
+constexpr int kLang = 256;
+
+// What is wrong with an argument that getopt_long refused as an option.
+std::string Unbekannt(const std::string& argument) {
+    if (argument.rfind("--", 0) != 0 || argument.size() < 3 || argument[2] == '-') {
+        return "unbekannte Option " + argument;
+    }
+    std::string name = argument.substr(2, argument.find('=') - 2);
+    std::string passend;
+    for (const Option& option : kTabelle) {
+        if (std::string(option.name).rfind(name, 0) == 0) {
+            passend += std::string(passend.empty() ? "" : ", ") + "--" + option.name;
+        }
+    }
+    if (passend.find(',') != std::string::npos) {
+        return "mehrdeutige Option --" + name + " (" + passend + ")";
+    }
+    return "unbekannte Option --" + name;
 }
 
 }  // namespace
+
+const std::vector<Option>& Optionstabelle() {
+    return kTabelle;
+}
 
 Optionen ParseOptionen(int argc, char** argv) {
     std::vector<std::string> argumente;
@@ -49,72 +172,71 @@ Optionen ParseOptionen(int argc, char** argv) {
 
 Optionen ParseOptionen(const std::vector<std::string>& argumente) {
     Optionen o;
-    bool nurDateien = false;
-    for (const std::string& arg : argumente) {
-        if (nurDateien || arg.rfind("--", 0) != 0) {
-            o.dateien.push_back(arg);
+    std::vector<std::string> kopie = {"taktler"};
+    kopie.insert(kopie.end(), argumente.begin(), argumente.end());
+    std::vector<char*> argv;
+    for (std::string& arg : kopie) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(kopie.size());
+
+    // "-": file arguments come back in their order as value of code 1, so
+    // options may stand anywhere whatever POSIXLY_CORRECT says; ":": a
+    // missing value is told apart from an unknown option.
+    std::string kurz = "-:";
+    std::vector<option> lang;
+    for (std::size_t i = 0; i < kTabelle.size(); ++i) {
+        const Option& zeile = kTabelle[i];
+        const int art = zeile.wert != nullptr ? required_argument : no_argument;
+        lang.push_back({zeile.name, art, nullptr, kLang + static_cast<int>(i)});
+        if (zeile.kurz != 0) {
+            kurz += zeile.kurz;
+            kurz += zeile.wert != nullptr ? ":" : "";
+        }
+    }
+    lang.push_back({nullptr, 0, nullptr, 0});
+
+    // The messages are the program's own; 0 makes glibc start afresh, also
+    // after an earlier parse in the same process.
+    opterr = 0;
+    optind = 0;
+    for (;;) {
+        int c = getopt_long(argc, argv.data(), kurz.c_str(), lang.data(), nullptr);
+        if (c == -1) {
+            break;
+        }
+        if (c == 1) {
+            o.dateien.emplace_back(optarg);
             continue;
         }
-        if (arg == "--") {
-            nurDateien = true;
-            continue;
+        const Option* zeile = nullptr;
+        if (c >= kLang) {
+            zeile = &kTabelle[static_cast<std::size_t>(c - kLang)];
+        } else if (c != '?' && c != ':') {
+            for (const Option& z : kTabelle) {
+                zeile = z.kurz == c ? &z : zeile;
+            }
         }
-        std::string name;
-        std::string wert;
-        bool hatWert = false;
-        Zerlege(arg, name, wert, hatWert);
-        auto ohneWert = [&](bool& ziel) {
-            if (hatWert) {
-                o.fehler = "Option " + name + " nimmt keinen Wert";
-            } else {
-                ziel = true;
-            }
-        };
-        auto mitWert = [&](std::string& ziel) {
-            if (!hatWert || wert.empty()) {
-                o.fehler = "Option " + name + " braucht einen Wert: " + name + "=...";
-            } else {
-                ziel = wert;
-            }
-        };
-        if (name == "--port") {
-            mitWert(o.port.name);
-        } else if (name == "--sim") {
-            mitWert(o.port.simDatei);
-        } else if (name == "--port-log") {
-            mitWert(o.port.logDatei);
-        } else if (name == "--antwort") {
-            if (hatWert && wert == "ok") {
-                o.antwort = services::Antwort::OK;
-            } else if (hatWert && wert == "abbrechen") {
-                o.antwort = services::Antwort::Abbrechen;
-            } else {
-                o.fehler = "Option --antwort nimmt ok oder abbrechen";
-            }
-        } else if (name == "--zeit") {
-            if (hatWert && (wert == "echt" || wert == "virtuell")) {
-                o.virtuelleZeit = wert == "virtuell";
-            } else {
-                o.fehler = "Option --zeit nimmt echt oder virtuell";
-            }
-        } else if (name == "--vcd") {
-            mitWert(o.vcdDatei);
-        } else if (name == "--ports") {
-            ohneWert(o.ports);
-        } else if (name == "--help") {
-            ohneWert(o.hilfe);
-        } else if (name == "--version") {
-            ohneWert(o.version);
-        } else if (name == "--pruefen") {
-            ohneWert(o.pruefen);
-        } else if (name == "--panel") {
-            ohneWert(o.panel);
+        if (zeile != nullptr) {
+            o.fehler = zeile->setze(o, optarg != nullptr ? optarg : "");
+        } else if (optopt >= kLang) {
+            const char* name = kTabelle[static_cast<std::size_t>(optopt - kLang)].name;
+            o.fehler = std::string("Option --") + name +
+                       (c == ':' ? " braucht einen Wert" : " nimmt keinen Wert");
+        } else if (optopt != 0) {
+            o.fehler = c == ':' ? std::string("Option -") + static_cast<char>(optopt) +
+                                      " braucht einen Wert"
+                                : std::string("unbekannte Option -") + static_cast<char>(optopt);
         } else {
-            o.fehler = "unbekannte Option " + name;
+            o.fehler = Unbekannt(argv[static_cast<std::size_t>(optind - 1)]);
         }
         if (!o.fehler.empty()) {
             return o;
         }
+    }
+    for (int i = optind; i < argc; ++i) {
+        o.dateien.emplace_back(argv[static_cast<std::size_t>(i)]);
     }
     // Virtual time models the simulated interface only; the live panel
     // lives in real time.
@@ -146,6 +268,13 @@ std::vector<Dateirolle> Dateirollen(const Optionen& optionen) {
     if (!optionen.vcdDatei.empty()) {
         rollen.push_back({"--vcd=", optionen.vcdDatei});
     }
+    // "-" is standard error, no file.
+    if (!optionen.spurDatei.empty() && optionen.spurDatei != "-") {
+        rollen.push_back({"--spur=", optionen.spurDatei});
+    }
+    if (!optionen.abdeckungDatei.empty()) {
+        rollen.push_back({"--abdeckung=", optionen.abdeckungDatei});
+    }
     return rollen;
 }
 
@@ -165,25 +294,50 @@ std::string GleicheDatei(const std::vector<Dateirolle>& rollen) {
 }
 
 std::string Hilfetext() {
-    return "Aufruf: taktler [OPTION...] <Kommandodatei> <Protokolldatei> [ARG...]\n"
+    std::string text =
+        "Aufruf: taktler [OPTION...] <Kommandodatei> <Protokolldatei> [ARG...]\n"
+        "        taktler --pruefen [OPTION...] <Kommandodatei> [<Protokolldatei>]\n"
+        "\n"
+        "Fuehrt eine Kommandodatei gegen das Interface am Parallelport aus.\n"
+        "Optionen duerfen ueberall stehen, ein einzelnes -- beendet sie.\n"
+        "\n";
+    constexpr std::size_t kSpalte = 24;
+    for (const Option& option : kTabelle) {
+        std::string links = option.kurz != 0 ? std::string("  -") + option.kurz + ", --" : "  --";
+        links += option.name;
+        if (option.wert != nullptr) {
+            links += std::string("=") + option.wert;
+        }
+        // Long entries put their text on a line of its own; the text wraps at 80 columns.
+        links += links.size() + 1 < kSpalte ? std::string(kSpalte - links.size(), ' ')
+                                            : "\n" + std::string(kSpalte, ' ');
+        std::size_t spalte = kSpalte;
+        std::istringstream woerter(option.hilfe);
+        bool erstes = true;
+        for (std::string wort; woerter >> wort; erstes = false) {
+            if (!erstes && spalte + 1 + wort.size() > 80) {
+                links += "\n" + std::string(kSpalte, ' ');
+                spalte = kSpalte;
+            } else if (!erstes) {
+                links += ' ';
+                ++spalte;
+            }
+            links += wort;
+            spalte += wort.size();
+        }
+        text += links + "\n";
+    }
+    return text + "\nExit-Codes: 0 normales Ende, 12 Fehler, 99 interner Portfehler.\n";
+}
+
+std::string Versionstext(const char* version) {
+    return std::string("taktler ") + version +
            "\n"
-           "Fuehrt eine Kommandodatei gegen das Interface am Parallelport aus.\n"
-           "\n"
-           "  --port=NAME         auto (Vorgabe), sim oder ein Parallelport (siehe --ports)\n"
-           "  --ports             die registrierten Parallelports mit Adresse und Zugriff\n"
-           "  --sim=DATEI         Szenario fuer das simulierte Interface (setzt --port=sim)\n"
-           "  --port-log=DATEI    jeden Portzugriff in DATEI protokollieren\n"
-           "  --antwort=ok|abbrechen\n"
-           "                      Antwort auf jede WARNUNG, ohne zu fragen\n"
-           "  --pruefen           die Kommandodatei nur pruefen, nichts ausfuehren\n"
-           "  --panel             mit Live-Panel laufen (auch am echten Port)\n"
-           "  --zeit=echt|virtuell\n"
-           "                      Uhr des Laufs; virtuell: reproduzierbar und schneller\n"
-           "                      als Echtzeit, nur auf dem simulierten Interface\n"
-           "  --vcd=DATEI         Zeitdiagramm des Laufs (VCD) in DATEI schreiben\n"
-           "  --help, --version   Hilfe oder Version ausgeben\n"
-           "\n"
-           "Exit-Codes: 0 normales Ende, 12 Fehler, 99 interner Portfehler.\n";
+           "Copyright (C) 2026 TAKTLER-Projekt\n"
+           "Lizenz: GPL-3.0-or-later, GNU GPL Version 3 oder neuer "
+           "<https://www.gnu.org/licenses/gpl-3.0.html>\n"
+           "Dies ist freie Software: Sie duerfen sie aendern und weitergeben.\n"
+           "Es gibt KEINE GARANTIE, soweit das Gesetz es zulaesst.\n";
 }
 
 }  // namespace taktler::app

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the script loop on the simulated interface without a port
 // log: straight lines, loop passes by the position of the BIS line, and
 // subroutine calls with the header far down the file; and how many virtual

@@ -1,25 +1,40 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install rules and the Debian package (cpack -G DEB), kept apart from the build rules.
 include(GNUInstallDirs)
 
 set(TAKTLER_PAKET_BETREUER "TAKTLER-Projekt <taktler@example.org>"
     CACHE STRING "Maintainer of the Debian package, as Name <address>")
 
-# The manual page and the changelog are installed gzip-compressed as Debian
-# wants them; -n keeps name and time out of the header for reproducible packages.
+# The manual pages (German under de, English as the default) and the
+# changelog are installed gzip-compressed as Debian wants them; -n keeps name
+# and time out of the header for reproducible packages.
 set(TAKTLER_PAKET_DIR ${PROJECT_BINARY_DIR}/paket)
-configure_file(${PROJECT_SOURCE_DIR}/paket/taktler.1.in ${TAKTLER_PAKET_DIR}/taktler.1 @ONLY)
+file(MAKE_DIRECTORY ${TAKTLER_PAKET_DIR}/de ${TAKTLER_PAKET_DIR}/en)
+configure_file(${PROJECT_SOURCE_DIR}/paket/taktler.1.in ${TAKTLER_PAKET_DIR}/de/taktler.1 @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/paket/taktler.en.1.in ${TAKTLER_PAKET_DIR}/en/taktler.1 @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/paket/changelog.in ${TAKTLER_PAKET_DIR}/changelog @ONLY)
 find_program(TAKTLER_GZIP gzip REQUIRED)
 add_custom_command(
-  OUTPUT ${TAKTLER_PAKET_DIR}/taktler.1.gz ${TAKTLER_PAKET_DIR}/changelog.gz
-  COMMAND ${TAKTLER_GZIP} -9nkf taktler.1 changelog
+  OUTPUT ${TAKTLER_PAKET_DIR}/de/taktler.1.gz ${TAKTLER_PAKET_DIR}/en/taktler.1.gz
+    ${TAKTLER_PAKET_DIR}/changelog.gz
+  COMMAND ${TAKTLER_GZIP} -9nkf de/taktler.1 en/taktler.1 changelog
   WORKING_DIRECTORY ${TAKTLER_PAKET_DIR}
-  DEPENDS ${TAKTLER_PAKET_DIR}/taktler.1 ${TAKTLER_PAKET_DIR}/changelog
+  DEPENDS ${TAKTLER_PAKET_DIR}/de/taktler.1 ${TAKTLER_PAKET_DIR}/en/taktler.1
+    ${TAKTLER_PAKET_DIR}/changelog
   VERBATIM)
 add_custom_target(taktler_paket_dateien ALL
-  DEPENDS ${TAKTLER_PAKET_DIR}/taktler.1.gz ${TAKTLER_PAKET_DIR}/changelog.gz)
+  DEPENDS ${TAKTLER_PAKET_DIR}/de/taktler.1.gz ${TAKTLER_PAKET_DIR}/en/taktler.1.gz
+    ${TAKTLER_PAKET_DIR}/changelog.gz)
 
-install(FILES ${TAKTLER_PAKET_DIR}/taktler.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${TAKTLER_PAKET_DIR}/en/taktler.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${TAKTLER_PAKET_DIR}/de/taktler.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/de/man1)
+# Editor support: Vim finds its files in vimfiles, nano's /etc/nanorc includes
+# /usr/share/nano, the TextMate grammar is for editors to import.
+foreach(teil syntax ftdetect compiler)
+  install(FILES editoren/vim/${teil}/taktler.vim DESTINATION ${CMAKE_INSTALL_DATADIR}/vim/vimfiles/${teil})
+endforeach()
+install(FILES editoren/nano/taktler.nanorc DESTINATION ${CMAKE_INSTALL_DATADIR}/nano)
+install(FILES editoren/textmate/taktler.tmLanguage.json DESTINATION ${CMAKE_INSTALL_DATADIR}/taktler)
 install(FILES README.md paket/copyright ${TAKTLER_PAKET_DIR}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file object: path, open modes, records read line by line and lines
 // appended with CR LF.
 #include <sys/stat.h>

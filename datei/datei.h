@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file object DateiADO: one per file, reading text files record by
 // record, appending lines, positions and marks, paths and directories,
 // copying, renaming and file dates.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-file services: copy and append, rename and delete, size and dates.
 #include "datei/kopieren.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copy, rename and file dates of a file object.
 #pragma once
 

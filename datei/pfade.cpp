@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paths taken apart into components, and the directories of a path built.
 //
 // On Linux a path is split at '/' and at '\'. A path with a colon (drive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record positions, the mark, rewriting a record in place, raw appends and
 // block reads.
 //

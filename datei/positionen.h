@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record positions, marks and blocks of a file object.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that a command file still behaves as it did: runs it on the
 # simulated interface in virtual time, with a fixed start and time zone, and
 # compares standard output, standard error, the exit code, the protocol file

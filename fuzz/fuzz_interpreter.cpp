@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A command file run on the simulated interface. Input: a byte of WARNUNG answers (bit i for box
 // i), the command file, then optionally kMarke and a scenario. Checks each line's record and
 // fields, the port log, the protocol file, and that --pruefen agrees with how the run ended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LiesSatz at each capacity the program reads with, and the smallest, against the record model.
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The string tools on arbitrary input, against their rules written out plainly.
 #include <algorithm>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A valid scenario survives a round trip and drives the simulator with the input's bytes.
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one InterfaceDS and the operations on it: every motor change sends
 // the whole motor state, every sensing call reads the port afresh.
 #include "interface/interface.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface state: the one InterfaceDS that mirrors the device, and the
 // motor operations on it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three exchanges of the wire protocol. Every edge is a write of the
 // program; nothing is awaited or retried. After each exchange the port is
 // asked whether it still works: a fault ends the run before a read is used.

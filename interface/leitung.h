@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wire protocol of the control interface on the port's registers:
 // motor frames, the input read, the analog measurement.
 #pragma once

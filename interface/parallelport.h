@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real parallel port, reached through libieee1284 (ppdev, direct I/O or
 // /dev/port, whichever the machine allows).
 #pragma once

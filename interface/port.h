@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seam between the wire protocol and whatever carries it: a real
 // parallel port, the simulated interface, or a test's recording port.
 #pragma once

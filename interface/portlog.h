@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes every access to a port into a file, one line each:
 //   W 378 F2      byte to the data register
 //   W16 378 00FB  16-bit word at the data register's address

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chooses and opens the port the command line asks for: a real parallel
 // port, the simulated interface, and the port log around either.
 #pragma once

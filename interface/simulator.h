@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A software model of the interface hardware, driven only by the bytes the
 // program writes and answering only through the status bits it reads.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scenario files of the simulated interface: which switch or analog value
 // changes when. One event a line:
 //   WANN WAS

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timing diagram of a run (--vcd=FILE): a Value Change Dump of the
 // interface as the program saw it, in microseconds since the start of the
 // run on the clock in force:

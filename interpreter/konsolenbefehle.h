@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Console, protocol and trace commands: MELDUNG, PAUSE, INFO and the clock texts.
 #pragma once
 

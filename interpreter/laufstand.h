@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A read-only view of the running script for front ends (the live panel):
 // what it may show without reaching into the interpreter's state.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Motor, emergency-stop, sound and trace-level commands.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --pruefen: checks a command file without running it. Nothing is sent to
 // the interface and nothing is written; the findings go to the console.
 //

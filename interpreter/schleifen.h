@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loops and wait conditions: BIS ... ENDE_BIS and the jump back.
 #pragma once
 

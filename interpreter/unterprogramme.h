@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Subroutines: RUFE, the header search, ENDE_UNTERPROGRAMM.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command file as the run has read it. Every record is kept as it was
 // first read, so that a loop's jump back and a subroutine call go straight
 // to their line instead of reading the file again from its first line. The

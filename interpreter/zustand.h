@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interpreter's globals: the files, the command line, the level tables
 // and the sensing state. A test resets it to run many programs in one process.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the panel keeps of the console: the lines of the scrolling pane, and
 // a transcript of everything written, replayed once the panel has closed.
 #pragma once

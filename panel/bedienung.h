@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's keys: they act on the simulated interface (switches, analog
 // inputs), stop the run, or type the answer the run waits for. On a real
 // port the switch and analog keys do nothing.

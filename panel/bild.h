@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the panel shows, as rows of text: built from a snapshot of the
 // simulated interface and the interpreter, so that the layout can be checked
 // without a terminal.

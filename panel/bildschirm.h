@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screen the panel draws on and reads keys from: the terminal through
 // curses, or a test's stand-in.
 #pragma once

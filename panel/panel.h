@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live panel: the command file runs as usual while a full-screen view
 // shows the motors, switches, analog inputs, the running line and the
 // console. On the simulated interface the keys act on the model; on a real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel on a real terminal, through curses. Only this file sees curses.
 #include <langinfo.h>
 #include <sys/ioctl.h>

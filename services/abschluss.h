@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end of the program as far as its output files are concerned: every
 // file the program writes is finished (what is left written, then closed)
 // and checked on every way the program ends, and a file that lost data is

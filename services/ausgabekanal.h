@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way an output file of the run is written (protocol file, port
 // log, timing diagram, trace, coverage): its descriptor never blocks, so an
 // output whose reader stopped reading (a pipe to `less`) never holds the run

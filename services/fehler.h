@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three error reports that every module uses, and the handler for
 // exhausted memory. Each composes its line within the buffer size of the
 // original product and shows it through the message box seam.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound object Soundbaustein and the device that plays wave files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timer object Zeitbaustein: a stopwatch started at creation, on the
 // clock's monotonic reading.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paths written in a command file arrive upper-cased and may use
 // backslashes and drive letters. This finds the file they mean on Linux.
 #pragma once

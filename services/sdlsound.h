@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound device of the program: SDL2's audio, opened on the first sound
 // only, so a run without SOUND never touches audio.
 #pragma once

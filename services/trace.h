@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The call-depth trace: a hook without output. Operations bracket
 // themselves with it; it only keeps the depth counter.
 #pragma once

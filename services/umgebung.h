@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform seams of the program: console, clock, message box and the
 // process end. main() installs the real ones; tests install their own so
 // that every module runs in-process without a terminal or a real clock.

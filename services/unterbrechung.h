@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The signals that ask a run to stop: every signal whose default action ends
 // the process (SIGKILL aside, which cannot be caught), and the job-control
 // stops SIGTSTP, SIGTTIN and SIGTTOU, since a run must never sit stopped with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clock of --zeit=virtuell: time is the work the run has done, not what
 // the machine's clocks say, so a run gives the same times on every machine
 // however loaded it is, and ends as soon as its work is done.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --pruefen against a real run of the same command file, for the comparison
 // test and the interpreter's fuzz target: the check must have found every
 // listed abort the run ends with, an error must be the run's ending, and a

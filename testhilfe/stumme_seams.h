@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Seams shared by the fuzz targets, benchmarks and whole-run tests: a console that discards, a
 // clock that moves on by itself, a message box that answers as told, an exit that throws, a silent
 // sound device, and a scratch directory per process.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A clock that tests and the fuzz targets set and step themselves (no
 // GoogleTest here, so the fuzz targets and benchmarks can use it too).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one reset for tests, fuzz targets and benchmarks that run many
 // programs in one process: every module's own reset, top floor first.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file object: records, blocks, marks, paths, copies, in a short-named directory per test
 // (components fit 13-character slots); the working directory is restored after each.
 #include "datei/datei.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interface floor: wire protocol, port log, simulator and scenarios, the real port and the
 // choice of port.
 #include "interface/interface.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A port recording every access, status reads answered by read index; a fixture installing it.
 #pragma once
 

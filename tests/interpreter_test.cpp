@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interpreter in-process: what a run prints, reports and protocols, how it jumps and calls;
 // the command-line parse; the motor, emergency-stop and sensing commands.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fuzz targets' oracles on their stored seed corpora, so the normal suite
 // holds every rule a target writes out. A finding aborts the test process.
 #include <gtest/gtest.h>

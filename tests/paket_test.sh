@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a configured build tree and checks it as a user
 # gets it: lintian, the unpacked program, manual page and bash completion.
 # Usage: paket_test.sh BUILD_DIR. Exit 77 (skipped) where a packaging tool is missing.
@@ -35,9 +36,11 @@ deb=${pakete[0]}
 echo "Paket: $(basename "$deb")"
 dpkg-deb -f "$deb" Package Version Section Depends
 
-# Errors fail; warnings are shown so that they are seen.
-if ! lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1 | tee "$tmp/lintian.log"; then
-    falsch "lintian meldet Fehler"
+# Errors, warnings and pedantic tags fail; other tags are shown so that they are seen.
+lintian --pedantic --tag-display-limit 0 "$deb" >"$tmp/lintian.log" 2>&1 || true
+grep -v 'running with root privileges' "$tmp/lintian.log" || true
+if grep -q '^[EWP]: ' "$tmp/lintian.log"; then
+    falsch "lintian meldet Fehler, Warnungen oder pedantische Tags"
 fi
 
 wurzel=$tmp/wurzel
@@ -46,7 +49,7 @@ programm=$wurzel/usr/bin/taktler
 doku=$wurzel/usr/share/doc/taktler
 version=$(dpkg-deb -f "$deb" Version)
 
-[ "$("$programm" --version)" = "taktler $version" ] || falsch "--version passt nicht zu $version"
+[ "$("$programm" --version | head -n1)" = "taktler $version" ] || falsch "--version passt nicht zu $version"
 [[ "$(zcat "$doku/changelog.gz" | head -n1)" == "taktler ($version) "* ]] ||
     falsch "der neueste Eintrag in changelog.gz ist nicht Version $version"
 
@@ -70,21 +73,28 @@ if ! (cd "$tmp/lauf" && TAKTLER=$programm "$doku/examples/kommandodatei_pruefen.
     falsch "kommandodatei_pruefen.sh meldet das installierte Beispiel als geaendert"
 fi
 
-# The manual page renders without a warning and documents every option of --help.
-seite=$wurzel/usr/share/man/man1/taktler.1.gz
-if ! LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$seite" >"$tmp/man.txt" 2>"$tmp/man.err" ||
-    [ -s "$tmp/man.err" ]; then
-    cat "$tmp/man.err"
-    falsch "man -l meldet Warnungen"
-fi
-if command -v mandoc >/dev/null && ! mandoc -Tlint -Wwarning "$seite"; then
-    falsch "mandoc -Tlint meldet Warnungen"
-fi
-# Options as --help shows them, with "=" where they take a value.
+# Both manual pages render without a warning and document every option of --help.
 optionen=$("$programm" --help | grep -o -- '--[a-z][a-z-]*=\?' | sort -u)
-for option in $optionen; do
-    grep -q -- "$option" "$tmp/man.txt" || falsch "die Handbuchseite nennt $option nicht"
+for seite in "$wurzel/usr/share/man/man1/taktler.1.gz" "$wurzel/usr/share/man/de/man1/taktler.1.gz"; do
+    if ! LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$seite" >"$tmp/man.txt" 2>"$tmp/man.err" ||
+        [ -s "$tmp/man.err" ]; then
+        cat "$tmp/man.err"
+        falsch "man -l meldet Warnungen fuer $seite"
+    fi
+    if command -v mandoc >/dev/null && ! mandoc -Tlint -Wwarning "$seite"; then
+        falsch "mandoc -Tlint meldet Warnungen fuer $seite"
+    fi
+    for option in $optionen; do
+        grep -q -- "$option" "$tmp/man.txt" || falsch "$seite nennt $option nicht"
+    done
 done
+
+# The editor files where Vim, nano and editors that import a grammar look.
+for datei in vim/vimfiles/syntax/taktler.vim vim/vimfiles/ftdetect/taktler.vim \
+    vim/vimfiles/compiler/taktler.vim nano/taktler.nanorc taktler/taktler.tmLanguage.json; do
+    [ -s "$wurzel/usr/share/$datei" ] || falsch "/usr/share/$datei fehlt im Paket"
+done
+grep -qx 'License: GPL-3.0-or-later' "$doku/copyright" || falsch "copyright nennt GPL-3.0-or-later nicht"
 
 # Completion as bash-completion loads it from the unpacked tree. Each case: the
 # command line up to the cursor, and the words the reply must hold (or "-" for none).
@@ -131,8 +141,11 @@ else
 $tmp|taktler --|$(echo $optionen)
 $tmp|taktler --port=|auto sim
 $tmp|taktler --zeit=v|virtuell
+$tmp|taktler --zeit v|virtuell
+$tmp|taktler --halt=|-
 $tmp|taktler --antwort=|ok abbrechen
 $beispiele|taktler --sim=amp|ampel.szenario ampel.txt
+$beispiele|taktler --spur amp|ampel.szenario ampel.txt
 $beispiele|taktler --pruefen foe|foerderband.szenario foerderband.txt
 $tmp|taktler -- --|-
 EOF

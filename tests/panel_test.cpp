@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's parts; whole runs in-process on a stand-in screen that types the keys; the built
 // program in a real terminal.
 #include "panel/panel.h"

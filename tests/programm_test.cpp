@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built taktler: what only the whole program shows (options, exit codes, real files and
 // devices, the timing diagram, the real-port path, signals).
 #include <fcntl.h>
@@ -45,10 +46,11 @@ class ProgrammTest : public ::testing::Test {
 struct Fall {
     const char* aufruf;  // NAME=WERT sets the environment, >ZIEL takes standard output
     int code;
-    const char* fehler;    // part of standard error; "": it stays empty
-    bool nichts = true;    // k.txt as it was, no p.txt or z.vcd
-    int ausRahmen = 0;     // switch-off frames in port.log
-    const char* aus = "";  // start of standard output
+    const char* fehler;         // part of standard error; "": it stays empty; "=...": all of it
+    bool nichts = true;         // k.txt as it was, no p.txt or z.vcd
+    int ausRahmen = 0;          // switch-off frames in port.log; -1: not looked at
+    const char* aus = "";       // start of standard output
+    const char* entsteht = "";  // a file the run writes
 };
 void PrintTo(const Fall& f, std::ostream* os) {
     *os << f.aufruf;
@@ -59,6 +61,9 @@ TEST_P(AufrufTest, EndsWithItsCodeAndSaysWhy) {
     const Fall& f = GetParam();
     const std::string kommandos = "EINSCHALTEN MOTOR1 LINKS\nELSE\nMELDUNG A\n";
     SchreibeDatei(dir / "k.txt", kommandos);
+    SchreibeDatei(dir / "s.txt", "");
+    // A real WARNUNG: INFO of a file that is not there.
+    SchreibeDatei(dir / "w.txt", "INFO GIBTSNICHT.TXT\nMELDUNG WEITER\n");
     Liste argumente, umgebung;
     std::string ziel;
     std::istringstream woerter(f.aufruf);
@@ -72,9 +77,18 @@ TEST_P(AufrufTest, EndsWithItsCodeAndSaysWhy) {
     auto a = StarteTaktler(argumente, dir.pfad(), "", umgebung, ziel);
     EXPECT_EQ(a.code, f.code) << a.fehler;
     EXPECT_EQ(a.aus.rfind(f.aus, 0), 0u) << a.aus;
-    EXPECT_TRUE(*f.fehler == '\0' ? a.fehler.empty() : a.fehler.find(f.fehler) != a.fehler.npos)
-        << a.fehler;
-    EXPECT_EQ(Motorzustaende(LiesDatei(dir / "port.log")), Liste(f.ausRahmen, "NNNN"));
+    if (*f.fehler == '=') {
+        EXPECT_EQ(a.fehler, f.fehler + 1);
+    } else {
+        EXPECT_TRUE(*f.fehler == '\0' ? a.fehler.empty() : a.fehler.find(f.fehler) != a.fehler.npos)
+            << a.fehler;
+    }
+    if (f.ausRahmen >= 0) {
+        EXPECT_EQ(Motorzustaende(LiesDatei(dir / "port.log")), Liste(f.ausRahmen, "NNNN"));
+    }
+    if (*f.entsteht != '\0') {
+        EXPECT_TRUE(std::filesystem::exists(dir / f.entsteht)) << f.entsteht;
+    }
     if (f.nichts) {
         EXPECT_EQ(LiesDatei(dir / "k.txt"), kommandos);
         EXPECT_FALSE(std::filesystem::exists(dir / "p.txt") ||
@@ -82,17 +96,67 @@ TEST_P(AufrufTest, EndsWithItsCodeAndSaysWhy) {
     }
 }
 
+// An option error: the option named, the hint, nothing opened.
+#define OPTIONSFEHLER(text) "=taktler: " text "\nAufruf: taktler --help zeigt alle Optionen\n"
+constexpr const char* kNutzung =
+    "=TAKTLER 091200\nAnzahl der Argumente fehlerhaft.\nAufruf:  TAKTLER "
+    "<Kommandodatei> <Protokolldatei>\n\n";
+constexpr const char* kWarnung = "[WARNUNG] Modul: DATEI 151100, Funktion: Oeffnen, ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Optionen, AufrufTest,
+    ::testing::Values(
+        Fall{"--help", 0, "", true, 0, "Aufruf: taktler [OPTION...] <Kommandodatei> "},
+        Fall{"k.txt -h", 0, "", true, 0, "Aufruf: taktler [OPTION...] <Kommandodatei> "},
+        Fall{"--version", 0, "", true, 0, "taktler 1."}, Fall{"-V", 0, "", true, 0, "taktler 1."},
+        Fall{"--ports=x", 12, OPTIONSFEHLER("Option --ports nimmt keinen Wert")},
+        // Each value in both forms, options before, between and after the files, whatever
+        // POSIXLY_CORRECT says.
+        Fall{"--port sim --port-log port.log k.txt p.txt", 0, "=TAKTLER 091200\n", false, -1, "",
+             "port.log"},
+        Fall{"POSIXLY_CORRECT=1 k.txt --port-log=port.log p.txt --port=sim", 0, "=TAKTLER 091200\n",
+             false, -1, "", "port.log"},
+        Fall{"--port=", 12, OPTIONSFEHLER("Option --port braucht einen Wert")},
+        Fall{"--sim s.txt --vcd z.vcd k.txt p.txt", 0, "=TAKTLER 091200\n", false, -1, "", "z.vcd"},
+        Fall{"k.txt p.txt --sim=s.txt --vcd=z.vcd", 0, "=TAKTLER 091200\n", false, -1, "", "z.vcd"},
+        Fall{"SOURCE_DATE_EPOCH=0 TZ=UTC0 --zeit virtuell k.txt p.txt", 0, "=TAKTLER 091200\n",
+             false, -1, "19700101.00:00:00;A;\n"},
+        Fall{"SOURCE_DATE_EPOCH=86400 TZ=UTC0 --zeit=virtuell k.txt p.txt", 0, "=TAKTLER 091200\n",
+             false, -1, "19700102.00:00:00;A;\n"},
+        Fall{"--zeit=bald k.txt p.txt", 12,
+             OPTIONSFEHLER("Option --zeit nimmt echt oder virtuell, nicht 'bald'")},
+        // Each answer as its name says: OK goes on, Abbrechen ends.
+        Fall{"--port=sim --antwort=ok w.txt p.txt", 0, kWarnung, true, -1},
+        Fall{"--port=sim --antwort abbrechen w.txt p.txt", 12, kWarnung, true, -1},
+        Fall{"--antwort", 12, OPTIONSFEHLER("Option --antwort braucht einen Wert")},
+        // The outputs of trace and coverage are roles of the run like the protocol file.
+        Fall{"--port=sim --spur k.txt k.txt p.txt", 12,
+             "=taktler: Kommandodatei k.txt und --spur=k.txt sind dieselbe Datei\n"},
+        Fall{"--port=sim --abdeckung=p.txt k.txt p.txt", 12,
+             "=taktler: Protokolldatei p.txt und --abdeckung=p.txt sind dieselbe Datei\n"},
+        Fall{"--port=sim --spur=- --abdeckung a.info k.txt p.txt", 0, "=TAKTLER 091200\n", false,
+             -1},
+        Fall{"--port=sim --halt 2,5 k.txt p.txt", 0, "=TAKTLER 091200\n", false, -1},
+        Fall{"--port=sim --halt=2,,5 k.txt p.txt", 12,
+             OPTIONSFEHLER("Option --halt nimmt ZEILE[,ZEILE...] mit ganzen Zahlen ab 1: 2,,5")},
+        Fall{"--halt=0", 12,
+             OPTIONSFEHLER("Option --halt nimmt ZEILE[,ZEILE...] mit ganzen Zahlen ab 1: 0")},
+        Fall{"--streng --pruefen k.txt", 0, "", true, 0, "k.txt: 0 Fehler, 0 Warnung(en)\n"},
+        Fall{"--gibtsnicht --port-log=port.log k.txt p.txt", 12,
+             OPTIONSFEHLER("unbekannte Option --gibtsnicht")},
+        Fall{"---x k.txt p.txt", 12, OPTIONSFEHLER("unbekannte Option ---x")},
+        Fall{"-x k.txt p.txt", 12, OPTIONSFEHLER("unbekannte Option -x")},
+        Fall{"--po=sim k.txt p.txt", 12,
+             OPTIONSFEHLER("mehrdeutige Option --po (--port, --ports, --port-log)")},
+        Fall{"k.txt p.txt --vcd", 12, OPTIONSFEHLER("Option --vcd braucht einen Wert")},
+        // After "--" an argument that looks like an option is a file.
+        Fall{"--port=sim -- k.txt --p.txt", 0, "=TAKTLER 091200\n", true, -1, "", "--p.txt"},
+        // A wrong count: the usage and nothing else, after the switch-off frames.
+        Fall{"", 12, kNutzung}, Fall{"--port-log=port.log k.txt", 12, kNutzung, true, 4}));
+
 INSTANTIATE_TEST_SUITE_P(
     Faelle, AufrufTest,
     ::testing::Values(
-        Fall{"--help", 0, "", true, 0, "Aufruf: taktler [OPTION...] <Kommandodatei> "},
-        // Even a wrong call starts with the four switch-off frames.
-        Fall{"--port=sim --port-log=port.log k.txt", 12,
-             "TAKTLER 091200\nAnzahl der Argumente fehlerhaft.\nAufruf:  TAKTLER "
-             "<Kommandodatei> <Protokolldatei>\n\n",
-             true, 4},
-        Fall{"--gibtsnicht --port-log=port.log k.txt p.txt", 12,
-             "taktler: unbekannte Option --gibtsnicht\n"},
         Fall{"--port=sim --port-log=k.txt k.txt p.txt", 12,
              "Kommandodatei k.txt und --port-log=k.txt"},
         Fall{"--port=sim fehlt.txt p.txt", 12,

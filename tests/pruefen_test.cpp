@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --pruefen: fixed cases and random files, each also run and compared with how the run ends.
 #include "interpreter/pruefen.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bottom floor: reports, signals, console and terminal, sound, paths, timers, string tools.
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Temporary files for tests, and a bounded runner for the built program.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared seams: a recording console and message box, a set clock, an exit that throws.
 #pragma once
 

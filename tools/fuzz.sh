@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (build-fuzz/, clang with ASan + UBSan) and
 # runs each for SECONDS on a scratch copy of its seed corpus, so the
 # committed corpus never grows. Exits non-zero on any finding; the input

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the project builds and tests with.
 # Only missing packages are installed; needs root (or sudo) for that.
 set -euo pipefail
@@ -10,6 +11,8 @@ pakete=(
   clang libclang-rt-14-dev valgrind tmux time
   # the Debian package and its test: cpack's dpkg-shlibdeps, lintian, the manual page, completion
   dpkg-dev file lintian man-db mandoc bash-completion
+  # the editor files' test runs Vim in Ex mode
+  vim-nox
   # vcd2fst and fst2vcd read the timing diagram back in its test
   gtkwave
 )

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The memory --pruefen needs for a large command file: writes a command file
 # of about MB megabytes (default 200) and measures the peak resident memory
 # of checking it. The file is a real program: a thousand cycles of loops,

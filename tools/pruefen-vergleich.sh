@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Compares --pruefen with real runs on random command files: every seed
 # from FROM to TO (default 1 to 10000) gives a command file and a scenario;
 # each file is checked, then run in-process on the simulated interface in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a source file includes from its own floor's neighbour or from a
 # floor above: services <- datei, interface <- interpreter <- panel <- app.
 # Usage: tools/stockwerke.sh [SOURCE_DIR]

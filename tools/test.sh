@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the tests twice (plain and with
 # AddressSanitizer + UndefinedBehaviorSanitizer) and runs all of them, and
 # builds and checks the Debian package of the plain build.

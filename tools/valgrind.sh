@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the program under valgrind on the examples and on command files that
 # end in every kind of abort, then the in-process test suite. Fails on any
 # memory error and on memory lost for good (definitely or indirectly lost);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for libieee1284 and the kernel's port files, loaded with
 // LD_PRELOAD into the real program: one usable ppdev port, parport0 at 0x378,
 // for an ordinary user (no real-time priority, no memory locking). Every call
