@@ -10,6 +10,7 @@
 #include "interface/port.h"
 #include "interface/portwahl.h"
 #include "interface/zeitdiagramm.h"
+#include "interpreter/aufzeichnung.h"
 #include "interpreter/pruefen.h"
 #include "interpreter/taktler.h"
 #include "panel/panel.h"
@@ -106,6 +107,15 @@ int Hauptprogramm(int argc, char** argv) {
             return 12;
         }
         interface::SetzeZeitdiagramm(diagramm.get());
+    }
+    if (!optionen.spurDatei.empty() || !optionen.abdeckungDatei.empty()) {
+        std::string fehler = interpreter::AufzeichnungOeffnen(
+            optionen.spurDatei, optionen.abdeckungDatei,
+            optionen.dateien.empty() ? std::string() : optionen.dateien[0]);
+        if (!fehler.empty()) {
+            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+            return 12;
+        }
     }
     interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());

@@ -1,12 +1,13 @@
 #!/bin/sh
-# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that a command file still behaves as it did: runs it on the
 # simulated interface in virtual time, with a fixed start and time zone, and
 # compares standard output, standard error, the exit code, the protocol file
 # and the timing diagram with the copy stored in ERWARTET.
 #
-#   kommandodatei_pruefen.sh KOMMANDODATEI SZENARIO ERWARTET [--neu]
+#   kommandodatei_pruefen.sh [--abdeckung DIR] KOMMANDODATEI SZENARIO ERWARTET [--neu]
 #
+# --abdeckung DIR also writes the run's lcov tracefile into DIR, as
+# KOMMANDODATEI-SZENARIO.info (for lcov -a and genhtml; not compared).
 # Exit code 0: the same outputs; 1: the behaviour changed (the differences
 # are shown); 2: wrong use; 3: the run did not start or was killed (with
 # --neu nothing is stored then). --neu stores this run's outputs as the copy.
@@ -23,8 +24,13 @@
 # changed behaviour.
 set -eu
 
+abdeckung=
+if [ $# -ge 2 ] && [ "$1" = "--abdeckung" ]; then
+  abdeckung=$2
+  shift 2
+fi
 if [ $# -lt 3 ] || [ $# -gt 4 ] || { [ $# -eq 4 ] && [ "$4" != "--neu" ]; }; then
-  echo "Aufruf: $0 KOMMANDODATEI SZENARIO ERWARTET [--neu]" >&2
+  echo "Aufruf: $0 [--abdeckung DIR] KOMMANDODATEI SZENARIO ERWARTET [--neu]" >&2
   exit 2
 fi
 kommandodatei=$1
@@ -71,10 +77,16 @@ fi
 lauf=$(mktemp -d)
 trap 'rm -rf "$lauf"' EXIT
 
+tracefile=
+if [ -n "$abdeckung" ]; then
+  mkdir -p "$abdeckung"
+  tracefile=--abdeckung=$abdeckung/$(basename "$kommandodatei" .txt)-$(basename "$szenario" .szenario).info
+fi
+
 echo "$0: WARNUNG wird mit --antwort=$antwort beantwortet (ANTWORT=ok oder abbrechen)" >&2
 code=0
 SOURCE_DATE_EPOCH=1767225600 TZ=UTC0 timeout -s KILL "$frist" "$taktler" --zeit=virtuell \
-  --antwort="$antwort" --sim="$szenario" --vcd="$lauf/zeitdiagramm.vcd" "$kommandodatei" \
+  ${tracefile:+"$tracefile"} --antwort="$antwort" --sim="$szenario" --vcd="$lauf/zeitdiagramm.vcd" "$kommandodatei" \
   "$lauf/protokoll.txt" >"$lauf/ausgabe.txt" 2>"$lauf/fehler.txt" || code=$?
 echo "$code" >"$lauf/exitcode.txt"
 gescheitert=""

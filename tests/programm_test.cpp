@@ -83,6 +83,8 @@ TEST_P(AufrufTest, EndsWithItsCodeAndSaysWhy) {
         EXPECT_TRUE(*f.fehler == '\0' ? a.fehler.empty() : a.fehler.find(f.fehler) != a.fehler.npos)
             << a.fehler;
     }
+    // None of these runs ends at a line.
+    EXPECT_EQ(a.fehler.find("Lauf endet hier"), std::string::npos) << a.fehler;
     if (f.ausRahmen >= 0) {
         EXPECT_EQ(Motorzustaende(LiesDatei(dir / "port.log")), Liste(f.ausRahmen, "NNNN"));
     }
@@ -134,8 +136,10 @@ INSTANTIATE_TEST_SUITE_P(
              "=taktler: Kommandodatei k.txt und --spur=k.txt sind dieselbe Datei\n"},
         Fall{"--port=sim --abdeckung=p.txt k.txt p.txt", 12,
              "=taktler: Protokolldatei p.txt und --abdeckung=p.txt sind dieselbe Datei\n"},
-        Fall{"--port=sim --spur=- --abdeckung a.info k.txt p.txt", 0, "=TAKTLER 091200\n", false,
-             -1},
+        Fall{"SOURCE_DATE_EPOCH=0 --zeit=virtuell --spur=- --abdeckung a.info k.txt p.txt", 0,
+             "=TAKTLER 091200\n101 k.txt:1 0 + EINSCHALTEN MOTOR1 LINKS\n130 k.txt:2 0 + ELSE\n"
+             "135 k.txt:3 0 + MELDUNG A\n",
+             false, -1, "", "a.info"},
         Fall{"--port=sim --halt 2,5 k.txt p.txt", 0, "=TAKTLER 091200\n", false, -1},
         Fall{"--port=sim --halt=2,,5 k.txt p.txt", 12,
              OPTIONSFEHLER("Option --halt nimmt ZEILE[,ZEILE...] mit ganzen Zahlen ab 1: 2,,5")},
@@ -159,6 +163,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Fall{"--port=sim --port-log=k.txt k.txt p.txt", 12,
              "Kommandodatei k.txt und --port-log=k.txt"},
+        Fall{"--port=sim --spur=fehlt/s.txt k.txt p.txt", 12,
+             "taktler: fehlt/s.txt: Spur kann nicht angelegt werden: No such file or directory\n"},
+        Fall{"--port=sim --abdeckung=/dev/full k.txt p.txt", 12,
+             "taktler: /dev/full: Abdeckung kann nicht geschrieben werden: No space left on "
+             "device\n",
+             false},
         Fall{"--port=sim fehlt.txt p.txt", 12,
              "Quelldatei nicht vorhanden: , Programmabbruch: fehlt.txt\n"},
         // Past the largest 32-bit second of a time stamp.
@@ -181,10 +191,11 @@ INSTANTIATE_TEST_SUITE_P(
 // so does a run whose outputs or input fail.
 struct AbbruchFall {
     const char* name;
-    std::string zeilen;  // after a prefix that starts two motors and writes ELSE
+    std::string zeilen;  // from editor line 10, after a prefix that starts two motors, writes ELSE
     const char* szenario;
-    const char* meldung;
-    const char* banner;  // what the protocol gets after ELSE
+    const char* meldung;  // the end of the report's line
+    std::string ort;      // the location line that follows it
+    const char* banner;   // what the protocol gets after ELSE
     const char* motoren;
     int code = 12;
     // The shell around the run: before it (a pipe into it, limits), its command file, protocol,
@@ -213,8 +224,11 @@ TEST_P(AbbruchTest, KeepsProtocolPortLogDiagramAndMotors) {
     if (ohneGrenze && std::string(f.vor).find("ulimit -v") != std::string::npos) {
         GTEST_SKIP() << "no memory limit here";
     }
+    // Empty lines an editor counts and the reader skips: six records, nine editor lines.
     const std::string kommandos =
-        "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\nBIS ZEIT 10\nELSE\nENDE\n" + f.zeilen;
+        "EINSCHALTEN MOTOR1 LINKS\n\n; zwei Motoren\nEINSCHALTEN MOTOR3 RECHTS\n\n\nBIS ZEIT 10\n"
+        "ELSE\nENDE\n" +
+        f.zeilen;
     SchreibeDatei(dir / "k.txt", kommandos);
     SchreibeDatei(dir / "s.txt", f.szenario);
     const char* werkzeug = std::getenv("TAKTLER_TEST_VOR");
@@ -226,7 +240,13 @@ TEST_P(AbbruchTest, KeepsProtocolPortLogDiagramAndMotors) {
         0);
     EXPECT_EQ(LiesDatei(dir / "code"), std::to_string(f.code) + "\n");
     const std::string fehler = LiesDatei(dir / "err");
-    EXPECT_NE(fehler.find(f.meldung), std::string::npos) << fehler;
+    // With a location line given, the report and it end standard error.
+    const std::string schluss = std::string(f.meldung) + "\n" + f.ort + "\n";
+    EXPECT_TRUE(f.ort.empty() ? fehler.find(f.meldung) != std::string::npos
+                              : fehler.size() > schluss.size() &&
+                                    fehler.compare(fehler.size() - schluss.size(), schluss.size(),
+                                                   schluss) == 0)
+        << fehler;
     if (std::string(f.protokoll) == "p.txt") {
         EXPECT_EQ(LiesDatei(dir / "p.txt"), f.vorElse ? "" : std::string("ELSE\r\n") + f.banner);
     }
@@ -253,39 +273,57 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         AbbruchFall{"UnbekanntesKommando", "KAPUTT\nMELDUNG NIE\n", "",
                     "unbekanntes Kommando, Programmabbruch: KAPUTT",
+                    "k.txt:10: Lauf endet hier: KAPUTT",
                     "---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\nKommando erkennen: "
                     "unbekanntes Kommando\r\nKAPUTT\r\n---------------------------\r\n",
                     "RNLN"},
+        AbbruchFall{"MotorNichtDefiniert", "\n; Tippfehler\reinschalten motr1 rechts  \r\n", "",
+                    "[ABBRUCH] Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: "
+                    "Motor n. definiert",
+                    "k.txt:12: Lauf endet hier: einschalten motr1 rechts", "", "RNLN"},
+        AbbruchFall{"UnterprogrammFehlt",
+                    "RUFE FEHLT\n\nUNTERPROGRAMM ANDERES\nENDE_UNTERPROGRAMM\n", "",
+                    "FindeUnterprogramm: N. gefunden, Programmabbruch: FEHLT",
+                    "k.txt:10: Lauf endet hier: RUFE FEHLT", "", "RNLN"},
+        // Reading aborts: at the line being read.
+        AbbruchFall{"ZeileZuLang", "MELDUNG A\n\n" + std::string(600, 'X') + "\n", "",
+                    "Funktion: LiesSatz, Programmabbruch: max. Zeilenlaenge zu gross",
+                    "k.txt:12: Lauf endet hier: " + std::string(499, 'X'), "", "RNLN"},
+        AbbruchFall{"ZuVieleFelder", "RUFE X\n\n; Kopf\nUnterprogramm x y z\n", "",
+                    "Zu viele Felder, Programmabbruch: UNTERPROGRAMM X Y Z",
+                    "k.txt:13: Lauf endet hier: Unterprogramm x y z", "", "RNLN"},
         AbbruchFall{"Notaus", "NOTHALT SCHALTER3\nMELDUNG A\n", "start schalter 3 an\n",
-                    "Funktion: NOTHALT, Programmabbruch: NOTAUS betaetigt!", "", "NNNN"},
+                    "Funktion: NOTHALT, Programmabbruch: NOTAUS betaetigt!",
+                    "k.txt:10: Lauf endet hier: NOTHALT SCHALTER3", "", "NNNN"},
         // A reader of standard output that goes away ends the run like a hang-up.
         AbbruchFall{"AusgabeRohrZu", "BIS ZEIT = 600000\nMELDUNG X\nENDE_BIS\n", "",
-                    "TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet", "", "NNNN",
-                    128 + SIGPIPE, "", "k.txt", "p.txt", "z.vcd", "", "2>err",
-                    "| head -c 1 >/dev/null"},
+                    "TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet",
+                    "k.txt:11: Lauf endet hier: MELDUNG X", "", "NNNN", 128 + SIGPIPE, "", "k.txt",
+                    "p.txt", "z.vcd", "", "2>err", "| head -c 1 >/dev/null"},
         // A command stream without end, and memory running out.
         AbbruchFall{"EndloseEingabe", "", "",
                     "Funktion: LiesZeile: Kommandodatei zu gross, Programmabbruch: /dev/stdin: "
                     "mehr als 32 MiB\n",
-                    "", "RNLN", 12, "{ cat k.txt; yes '; x'; } |", "/dev/stdin"},
+                    "", "", "RNLN", 12, "{ cat k.txt; yes '; x'; } |", "/dev/stdin"},
         AbbruchFall{"SpeicherErschoepft", "", "",
                     "[ABBRUCH] Modul: OutOfStore, Funktion: OutOfStore, Programmabbruch: "
                     "OutOfStore\n",
-                    "", "RNLN", 12, "ulimit -v 45000; { cat k.txt; yes '; x'; } |", "/dev/stdin"},
+                    "", "", "RNLN", 12, "ulimit -v 45000; { cat k.txt; yes '; x'; } |",
+                    "/dev/stdin"},
         // A diagram write that fails stops the run where it shows, with the system's reason.
         AbbruchFall{"DiagrammVoll", kWechselnd, "",
                     "taktler: /dev/full: Zeitdiagramm kann nicht geschrieben werden: No space left "
                     "on device\n",
-                    "", "RNLN", 12, "", "--zeit=virtuell k.txt", "p.txt", "/dev/full"},
+                    "", "", "RRLN", 12, "", "--zeit=virtuell k.txt", "p.txt", "/dev/full"},
         AbbruchFall{"DiagrammAmEndeVoll", "MELDUNG A\n", "",
                     "taktler: /dev/full: Zeitdiagramm kann nicht geschrieben werden: No space left "
                     "on device\n",
-                    "", "RNLN", 12, "", "k.txt", "p.txt", "/dev/full"},
+                    "", "", "RNLN", 12, "", "k.txt", "p.txt", "/dev/full"},
         // Closed standard descriptors: no output file takes their place.
         AbbruchFall{"AusgabeGeschlossen", "MELDUNG A\n", "",
                     "taktler: Standardausgabe kann nicht geschrieben werden: Bad file descriptor\n",
-                    "", "RNLN", 12, "", "k.txt", "p.txt", "z.vcd", ">&-", "2>err", "", true},
-        AbbruchFall{"FehlerGeschlossen", "MELDUNG A\n", "", "", "", "RNLN", 12, "", "k.txt",
+                    "", "", "RNLN", 12, "", "k.txt", "p.txt", "z.vcd", ">&-", "2>err", "", true},
+        AbbruchFall{"FehlerGeschlossen", "MELDUNG A\n", "", "", "", "", "RNLN", 12, "", "k.txt",
                     "p.txt", "z.vcd", ">aus", "2>&-"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -335,6 +373,65 @@ TEST_F(ProgrammTest, DiagramChangesLieTheModelledMicrosecondsApart) {
     EXPECT_TRUE(
         zurueck.aenderungen.size() == erwartet.size() && zurueck.ende == diagramm.ende &&
         std::equal(erwartet.begin() + 15, erwartet.end(), zurueck.aenderungen.begin() + 15));
+}
+
+// A trace and an lcov tracefile of a run in virtual time: a loop, an ELSE block, a subroutine
+// called twice, one never called; editor lines past the empty lines the reader skips.
+TEST_F(ProgrammTest, TraceAndCoverageOfARunInVirtualTime) {
+    auto a = Starte(
+        "; Probe mit Schleife und ELSE-Block\n\nRUFE BLINKEN\nBIS SCHALTER1 = 2\n  MELDUNG WARTEN\n"
+        "ENDE_BIS\n\nBIS SCHALTER2 = 0\n  MELDUNG NIE\nELSE\n  MELDUNG SONST\nENDE\nRUFE BLINKEN\n"
+        "EXIT\n\nUNTERPROGRAMM BLINKEN\n  EINSCHALTEN MOTOR1 LINKS\n  AUSSCHALTEN MOTOR1\n"
+        "ENDE_UNTERPROGRAMM\n; nie erreicht\nUNTERPROGRAMM NIE_GERUFEN\n  MELDUNG NIE\n"
+        "ENDE_UNTERPROGRAMM\n",
+        "abfrage 2 schalter 1 an\nabfrage 3 schalter 1 aus\nabfrage 4 schalter 1 an\n",
+        {"--zeit=virtuell", "--spur=spur.txt", "--abdeckung=abdeckung.info"}, kReproduzierbar);
+    ASSERT_EQ(a.code, 0) << a.fehler;
+    std::string schleife;
+    for (int durchlauf = 0; durchlauf < 4; ++durchlauf) {
+        const std::string t0 = std::to_string(249 + 50 * durchlauf);
+        const std::string t1 = std::to_string(279 + 50 * durchlauf);
+        const std::string t2 = std::to_string(284 + 50 * durchlauf);
+        schleife += t0 + " k.txt:4 1 + BIS SCHALTER1 = 2\n" + t1 + " k.txt:5 1 " +
+                    (durchlauf < 3 ? "+" : "-") + "   MELDUNG WARTEN\n" + t2 +
+                    " k.txt:6 0 + ENDE_BIS\n";
+    }
+    EXPECT_EQ(LiesDatei(dir / "spur.txt"),
+              "106 k.txt:3 1 + RUFE BLINKEN\n"
+              "176 k.txt:17 1 +   EINSCHALTEN MOTOR1 LINKS\n"
+              "205 k.txt:18 1 +   AUSSCHALTEN MOTOR1\n"
+              "234 k.txt:19 0 + ENDE_UNTERPROGRAMM\n" +
+                  schleife +
+                  "439 k.txt:8 1 + BIS SCHALTER2 = 0\n"
+                  "469 k.txt:9 1 -   MELDUNG NIE\n"
+                  "474 k.txt:10 1 + ELSE\n"
+                  "479 k.txt:11 1 +   MELDUNG SONST\n"
+                  "484 k.txt:12 0 + ENDE\n"
+                  "489 k.txt:13 1 + RUFE BLINKEN\n"
+                  "559 k.txt:17 1 +   EINSCHALTEN MOTOR1 LINKS\n"
+                  "588 k.txt:18 1 +   AUSSCHALTEN MOTOR1\n"
+                  "617 k.txt:19 0 + ENDE_UNTERPROGRAMM\n"
+                  "677 k.txt:14 0 + EXIT\n");
+    const std::string abdeckung =
+        "TN:\nSF:" + (dir / "k.txt") +
+        "\nBRDA:4,0,0,3\nBRDA:4,0,1,1\nBRDA:8,0,0,0\nBRDA:8,0,1,1\nBRF:4\nBRH:3\n"
+        "DA:3,1\nDA:4,4\nDA:5,3\nDA:6,4\nDA:8,1\nDA:9,0\nDA:10,1\nDA:11,1\nDA:12,1\nDA:13,1\n"
+        "DA:14,1\nDA:16,2\nDA:17,2\nDA:18,2\nDA:19,2\nDA:21,0\nDA:22,0\nDA:23,0\n"
+        "LF:18\nLH:14\nend_of_record\n";
+    EXPECT_EQ(LiesDatei(dir / "abdeckung.info"), abdeckung);
+
+    // lcov adds two runs' counts; genhtml renders the report.
+    ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) +
+                             " && lcov -q --rc lcov_branch_coverage=1 -a abdeckung.info -a "
+                             "abdeckung.info -o summe.info && genhtml -q --branch-coverage -o "
+                             "html summe.info"),
+              0);
+    const std::string summe = LiesDatei(dir / "summe.info");
+    EXPECT_NE(summe.find("\nDA:4,8\n"), std::string::npos) << summe;
+    EXPECT_NE(summe.find("\nBRDA:4,0,0,6\n"), std::string::npos) << summe;
+    const std::string index = LiesDatei(dir / "html/index.html");
+    EXPECT_NE(index.find(">14<"), std::string::npos);
+    EXPECT_NE(index.find("alt=\"77.8%\""), std::string::npos);
 }
 
 // The audio driver gets the sound in real time; in virtual time the device stays silent.
@@ -410,6 +507,7 @@ struct SkriptFall {
     int code;
     const char* fehler;            // part of the script's standard error
     const char* gespeichert = "";  // exitcode.txt in the reference afterwards; "": none written
+    bool abdeckung = false;        // --abdeckung: the run's tracefile written beside
 };
 void PrintTo(const SkriptFall& f, std::ostream* os) {
     *os << f.name;
@@ -435,8 +533,8 @@ TEST_P(PruefskriptTest, ComparesAndStoresOnlyRunsThatRan) {
     }
     const int status = StarteBegrenzt(
         "cd " + Quote(dir.pfad()) + " && TAKTLER=" + Quote(TAKTLER_BINARY) + " " + extra + " " +
-        Quote(kBeispiele + "kommandodatei_pruefen.sh") + " k.txt s.txt " + f.erwartet +
-        (neu ? " --neu" : "") + " </dev/null >aus 2>fehler");
+        Quote(kBeispiele + "kommandodatei_pruefen.sh") + (f.abdeckung ? " --abdeckung abd" : "") +
+        " k.txt s.txt " + f.erwartet + (neu ? " --neu" : "") + " </dev/null >aus 2>fehler");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == f.code) << status;
     EXPECT_NE(LiesDatei(dir / "fehler").find(f.fehler), std::string::npos)
         << LiesDatei(dir / "fehler");
@@ -449,13 +547,18 @@ TEST_P(PruefskriptTest, ComparesAndStoresOnlyRunsThatRan) {
               : std::string(f.erwartet) == "ref"
                   ? LiesDatei(kBeispiele + "foerderband.erwartet/exitcode.txt")
                   : "");
+    if (f.abdeckung) {
+        // Under the name of the command file and scenario.
+        const std::string abdeckung = LiesDatei(dir / "abd/k-s.txt.info");
+        EXPECT_EQ(abdeckung.rfind("TN:\nSF:" + (dir / "k.txt") + "\n", 0), 0u) << abdeckung;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faelle, PruefskriptTest,
     ::testing::Values(
         SkriptFall{"Unveraendert", "", "ref", "", 0, "--antwort=abbrechen"},
-        SkriptFall{"Geaendert", "geaendert", "ref", "", 1, "GEAENDERT: k.txt"},
+        SkriptFall{"Geaendert", "geaendert", "ref", "", 1, "GEAENDERT: k.txt", "", true},
         // A WARNUNG is answered, not waited for.
         SkriptFall{"Warnung", "INFO FEHLT.TXT\n", "neu", "--neu", 0, "--antwort=abbrechen", "12"},
         // The directory of the command file is no reference: nothing in it is touched.
@@ -721,7 +824,21 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     }
     EXPECT_EQ(Code(), std::to_string(128 + f.signal) + "\n");
     ::close(fifo);
-    EXPECT_EQ(LiesDatei(dir / "fehler"),
+    // The signal's report names the line the run was at, as it stands in the file.
+    std::string fehler = LiesDatei(dir / "fehler");
+    const std::size_t ort = fehler.find(unterbrochen) + unterbrochen.size();
+    const std::size_t ortEnde = fehler.find('\n', ort);
+    ASSERT_TRUE(ort > unterbrochen.size() && ortEnde != std::string::npos) << fehler;
+    const std::string ortszeile = fehler.substr(ort, ortEnde - ort);
+    const std::size_t doppelpunkt = ortszeile.find(": Lauf endet hier: ");
+    ASSERT_EQ(ortszeile.rfind("k.txt:", 0), 0u) << ortszeile;
+    ASSERT_NE(doppelpunkt, std::string::npos) << ortszeile;
+    const Liste dateizeilen = Zeilen(kommandos + "MELDUNG NIE\n");
+    const auto nummer = static_cast<std::size_t>(std::stoi(ortszeile.substr(6)));
+    ASSERT_TRUE(nummer >= 1 && nummer <= dateizeilen.size()) << ortszeile;
+    EXPECT_EQ(ortszeile.substr(doppelpunkt + 19), dateizeilen[nummer - 1]);
+    fehler.erase(ort, ortEnde + 1 - ort);
+    EXPECT_EQ(fehler,
               "TAKTLER 091200\n" +
                   std::string(terminal ? "[WARNUNG] Modul: DATEI 151100, Funktion: Oeffnen, "
                                          "Warnung: Eingabedatei GIBTSNICHT.TXT: No such file or "
@@ -850,9 +967,10 @@ TEST_P(GeaenderteKommandodateiTest, EndsWithAReport) {
     GetParam().aendern(dir / "k.txt");
     ASSERT_EQ(::write(ein, "weiter\n", 7), 7);
     EXPECT_EQ(Code(), "12\n");
-    EXPECT_EQ(LiesDatei(dir / "fehler"),
-              "TAKTLER 091200\n[ABBRUCH] Modul: TAKTLER 091200, Funktion: LiesZeile: Kommandodatei "
-              "waehrend des Laufs geaendert, Programmabbruch: k.txt\n");
+    const std::string bericht =
+        "TAKTLER 091200\n[ABBRUCH] Modul: TAKTLER 091200, Funktion: LiesZeile: Kommandodatei "
+        "waehrend des Laufs geaendert, Programmabbruch: k.txt\nk.txt:";
+    EXPECT_EQ(LiesDatei(dir / "fehler").rfind(bericht, 0), 0u) << LiesDatei(dir / "fehler");
     EXPECT_EQ(LiesDatei(dir / "p.txt"), "ELSE\r\n");
     EXPECT_EQ(Motorzustaende(LiesDatei(dir / "port.log")).back(), "RNLN");
     EXPECT_EQ(ZeitdiagrammMangel(LiesDatei(dir / "z.vcd"), "RNLN"), "");

@@ -15,6 +15,8 @@ pakete=(
   vim-nox
   # vcd2fst and fst2vcd read the timing diagram back in its test
   gtkwave
+  # lcov and genhtml read the coverage tracefile in its test
+  lcov
 )
 
 fehlend=()
