@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/optionen.h"
 #include "interface/port.h"
@@ -99,9 +100,16 @@ int Hauptprogramm(int argc, char** argv) {
     if (!wahl.info.empty() && AnzahlPasst(optionen)) {
         services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
     }
+    std::vector<interface::Diagrammdatei> diagrammdateien;
     if (!optionen.vcdDatei.empty()) {
+        diagrammdateien.push_back({optionen.vcdDatei, interface::Diagrammform::Vektoren});
+    }
+    if (!optionen.vcdBitsDatei.empty()) {
+        diagrammdateien.push_back({optionen.vcdBitsDatei, interface::Diagrammform::Bits});
+    }
+    if (!diagrammdateien.empty()) {
         std::string fehler;
-        diagramm = interface::Zeitdiagramm::Oeffne(optionen.vcdDatei, fehler);
+        diagramm = interface::Zeitdiagramm::Oeffne(diagrammdateien, fehler);
         if (!diagramm) {
             services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
             return 12;

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -163,6 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Fall{"--port=sim --port-log=k.txt k.txt p.txt", 12,
              "Kommandodatei k.txt und --port-log=k.txt"},
+        Fall{"--port=sim --vcd=z.vcd --vcd-bits=./z.vcd k.txt p.txt", 12,
+             "--vcd=z.vcd und --vcd-bits=./z.vcd sind dieselbe Datei"},
         Fall{"--port=sim --spur=fehlt/s.txt k.txt p.txt", 12,
              "taktler: fehlt/s.txt: Spur kann nicht angelegt werden: No such file or directory\n"},
         Fall{"--port=sim --abdeckung=/dev/full k.txt p.txt", 12,
@@ -185,7 +188,10 @@ INSTANTIATE_TEST_SUITE_P(
              "keines\n"},
         // An output that cannot be written completely ends the run with 12.
         Fall{"--port=sim k.txt p.txt >/dev/full", 12,
-             "taktler: Standardausgabe kann nicht geschrieben werden", false}));
+             "taktler: Standardausgabe kann nicht geschrieben werden", false},
+        Fall{"--port=sim --vcd-bits=/dev/full --vcd=z.vcd k.txt p.txt", 12,
+             "taktler: /dev/full: Zeitdiagramm kann nicht geschrieben werden: No space left",
+             false}));
 
 // An abort mid-run keeps the protocol, whole lines in port log and diagram, and the last motors;
 // so does a run whose outputs or input fail.
@@ -364,16 +370,155 @@ TEST_F(ProgrammTest, DiagramChangesLieTheModelledMicrosecondsApart) {
     const Vcd diagramm = LiesVcd(LiesDatei(dir / "z.vcd"));
     EXPECT_EQ(diagramm.aenderungen, erwartet);
     EXPECT_EQ(diagramm.ende, motorAus + kAbfrage);
-
-    // GTKWave's converters read the same changes back (start values in their own order).
-    ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) +
-                             " && vcd2fst z.vcd z.fst >/dev/null && fst2vcd z.fst >zurueck.vcd"),
-              0);
-    const Vcd zurueck = LiesVcd(LiesDatei(dir / "zurueck.vcd"));
-    EXPECT_TRUE(
-        zurueck.aenderungen.size() == erwartet.size() && zurueck.ende == diagramm.ende &&
-        std::equal(erwartet.begin() + 15, erwartet.end(), zurueck.aenderungen.begin() + 15));
 }
+
+// Both diagrams as the viewers' own readers take them, on the three ways a run ends: GTKWave's
+// vcd2fst/fst2vcd read each back whole, and libsigrok's VCD import (sigrok-cli, as PulseView
+// reads it) gives the 1-bit one's samples in the states of the 2-bit one and the port log.
+struct BetrachterFall {
+    const char* name;
+    const char* kommandos;  // "": the conveyor example with its scenario, in virtual time
+    const char* szenario;
+    int code;
+    const char* motoren;  // after the last frame
+};
+void PrintTo(const BetrachterFall& f, std::ostream* os) {
+    *os << f.name;
+}
+class BetrachterTest : public ProgrammTest, public ::testing::WithParamInterface<BetrachterFall> {};
+
+const Liste kBitDraehte = {"motor1_LINKS_R", "motor1_RECHTS_L", "motor2_LINKS_R", "motor2_RECHTS_L",
+                           "motor3_LINKS_R", "motor3_RECHTS_L", "motor4_LINKS_R", "motor4_RECHTS_L",
+                           "schalter1",      "schalter2",       "schalter3",      "schalter4",
+                           "schalter5",      "schalter6",       "schalter7",      "schalter8",
+                           "nothalt"};
+
+Liste OhneWiederholung(const Liste& zustaende) {
+    Liste ohne;
+    for (const std::string& z : zustaende) {
+        if (ohne.empty() || ohne.back() != z) {
+            ohne.push_back(z);
+        }
+    }
+    return ohne;
+}
+
+// The 2-bit diagram's states over time as the 1-bit one's wires: '0'/'1' in kBitDraehte order.
+Liste Drahtzustaende(const Vcd& vcd) {
+    std::map<std::string, std::uint64_t> wert;
+    Liste zustaende;
+    auto zustand = [&] {
+        std::string z;
+        for (int m = 1; m <= 4; ++m) {
+            const std::uint64_t v = wert["motor" + std::to_string(m)];
+            z += (v & 2U) != 0 ? "1" : "0";
+            z += (v & 1U) != 0 ? "1" : "0";
+        }
+        for (int k = 1; k <= 8; ++k) {
+            z += wert["schalter" + std::to_string(k)] != 0 ? "1" : "0";
+        }
+        return z + (wert["nothalt"] != 0 ? "1" : "0");
+    };
+    for (std::size_t i = 0; i < vcd.aenderungen.size(); ++i) {
+        wert[vcd.aenderungen[i].name] = vcd.aenderungen[i].wert;
+        if (i + 1 == vcd.aenderungen.size() ||
+            vcd.aenderungen[i + 1].zeit != vcd.aenderungen[i].zeit) {
+            zustaende.push_back(zustand());
+        }
+    }
+    return OhneWiederholung(zustaende);
+}
+
+TEST_P(BetrachterTest, ViewersReadBothDiagramsWhole) {
+    const BetrachterFall& f = GetParam();
+    const bool signal = f.code == 128 + SIGTERM;
+    const Liste bits = {"--vcd-bits=b.vcd", "--port-log=port.log"};
+    Aufruf a;
+    if (*f.kommandos == '\0') {
+        a = Starte(LiesDatei(kBeispiele + "foerderband.txt"),
+                   LiesDatei(kBeispiele + "foerderband.szenario"),
+                   {"--zeit=virtuell", bits[0], bits[1]}, kReproduzierbar);
+    } else if (!signal) {
+        a = Starte(f.kommandos, f.szenario, {"--zeit=virtuell", bits[0], bits[1]});
+    } else {
+        // In real time, ended once its module line shows that the signal handlers are in place.
+        SchreibeDatei(dir / "k.txt", f.kommandos);
+        const char* vor = std::getenv("TAKTLER_TEST_VOR");
+        ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) + " && { " +
+                                 (vor != nullptr ? vor : "") + " " + Quote(TAKTLER_BINARY) +
+                                 " --port=sim --vcd=z.vcd " + bits[0] + " " + bits[1] +
+                                 " k.txt p.txt </dev/null >/dev/null 2>err & p=$!; "
+                                 "until grep -q 'TAKTLER 091200' err; do sleep 0.05; done; "
+                                 "sleep 0.2; kill -TERM $p; wait $p; echo $? >code; } 2>/dev/null"),
+                  0);
+        a.code = std::stoi(LiesDatei(dir / "code"));
+        a.fehler = LiesDatei(dir / "err");
+    }
+    EXPECT_EQ(a.code, f.code) << a.fehler;
+    const Liste rahmen = OhneWiederholung(Motorzustaende(LiesDatei(dir / "port.log")));
+    ASSERT_FALSE(rahmen.empty());
+    EXPECT_EQ(rahmen.back(), f.motoren);
+
+    for (const char* name : {"z", "b"}) {
+        const std::string n = name;
+        ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) + " && vcd2fst " + n + ".vcd " + n +
+                                 ".fst >/dev/null && fst2vcd " + n + ".fst >" + n + "-fst.vcd"),
+                  0);
+        const Vcd original = LiesVcd(LiesDatei(dir / (n + ".vcd")));
+        const Vcd zurueck = LiesVcd(LiesDatei(dir / (n + "-fst.vcd")));
+        EXPECT_EQ(Drahtzustaende(zurueck), Drahtzustaende(original)) << n;
+        EXPECT_EQ(zurueck.ende, original.ende) << n;
+        const std::string text = LiesDatei(dir / (n + ".vcd"));
+        EXPECT_EQ(n == "z" ? ZeitdiagrammMangel(text, f.motoren) : text.substr(text.rfind('#')),
+                  n == "z" ? "" : "#" + std::to_string(original.ende) + "\n")
+            << n;
+    }
+
+    // compress=1: one sample for each state, however long it lasted.
+    ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) +
+                             " && sigrok-cli -i b.vcd -I vcd:compress=1 -O csv >b.csv"),
+              0);
+    Liste proben;
+    std::string kanaele;
+    for (const std::string& zeile : Zeilen(LiesDatei(dir / "b.csv"))) {
+        if (zeile.rfind("; Channels", 0) == 0) {
+            kanaele = zeile.substr(zeile.find(": ") + 2);
+        } else if (zeile[0] == '0' || zeile[0] == '1') {
+            std::string z = zeile;
+            z.erase(std::remove(z.begin(), z.end(), ','), z.end());
+            proben.push_back(z);
+        }
+    }
+    std::string namen;
+    for (const std::string& d : kBitDraehte) {
+        namen += (namen.empty() ? "" : ", ") + d;
+    }
+    EXPECT_EQ(kanaele, namen);
+    proben = OhneWiederholung(proben);
+    EXPECT_EQ(proben, Drahtzustaende(LiesVcd(LiesDatei(dir / "z.vcd"))));
+    Liste motoren;
+    for (const std::string& z : proben) {
+        std::string m;
+        for (std::size_t i = 0; i < 8; i += 2) {
+            m += z[i] == '1' ? 'R' : z[i + 1] == '1' ? 'L' : 'N';
+        }
+        motoren.push_back(m);
+    }
+    EXPECT_EQ(OhneWiederholung(motoren), rahmen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Enden, BetrachterTest,
+    ::testing::Values(BetrachterFall{"Normal", "", "", 0, "NNNN"},
+                      BetrachterFall{"Abbruch",
+                                     "EINSCHALTEN MOTOR1 LINKS\nNOTHALT SCHALTER8\nBIS SCHALTER2 "
+                                     "= 1\nENDE_BIS\nEINSCHALTEN MOTOR4 RECHTS\nKAPUTT\n",
+                                     "abfrage 3 schalter 2 an\n", 12, "RNNL"},
+                      BetrachterFall{"Signal",
+                                     "EINSCHALTEN MOTOR2 LINKS\nEINSCHALTEN MOTOR3 RECHTS\n"
+                                     "NOTHALT SCHALTER8\nBIS ZEIT = 600000\nENDE_BIS\n",
+                                     "", 128 + SIGTERM, "NNNN"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A trace and an lcov tracefile of a run in virtual time: a loop, an ELSE block, a subroutine
 // called twice, one never called; editor lines past the empty lines the reader skips.
