@@ -2,6 +2,7 @@
 // The file object: path, open modes, records read line by line and lines
 // appended with CR LF.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <new>
 
 #include "datei/intern.h"
+#include "datei/satzregeln.h"
 #include "services/abschluss.h"
 #include "services/ausgabekanal.h"
 #include "services/unterbrechung.h"
@@ -35,10 +37,6 @@ std::int32_t Offset(std::FILE* strom) {
 }  // namespace intern
 
 namespace {
-
-constexpr int kCR = 13;
-constexpr int kLF = 10;
-constexpr int kCtrlZ = 26;
 
 // Trace line of LiesSatz ("Pos %ld,Marke: %ld, %s", after "Letzter Satz! "
 // for the last record), composed in the module's reused text buffer with
@@ -108,7 +106,6 @@ std::uint8_t OeffneMit(DateiADO* datei, const char* funktion, const char* modus,
 // first record. Bytes that only begin like one are given back (the stream
 // takes back what it has just read; otherwise it starts over).
 void UeberspringeBom(std::FILE* strom) {
-    static constexpr int kBom[] = {0xEF, 0xBB, 0xBF};
     int gelesen[3];
     std::size_t n = 0;
     while (n < 3) {
@@ -252,6 +249,7 @@ std::uint8_t OeffnenUeber(DateiADO* datei, const char* modus, bool kanal) {
         datei->FilePtr = nullptr;
         fehler = EISDIR;
     }
+    datei->AmAnfang = datei->FilePtr != nullptr;
     if (datei->FilePtr == nullptr) {
         // Ctrl-C or a termination broke into an open that waited (a FIFO):
         // no fault of the file; the run takes the interrupt path.
@@ -370,14 +368,16 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     }
     // A buffer without room for the terminating NUL can hold no record.
     if (kapazitaet == 0) {
-        Abbruch("LiesSatz", "max. Zeilenlaenge zu gross");
+        Abbruch("LiesSatz", kZeileZuLang);
     }
     std::FILE* strom = datei->FilePtr;
     datei->Pos = intern::Offset(strom);
-    if (datei->Pos == 0) {
+    // A pipe has no offset: its first read since the open is its start.
+    if (datei->Pos == 0 || (datei->Pos < 0 && datei->AmAnfang)) {
         UeberspringeBom(strom);
         datei->Pos = intern::Offset(strom);
     }
+    datei->AmAnfang = false;
     datei->Satzlaenge = 0;
 
     const std::uint32_t grenze = kapazitaet - 1;
@@ -385,12 +385,12 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     int c;
     for (;;) {
         c = getc_unlocked(strom);
-        if (c == EOF || c == kCR || c == kLF || c == kCtrlZ) {
+        if (BeendetSatz(c)) {
             break;
         }
         puffer[n++] = static_cast<char>(c);
         if (n >= grenze) {
-            Abbruch("LiesSatz", "max. Zeilenlaenge zu gross");
+            Abbruch("LiesSatz", kZeileZuLang);
         }
     }
     if (c == EOF) {
@@ -398,21 +398,15 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     }
     puffer[n] = '\0';
     datei->Satzlaenge = static_cast<std::int32_t>(n) + 1;
-    // A CR ends an editor line, unless the LF right after it does.
-    datei->Zeilenumbrueche = c == kCR || c == kLF ? 1 : 0;
-    bool nachCR = c == kCR;
-
-    c = getc_unlocked(strom);
-    while (c == kLF || c == 0) {
-        datei->Zeilenumbrueche += c == kLF && !nachCR ? 1 : 0;
-        nachCR = false;
-        ++datei->Satzlaenge;
-        c = getc_unlocked(strom);
-    }
+    Umbrueche umbrueche;
+    c = UeberspringeZwischenraum(
+        c, [strom] { return getc_unlocked(strom); }, [datei](int) { ++datei->Satzlaenge; },
+        umbrueche);
+    datei->Zeilenumbrueche = umbrueche.anzahl;
     if (c == EOF) {
         LesefehlerPruefen(datei, strom);
     }
-    if (c == EOF || c == kCtrlZ) {
+    if (BeendetDaten(c)) {
         datei->WeitereSaetze = 0;
         services::TraceTextBei(kModul,
                                [&] { return SpurSatz(true, datei->Pos, datei->Marke, puffer); });
@@ -465,6 +459,29 @@ std::uint8_t SchreibSatz(DateiADO* datei, const char* text) {
         Abbruch("SchreibSatz", "allg. Fehler");
     }
     return 1;
+}
+
+std::string WarumNichtAnhaengbar(const char* pfad) {
+    struct stat info {};
+    if (::stat(pfad, &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            return intern::Systemtext(EISDIR);
+        }
+        return ::access(pfad, W_OK) == 0 ? std::string() : intern::Systemtext(errno);
+    }
+    if (errno != ENOENT) {
+        return intern::Systemtext(errno);
+    }
+    // Created on the first write: its directory must take a new file.
+    std::string verzeichnis = pfad;
+    const std::size_t schnitt = verzeichnis.find_last_of('/');
+    verzeichnis = schnitt == std::string::npos
+                      ? "."
+                      : verzeichnis.substr(0, std::max<std::size_t>(schnitt, 1));
+    if (::access(verzeichnis.c_str(), W_OK | X_OK) != 0) {
+        return "Verzeichnis " + verzeichnis + ": " + intern::Systemtext(errno);
+    }
+    return {};
 }
 
 }  // namespace taktler::datei
