@@ -200,6 +200,14 @@ std::int32_t LiesBlock(DateiADO* datei, void* puffer, std::int32_t gewuenscht, s
         gelesen = ::pread(fileno(strom), puffer,
                           gewuenscht < 0 ? 0 : static_cast<std::size_t>(gewuenscht), ziel);
     } while (gelesen < 0 && errno == EINTR);
+    // A pipe, FIFO or device has no offsets: a plain read goes on where it
+    // stands.
+    if (gelesen < 0 && errno == ESPIPE) {
+        do {
+            gelesen = ::read(fileno(strom), puffer,
+                             gewuenscht < 0 ? 0 : static_cast<std::size_t>(gewuenscht));
+        } while (gelesen < 0 && errno == EINTR);
+    }
     if (gelesen < 0) {
         int fehler = errno;
         Abbruch("LiesBlock", services::Format("Fehler bei Quelldatei fread %s",

@@ -65,15 +65,44 @@ std::string_view Gekuerzt(std::string_view text) {
     return text.substr(0, ende == std::string_view::npos ? 0 : ende + 1);
 }
 
-// The run has read the file up to where its stream stands; a regular file
-// that is now shorter has lost lines the run still has to read.
-bool IstGekuerzt(const datei::DateiADO* datei) {
-    std::FILE* strom = datei->FilePtr;
+// The copy holds at most this much (records and their table): a command
+// stream without end (a pipe) ends with a report before memory runs out.
+constexpr std::size_t kGrenzeSpeicher = std::size_t{32} << 20;
+
+std::size_t Speicher(const Zeilenindex& index) {
+    return index.bloecke.size() * kBlock + index.saetze.capacity() * sizeof(Zeilenindex::Satz);
+}
+
+Zeilenindex::Dateistand StandVon(const datei::DateiADO* datei) {
+    Zeilenindex::Dateistand stand;
     struct stat status {};
-    if (strom == nullptr || ::fstat(fileno(strom), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return false;
+    if (datei != nullptr && datei->FilePtr != nullptr &&
+        ::fstat(fileno(datei->FilePtr), &status) == 0 && S_ISREG(status.st_mode)) {
+        stand.regulaer = true;
+        stand.geraet = status.st_dev;
+        stand.knoten = status.st_ino;
+        stand.groesse = status.st_size;
+        stand.geaendert = status.st_mtim;
     }
-    return status.st_size < std::ftell(strom);
+    return stand;
+}
+
+// A regular file saved in place while the run still reads it (cut short,
+// lines inserted): the bytes read after the change may join two versions
+// in one line. Checked after every record read from the file, before the
+// run carries it out. A pipe cannot change behind the run.
+void PruefeUnveraendert(const Zeilenindex& index) {
+    if (!index.stand.regulaer) {
+        return;
+    }
+    const Zeilenindex::Dateistand jetzt = StandVon(index.datei);
+    if (!jetzt.regulaer || jetzt.geraet != index.stand.geraet ||
+        jetzt.knoten != index.stand.knoten || jetzt.groesse != index.stand.groesse ||
+        jetzt.geaendert.tv_sec != index.stand.geaendert.tv_sec ||
+        jetzt.geaendert.tv_nsec != index.stand.geaendert.tv_nsec) {
+        services::Fehlerabbruch(kModul, "LiesZeile: Kommandodatei waehrend des Laufs geaendert",
+                                index.datei->Pfad.data());
+    }
 }
 
 }  // namespace
@@ -90,6 +119,7 @@ void ZeilenindexZuruecksetzen() {
 void ZeilenindexBinden(datei::DateiADO* datei) {
     ZeilenindexZuruecksetzen();
     DerZeilenindex().datei = datei;
+    DerZeilenindex().stand = StandVon(datei);
 }
 
 Zeilenindex& ZeilenindexVon(datei::DateiADO* datei) {
@@ -118,6 +148,11 @@ bool LiesWeiter(Zeilenindex& index) {
     if (index.vollstaendig) {
         return false;
     }
+    if (Speicher(index) > kGrenzeSpeicher) {
+        services::Fehlerabbruch(kModul, "LiesZeile: Kommandodatei zu gross",
+                                services::Format("%s: mehr als %zu MiB", index.datei->Pfad.data(),
+                                                 kGrenzeSpeicher >> 20));
+    }
     char* platz = Platz(index);
     index.blockGefuellt = false;  // until the read has come back
     // A reading that ends the run ends it at the record being read.
@@ -134,12 +169,9 @@ bool LiesWeiter(Zeilenindex& index) {
     const auto laenge = static_cast<std::size_t>(lf - platz) - 1;
     platz[laenge] = '\n';
     Anhaengen(index, laenge);
+    PruefeUnveraendert(index);
     if (index.datei->WeitereSaetze == 0) {
         index.vollstaendig = true;
-        if (IstGekuerzt(index.datei)) {
-            services::Fehlerabbruch(kModul, "LiesZeile: Kommandodatei waehrend des Laufs gekuerzt",
-                                    index.datei->Pfad.data());
-        }
     }
     index.laufsatz = laufsatz;
     return true;
