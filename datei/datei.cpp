@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file object: path, open modes, records read line by line and lines
 // appended with CR LF.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -109,7 +107,7 @@ void UeberspringeBom(std::FILE* strom) {
     int gelesen[3];
     std::size_t n = 0;
     while (n < 3) {
-        gelesen[n] = getc_unlocked(strom);
+        gelesen[n] = services::plattform::Zeichen(strom);
         const bool passt = gelesen[n] == kBom[n];
         ++n;
         if (!passt) {
@@ -224,9 +222,8 @@ std::uint8_t Oeffnen(DateiADO* datei, const char* modus) {
         fehler = errno;
     } while (datei->FilePtr == nullptr && fehler == EINTR && services::UnterbrochenesSignal() == 0);
     // A directory opens for reading and then reads as an empty file.
-    struct stat info {};
-    if (datei->FilePtr != nullptr && ::fstat(fileno(datei->FilePtr), &info) == 0 &&
-        S_ISDIR(info.st_mode)) {
+    const auto info = services::plattform::Status(datei->FilePtr);
+    if (info && info->art == services::plattform::Dateistatus::Art::Verzeichnis) {
         std::fclose(datei->FilePtr);
         datei->FilePtr = nullptr;
         fehler = EISDIR;
@@ -296,16 +293,17 @@ std::uint8_t Schliessen(DateiADO* datei) {
     return 1;
 }
 
-const struct stat* Status(DateiADO* datei) {
+const services::plattform::Dateistatus* Status(DateiADO* datei) {
     services::TraceKlammer k(kModul, "Status");
     if (datei == nullptr) {
         return nullptr;
     }
-    struct stat& status = Modul().Dateistatus;
-    if (::stat(datei->Pfad.data(), &status) != 0) {
+    const auto status = services::plattform::Status(datei->Pfad.data());
+    if (!status) {
         return nullptr;
     }
-    return &status;
+    Modul().Dateistatus = *status;
+    return &Modul().Dateistatus;
 }
 
 std::uint8_t ExistiertDatei(DateiADO* datei) {
@@ -361,7 +359,7 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     std::uint32_t n = 0;
     int c;
     for (;;) {
-        c = getc_unlocked(strom);
+        c = services::plattform::Zeichen(strom);
         if (c == EOF || c == kCR || c == kLF || c == kCtrlZ) {
             break;
         }
@@ -376,10 +374,10 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     puffer[n] = '\0';
     datei->Satzlaenge = static_cast<std::int32_t>(n) + 1;
 
-    c = getc_unlocked(strom);
+    c = services::plattform::Zeichen(strom);
     while (c == kLF || c == 0) {
         ++datei->Satzlaenge;
-        c = getc_unlocked(strom);
+        c = services::plattform::Zeichen(strom);
     }
     if (c == EOF) {
         LesefehlerPruefen(datei, strom);

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "interpreter/pruefen.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -24,6 +22,7 @@
 #include "interpreter/sensorik.h"
 #include "interpreter/unterprogramme.h"
 #include "services/pfade.h"
+#include "services/plattform.h"
 #include "services/strtools.h"
 #include "services/umgebung.h"
 
@@ -66,16 +65,17 @@ class Quelle {
 
     // Gives "" or the reason the file cannot be read.
     std::string Oeffne(const std::string& pfad) {
-        struct stat info {};
-        if (::stat(pfad.c_str(), &info) != 0) {
+        using Art = services::plattform::Dateistatus::Art;
+        const auto info = services::plattform::Status(pfad);
+        if (!info) {
             return errno == ENOENT
                        ? "Datei nicht vorhanden"
                        : "Datei kann nicht gelesen werden: " + std::string(std::strerror(errno));
         }
-        if (S_ISDIR(info.st_mode)) {
+        if (info->art == Art::Verzeichnis) {
             return "ist ein Verzeichnis, keine Kommandodatei";
         }
-        regulaer_ = S_ISREG(info.st_mode);
+        regulaer_ = info->art == Art::Datei;
         datei_ = std::fopen(pfad.c_str(), "rb");
         if (datei_ == nullptr) {
             return "Datei kann nicht gelesen werden: " + std::string(std::strerror(errno));
@@ -353,13 +353,12 @@ bool IstZahl(const std::string& text) {
 }
 
 bool IstRegulaer(const std::string& pfad) {
-    struct stat info {};
-    return ::stat(pfad.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    const auto info = services::plattform::Status(pfad);
+    return info && info->art == services::plattform::Dateistatus::Art::Datei;
 }
 
 bool Existiert(const std::string& pfad) {
-    struct stat info {};
-    return ::stat(pfad.c_str(), &info) == 0;
+    return services::plattform::Status(pfad).has_value();
 }
 
 struct Befund {

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "interpreter/zeilenindex.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "interpreter/schleifen.h"
 #include "services/fehler.h"
+#include "services/plattform.h"
 #include "services/umgebung.h"
 
 namespace taktler::interpreter {
@@ -57,11 +56,11 @@ void Anhaengen(Zeilenindex& index, std::size_t laenge) {
 // that is now shorter has lost lines the run still has to read.
 bool IstGekuerzt(const datei::DateiADO* datei) {
     std::FILE* strom = datei->FilePtr;
-    struct stat status {};
-    if (strom == nullptr || ::fstat(fileno(strom), &status) != 0 || !S_ISREG(status.st_mode)) {
+    const auto status = services::plattform::Status(strom);
+    if (!status || status->art != services::plattform::Dateistatus::Art::Datei) {
         return false;
     }
-    return status.st_size < std::ftell(strom);
+    return status->groesse < std::ftell(strom);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "services/abschluss.h"
+#include "services/plattform.h"
 #include "services/unterbrechung.h"
 
 namespace taktler::services {
@@ -199,9 +200,8 @@ Zeitpunkt SystemUhr::Jetzt() {
 }
 
 std::tm SystemUhr::LokaleZeit() {
-    std::time_t t = std::time(nullptr);
     std::tm ergebnis{};
-    localtime_r(&t, &ergebnis);
+    plattform::LokaleZeit(std::time(nullptr), ergebnis);
     return ergebnis;
 }
 
