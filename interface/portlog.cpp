@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "interface/portlog.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "services/abschluss.h"
+#include "services/plattform.h"
 #include "services/unterbrechung.h"
 
 namespace taktler::interface {
@@ -44,7 +41,7 @@ std::unique_ptr<PortLog> PortLog::Oeffne(std::unique_ptr<Port> innen, const std:
                                          std::string& fehler) {
     int fd = -1;
     do {
-        fd = ::open(datei.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = services::plattform::OeffneAusgabe(datei);
     } while (fd < 0 && errno == EINTR && services::UnterbrochenesSignal() == 0);
     if (fd < 0) {
         fehler = datei + ": Port-Protokoll kann nicht angelegt werden: " + std::strerror(errno);
@@ -52,7 +49,6 @@ std::unique_ptr<PortLog> PortLog::Oeffne(std::unique_ptr<Port> innen, const std:
     }
     // A pipe that is full makes a write fail instead of block, so that the
     // wait for its reader can give way to a signal (a file never blocks).
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return std::unique_ptr<PortLog>(new PortLog(std::move(innen), fd, datei));
 }
 
@@ -83,7 +79,7 @@ void PortLog::Abschliessen() {
     }
     // Lines still held: the wait for the reader gave way to a signal.
     int fehler = gehalten_.empty() ? 0 : EINTR;
-    if (::close(fd_) != 0 && fehler == 0) {
+    if (services::plattform::Schliesse(fd_) != 0 && fehler == 0) {
         fehler = errno;
     }
     fd_ = -1;
@@ -95,11 +91,12 @@ void PortLog::Abschliessen() {
 void PortLog::Leeren() {
     std::size_t geschrieben = 0;
     while (fd_ >= 0 && geschrieben < gehalten_.size() && !services::Nachgeben()) {
-        ssize_t n = ::write(fd_, gehalten_.data() + geschrieben, gehalten_.size() - geschrieben);
+        const long long n = services::plattform::Schreibe(fd_, gehalten_.data() + geschrieben,
+                                                          gehalten_.size() - geschrieben);
         if (n > 0) {
             geschrieben += static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EAGAIN) {
-            if (!services::WarteBereit(fd_, POLLOUT)) {
+            if (!services::WarteBereit(fd_, services::plattform::kSchreibbar)) {
                 break;
             }
         } else if (!(n < 0 && errno == EINTR)) {
@@ -112,7 +109,7 @@ void PortLog::Leeren() {
 
 void PortLog::Verloren(int fehler) {
     if (fd_ >= 0) {
-        ::close(fd_);
+        services::plattform::Schliesse(fd_);
         fd_ = -1;
     }
     gehalten_.clear();

@@ -57,4 +57,22 @@ int VerzeichnisAnlegen(const std::string& pfad);
 int Arbeitsverzeichnis(char* puffer, std::size_t groesse);
 int WechsleVerzeichnis(const std::string& pfad);
 
+// Output files that a stalled reader must not block: opened for writing
+// (created, emptied) so that a full pipe fails a write instead of blocking.
+// The descriptor, or -1 with errno set.
+int OeffneAusgabe(const std::string& pfad);
+long long Schreibe(int fd, const void* daten, std::size_t n);
+int Schliesse(int fd);
+
+// The terminal that controls the process, for a question that must not
+// read standard input; -1 when there is none.
+int OeffneTerminal();
+
+// Sets the console up for the program's Latin-1 texts (before any output).
+void KonsoleEinrichten();
+
+// Ends the process by the signal's default action (exit code 128 + signal
+// where there is none).
+[[noreturn]] void DurchSignalEnden(int signal);
+
 }  // namespace taktler::services::plattform

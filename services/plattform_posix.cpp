@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "services/plattform.h"
 
@@ -81,6 +82,38 @@ int Arbeitsverzeichnis(char* puffer, std::size_t groesse) {
 
 int WechsleVerzeichnis(const std::string& pfad) {
     return ::chdir(pfad.c_str());
+}
+
+int OeffneAusgabe(const std::string& pfad) {
+    const int fd = ::open(pfad.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
+    return fd;
+}
+
+long long Schreibe(int fd, const void* daten, std::size_t n) {
+    return ::write(fd, daten, n);
+}
+
+int Schliesse(int fd) {
+    return ::close(fd);
+}
+
+int OeffneTerminal() {
+    return ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+}
+
+void KonsoleEinrichten() {}
+
+void DurchSignalEnden(int signal) {
+    std::signal(signal, SIG_DFL);
+    sigset_t menge;
+    sigemptyset(&menge);
+    sigaddset(&menge, signal);
+    sigprocmask(SIG_UNBLOCK, &menge, nullptr);
+    std::raise(signal);
+    _exit(128 + signal);
 }
 
 }  // namespace taktler::services::plattform

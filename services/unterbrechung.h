@@ -8,6 +8,8 @@
 #include <csignal>
 #include <functional>
 
+#include "plattform_typen.h"
+
 namespace taktler::services {
 
 int UnterbrochenesSignal();
@@ -21,7 +23,7 @@ unsigned SignalAnzahl();
 void SignaleAbfangen();
 
 // The interrupting signals as a set, and the name a report gives one.
-sigset_t UnterbrechungsSignale();
+plattform::Signalmaske UnterbrechungsSignale();
 const char* SignalName(int signal);
 
 // What a run does when a signal stops it, before it ends by that signal
@@ -37,7 +39,7 @@ void UnterbrechungPruefen();
 // while the program ends (writing what is left) only to a further one.
 bool Nachgeben();
 
-// Waits until fd is ready for ereignisse (POLLIN, POLLOUT). The
+// Waits until fd is ready for ereignisse (plattform::kLesbar, kSchreibbar). The
 // interrupting signals are let in only while it waits, so one that came
 // just before still wakes it. False when the wait must give way.
 bool WarteBereit(int fd, short ereignisse);
@@ -56,11 +58,11 @@ class SignaleGesperrt {
     SignaleGesperrt& operator=(const SignaleGesperrt&) = delete;
     // The mask in force before the scope, without the interrupting signals
     // (for a wait that lets them in).
-    const sigset_t& offen() const { return offen_; }
+    const plattform::Signalmaske& offen() const { return offen_; }
 
   private:
-    sigset_t alt_;
-    sigset_t offen_;
+    plattform::Signalmaske alt_;
+    plattform::Signalmaske offen_;
 };
 
 }  // namespace taktler::services
