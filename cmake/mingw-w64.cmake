@@ -1,0 +1,17 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Cross-builds the 64-bit Windows program with Debian's MinGW-w64 (POSIX
+# threads variant); the tests run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TAKTLER_MINGW x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${TAKTLER_MINGW}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TAKTLER_MINGW}-g++-posix)
+set(CMAKE_RC_COMPILER ${TAKTLER_MINGW}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TAKTLER_MINGW})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# One self-contained taktler.exe: no MinGW runtime DLLs to ship beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
