@@ -50,9 +50,9 @@ GewaehlterPort OeffnePort(const PortOptionen& optionen, PortSystem& system) {
     } else {
         std::string name = optionen.name;
         if (name == "auto") {
-            // Without the driver no port can be reached, registered or not.
-            const std::vector<PortEintrag> ports =
-                system.LadeTreiber().empty() ? system.Registriert() : std::vector<PortEintrag>{};
+            // A registered port without the driver is not replaced by the
+            // simulator: opening it says what to install.
+            const std::vector<PortEintrag> ports = system.Registriert();
             auto an378 = std::find_if(ports.begin(), ports.end(),
                                       [](const PortEintrag& p) { return p.basis == 0x378; });
             name = an378 != ports.end() ? an378->name : ports.empty() ? "" : ports.front().name;
