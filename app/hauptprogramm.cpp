@@ -5,11 +5,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/optionen.h"
 #include "interface/port.h"
 #include "interface/portwahl.h"
 #include "interface/zeitdiagramm.h"
+#include "interpreter/aufzeichnung.h"
 #include "interpreter/pruefen.h"
 #include "interpreter/taktler.h"
 #include "panel/panel.h"
@@ -98,14 +100,30 @@ int Hauptprogramm(int argc, char** argv) {
     if (!wahl.info.empty() && AnzahlPasst(optionen)) {
         services::FehlerAusgabe("taktler: %s\n", wahl.info.c_str());
     }
+    std::vector<interface::Diagrammdatei> diagrammdateien;
     if (!optionen.vcdDatei.empty()) {
+        diagrammdateien.push_back({optionen.vcdDatei, interface::Diagrammform::Vektoren});
+    }
+    if (!optionen.vcdBitsDatei.empty()) {
+        diagrammdateien.push_back({optionen.vcdBitsDatei, interface::Diagrammform::Bits});
+    }
+    if (!diagrammdateien.empty()) {
         std::string fehler;
-        diagramm = interface::Zeitdiagramm::Oeffne(optionen.vcdDatei, fehler);
+        diagramm = interface::Zeitdiagramm::Oeffne(diagrammdateien, fehler);
         if (!diagramm) {
             services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
             return 12;
         }
         interface::SetzeZeitdiagramm(diagramm.get());
+    }
+    if (!optionen.spurDatei.empty() || !optionen.abdeckungDatei.empty()) {
+        std::string fehler = interpreter::AufzeichnungOeffnen(
+            optionen.spurDatei, optionen.abdeckungDatei,
+            optionen.dateien.empty() ? std::string() : optionen.dateien[0]);
+        if (!fehler.empty()) {
+            services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
+            return 12;
+        }
     }
     interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());

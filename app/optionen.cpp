@@ -118,6 +118,9 @@ const std::vector<Option> kTabelle = {
      }},
     {"vcd", 0, "DATEI", "Zeitdiagramm des Laufs (VCD) in DATEI schreiben",
      [](Optionen& o, const std::string& w) { return Nichtleer("vcd", w, o.vcdDatei); }},
+    {"vcd-bits", 0, "DATEI",
+     "dasselbe Zeitdiagramm nur mit 1-Bit-Signalen (fuer PulseView, sigrok-cli) in DATEI",
+     [](Optionen& o, const std::string& w) { return Nichtleer("vcd-bits", w, o.vcdBitsDatei); }},
     {"spur", 0, "DATEI",
      "jede Zeile des Laufs in DATEI mitschreiben, - ist die Standardfehlerausgabe",
      [](Optionen& o, const std::string& w) { return Nichtleer("spur", w, o.spurDatei); }},
@@ -267,6 +270,9 @@ std::vector<Dateirolle> Dateirollen(const Optionen& optionen) {
     }
     if (!optionen.vcdDatei.empty()) {
         rollen.push_back({"--vcd=", optionen.vcdDatei});
+    }
+    if (!optionen.vcdBitsDatei.empty()) {
+        rollen.push_back({"--vcd-bits=", optionen.vcdBitsDatei});
     }
     // "-" is standard error, no file.
     if (!optionen.spurDatei.empty() && optionen.spurDatei != "-") {

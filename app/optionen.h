@@ -27,6 +27,7 @@ struct Optionen {
     bool virtuelleZeit = false;            // --zeit=virtuell (implies the simulated interface)
     bool streng = false;                   // --streng: with --pruefen
     std::string vcdDatei;                  // --vcd: the timing diagram
+    std::string vcdBitsDatei;              // --vcd-bits: the same in 1-bit wires only
     std::string spurDatei;                 // --spur: the trace, "-" for standard error
     std::string abdeckungDatei;            // --abdeckung: lcov coverage
     std::vector<std::int32_t> haltZeilen;  // --halt: breakpoints, editor lines >= 1

@@ -16,6 +16,7 @@
 #include "interface/port.h"
 #include "interface/simulator.h"
 #include "interface/szenario.h"
+#include "interpreter/aufzeichnung.h"
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
 #include "services/umgebung.h"
@@ -34,6 +35,9 @@ using StilleKonsole = fuzz::StummeKonsole;
 
 struct SchrittUhr : fuzz::SchrittUhr {
     SchrittUhr() { schritt = 1; }
+    // The trace's time stamps read without stepping, so that the loops make
+    // as many passes with it as without.
+    std::uint64_t MonotonUs() override { return static_cast<std::uint64_t>(ms - startMs) * 1000; }
 };
 
 struct Lauf {
@@ -115,6 +119,32 @@ BENCHMARK(LeereZeitschleife)
     ->Arg(1000)
     ->Arg(5000)
     ->Unit(benchmark::kMillisecond);
+
+// The polling loop of LeereZeitschleife at line 10, lines per second with
+// the trace (--spur), the coverage (--abdeckung) or both written to files.
+void PollenMitAufzeichnung(benchmark::State& state) {
+    Lauf lauf;
+    lauf.Datei(Fuellzeilen(9) + "BIS ZEIT = " + std::to_string(kDurchlaeufe) + "\r\nENDE_BIS\r\n");
+    const auto art = state.range(0);
+    const std::string spur = art & 1 ? lauf.verzeichnis + "/spur.txt" : "";
+    const std::string abdeckung = art & 2 ? lauf.verzeichnis + "/abdeckung.info" : "";
+    for (auto _ : state) {
+        ZustandZuruecksetzen();
+        interpreter::Zustand().Tracelevel = 1;
+        if (art != 0) {
+            interpreter::AufzeichnungOeffnen(spur, abdeckung, lauf.verzeichnis + "/k.txt");
+        }
+        interpreter::Programmlauf({lauf.verzeichnis + "/k.txt", lauf.verzeichnis + "/p.txt"});
+    }
+    interpreter::AufzeichnungZuruecksetzen();
+    std::remove(spur.c_str());
+    std::remove(abdeckung.c_str());
+    // Two lines a pass.
+    state.SetItemsProcessed(state.iterations() * kDurchlaeufe * 2);
+    const char* const namen[] = {"ohne", "--spur", "--abdeckung", "--spur --abdeckung"};
+    state.SetLabel(std::string("lines, ") + namen[art]);
+}
+BENCHMARK(PollenMitAufzeichnung)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 void Unterprogrammaufrufe(benchmark::State& state) {
     Lauf lauf;

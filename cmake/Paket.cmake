@@ -13,21 +13,31 @@ file(MAKE_DIRECTORY ${TAKTLER_PAKET_DIR}/de ${TAKTLER_PAKET_DIR}/en)
 configure_file(${PROJECT_SOURCE_DIR}/paket/taktler.1.in ${TAKTLER_PAKET_DIR}/de/taktler.1 @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/paket/taktler.en.1.in ${TAKTLER_PAKET_DIR}/en/taktler.1 @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/paket/changelog.in ${TAKTLER_PAKET_DIR}/changelog @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/paket/taktler-zeitdiagramm.1.in
+  ${TAKTLER_PAKET_DIR}/de/taktler-zeitdiagramm.1 @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/paket/taktler-zeitdiagramm.en.1.in
+  ${TAKTLER_PAKET_DIR}/en/taktler-zeitdiagramm.1 @ONLY)
 find_program(TAKTLER_GZIP gzip REQUIRED)
 add_custom_command(
   OUTPUT ${TAKTLER_PAKET_DIR}/de/taktler.1.gz ${TAKTLER_PAKET_DIR}/en/taktler.1.gz
-    ${TAKTLER_PAKET_DIR}/changelog.gz
-  COMMAND ${TAKTLER_GZIP} -9nkf de/taktler.1 en/taktler.1 changelog
+    ${TAKTLER_PAKET_DIR}/de/taktler-zeitdiagramm.1.gz
+    ${TAKTLER_PAKET_DIR}/en/taktler-zeitdiagramm.1.gz ${TAKTLER_PAKET_DIR}/changelog.gz
+  COMMAND ${TAKTLER_GZIP} -9nkf de/taktler.1 en/taktler.1 de/taktler-zeitdiagramm.1
+    en/taktler-zeitdiagramm.1 changelog
   WORKING_DIRECTORY ${TAKTLER_PAKET_DIR}
   DEPENDS ${TAKTLER_PAKET_DIR}/de/taktler.1 ${TAKTLER_PAKET_DIR}/en/taktler.1
+    ${TAKTLER_PAKET_DIR}/de/taktler-zeitdiagramm.1 ${TAKTLER_PAKET_DIR}/en/taktler-zeitdiagramm.1
     ${TAKTLER_PAKET_DIR}/changelog
   VERBATIM)
 add_custom_target(taktler_paket_dateien ALL
   DEPENDS ${TAKTLER_PAKET_DIR}/de/taktler.1.gz ${TAKTLER_PAKET_DIR}/en/taktler.1.gz
-    ${TAKTLER_PAKET_DIR}/changelog.gz)
+    ${TAKTLER_PAKET_DIR}/de/taktler-zeitdiagramm.1.gz
+    ${TAKTLER_PAKET_DIR}/en/taktler-zeitdiagramm.1.gz ${TAKTLER_PAKET_DIR}/changelog.gz)
 
-install(FILES ${TAKTLER_PAKET_DIR}/en/taktler.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${TAKTLER_PAKET_DIR}/de/taktler.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/de/man1)
+install(FILES ${TAKTLER_PAKET_DIR}/en/taktler.1.gz ${TAKTLER_PAKET_DIR}/en/taktler-zeitdiagramm.1.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${TAKTLER_PAKET_DIR}/de/taktler.1.gz ${TAKTLER_PAKET_DIR}/de/taktler-zeitdiagramm.1.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/de/man1)
 # Editor support: Vim finds its files in vimfiles, nano's /etc/nanorc includes
 # /usr/share/nano, the TextMate grammar is for editors to import.
 foreach(teil syntax ftdetect compiler)
@@ -35,6 +45,18 @@ foreach(teil syntax ftdetect compiler)
 endforeach()
 install(FILES editoren/nano/taktler.nanorc DESTINATION ${CMAKE_INSTALL_DATADIR}/nano)
 install(FILES editoren/textmate/taktler.tmLanguage.json DESTINATION ${CMAKE_INSTALL_DATADIR}/taktler)
+
+# The timing diagram ready in GTKWave: save file, translate filter of the
+# motor states, and the wrapper that opens a diagram with them, zoomed to the
+# whole run. The save file names the filter by its path in the package
+# (GTKWave also finds it beside the save file wherever that lies).
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(TAKTLER_GTKWAVE_DIR ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/taktler)
+configure_file(${PROJECT_SOURCE_DIR}/paket/taktler.gtkw.in ${TAKTLER_PAKET_DIR}/taktler.gtkw @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/paket/motoren.gtkwf ${TAKTLER_PAKET_DIR}/motoren.gtkwf COPYONLY)
+install(FILES ${TAKTLER_PAKET_DIR}/taktler.gtkw ${TAKTLER_PAKET_DIR}/motoren.gtkwf
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/taktler)
+install(PROGRAMS paket/taktler-zeitdiagramm DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md paket/copyright ${TAKTLER_PAKET_DIR}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES
@@ -67,7 +89,7 @@ mode finds faults before any motor moves; a port log and a timing diagram
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS gtkwave)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gtkwave, pulseview | sigrok-cli")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

@@ -373,9 +373,14 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     }
     puffer[n] = '\0';
     datei->Satzlaenge = static_cast<std::int32_t>(n) + 1;
+    // A CR ends an editor line, unless the LF right after it does.
+    datei->Zeilenumbrueche = c == kCR || c == kLF ? 1 : 0;
+    bool nachCR = c == kCR;
 
     c = services::plattform::Zeichen(strom);
     while (c == kLF || c == 0) {
+        datei->Zeilenumbrueche += c == kLF && !nachCR ? 1 : 0;
+        nachCR = false;
         ++datei->Satzlaenge;
         c = services::plattform::Zeichen(strom);
     }

@@ -48,6 +48,10 @@ struct DateiADO {
     // Not in the product's record: the error number of the first write that
     // failed on the open stream, for the report when it is closed.
     int Schreibfehler = 0;
+    // Not in the product's record: the line breaks an editor counts (LF,
+    // and CR not followed by LF) among the bytes the last LiesSatz took, so
+    // that a reader can give each record the line an editor shows.
+    std::int32_t Zeilenumbrueche = 0;
 };
 
 // Module-wide state shared by all objects: one copy, owned by the module.

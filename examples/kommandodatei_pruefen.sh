@@ -5,8 +5,10 @@
 # compares standard output, standard error, the exit code, the protocol file
 # and the timing diagram with the copy stored in ERWARTET.
 #
-#   examples/kommandodatei_pruefen.sh KOMMANDODATEI SZENARIO ERWARTET [--neu]
+#   examples/kommandodatei_pruefen.sh [--abdeckung DIR] KOMMANDODATEI SZENARIO ERWARTET [--neu]
 #
+# --abdeckung DIR also writes the run's lcov tracefile into DIR, as
+# KOMMANDODATEI-SZENARIO.info (for lcov -a and genhtml; not compared).
 # Exit code 0: the same outputs; 1: the behaviour changed (the differences
 # are shown); 2: wrong use. --neu stores this run's outputs as the copy.
 # TAKTLER names the program (default: build/taktler); standard input of the
@@ -15,8 +17,13 @@
 # FRIST seconds (default 60) and counts as changed behaviour.
 set -eu
 
+abdeckung=
+if [ $# -ge 2 ] && [ "$1" = "--abdeckung" ]; then
+  abdeckung=$2
+  shift 2
+fi
 if [ $# -lt 3 ] || [ $# -gt 4 ] || { [ $# -eq 4 ] && [ "$4" != "--neu" ]; }; then
-  echo "Aufruf: $0 KOMMANDODATEI SZENARIO ERWARTET [--neu]" >&2
+  echo "Aufruf: $0 [--abdeckung DIR] KOMMANDODATEI SZENARIO ERWARTET [--neu]" >&2
   exit 2
 fi
 kommandodatei=$1
@@ -28,8 +35,14 @@ frist=${FRIST:-60}
 lauf=$(mktemp -d)
 trap 'rm -rf "$lauf"' EXIT
 
+tracefile=
+if [ -n "$abdeckung" ]; then
+  mkdir -p "$abdeckung"
+  tracefile=--abdeckung=$abdeckung/$(basename "$kommandodatei" .txt)-$(basename "$szenario" .szenario).info
+fi
+
 code=0
-SOURCE_DATE_EPOCH=1767225600 TZ=UTC0 timeout -s KILL "$frist" "$taktler" --zeit=virtuell \
+SOURCE_DATE_EPOCH=1767225600 TZ=UTC0 timeout -s KILL "$frist" "$taktler" --zeit=virtuell ${tracefile:+"$tracefile"} \
   --sim="$szenario" --vcd="$lauf/zeitdiagramm.vcd" "$kommandodatei" "$lauf/protokoll.txt" \
   >"$lauf/ausgabe.txt" 2>"$lauf/fehler.txt" || code=$?
 echo "$code" >"$lauf/exitcode.txt"

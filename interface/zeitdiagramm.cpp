@@ -17,6 +17,20 @@ constexpr const char* kSchalter[8] = {"s1", "s2", "s3", "s4", "s5", "s6", "s7", 
 constexpr const char* kAnalog[2] = {"a1", "a2"};
 constexpr const char* kNothalt = "n";
 
+// A motor's two wires in the form Bits, in the order of their names: the
+// bit that LINKS latches (the interface's R, the higher one), then the one
+// every other word latches (L).
+struct Motordraht {
+    unsigned maske;
+    const char* endung;  // of the identifier
+    const char* name;    // after "motorN_"
+};
+constexpr Motordraht kMotordraht[2] = {{2U, "l", "LINKS_R"}, {1U, "r", "RECHTS_L"}};
+
+std::string Drahtkennung(std::size_t m, const Motordraht& draht) {
+    return std::string(kMotor[m]) + draht.endung;
+}
+
 Zeitdiagramm*& Installiertes() {
     static Zeitdiagramm* diagramm = nullptr;
     return diagramm;
@@ -32,45 +46,77 @@ void SetzeZeitdiagramm(Zeitdiagramm* diagramm) {
     Installiertes() = diagramm;
 }
 
-std::unique_ptr<Zeitdiagramm> Zeitdiagramm::Oeffne(const std::string& datei, std::string& fehler) {
-    std::FILE* f = std::fopen(datei.c_str(), "w");
-    if (f == nullptr) {
-        fehler = datei + ": Zeitdiagramm kann nicht angelegt werden: " + std::strerror(errno);
-        return nullptr;
+std::unique_ptr<Zeitdiagramm> Zeitdiagramm::Oeffne(const std::vector<Diagrammdatei>& dateien,
+                                                   std::string& fehler) {
+    std::vector<Datei> offen;
+    for (const Diagrammdatei& d : dateien) {
+        std::FILE* f = std::fopen(d.name.c_str(), "w");
+        if (f == nullptr) {
+            fehler = d.name + ": Zeitdiagramm kann nicht angelegt werden: " + std::strerror(errno);
+            for (Datei& schon : offen) {
+                std::fclose(schon.f);
+            }
+            return nullptr;
+        }
+        std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
+        offen.push_back(Datei{f, d.name, d.form});
     }
-    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
-    return std::unique_ptr<Zeitdiagramm>(new Zeitdiagramm(f, datei));
+    return std::unique_ptr<Zeitdiagramm>(new Zeitdiagramm(std::move(offen)));
 }
 
-Zeitdiagramm::Zeitdiagramm(std::FILE* datei, std::string name)
-    : datei_(datei), name_(std::move(name)), startUs_(services::DieUhr().MonotonUs()) {
-    // No date or version: a run in virtual time gives the same file anywhere.
-    std::fputs("$timescale 1 us $end\n", datei_);
-    std::fputs("$scope module taktler $end\n", datei_);
-    for (int m = 0; m < 4; ++m) {
-        std::fprintf(datei_, "$var wire 2 %s motor%d $end\n", kMotor[m], m + 1);
+Zeitdiagramm::Zeitdiagramm(std::vector<Datei> dateien)
+    : dateien_(std::move(dateien)), startUs_(services::DieUhr().MonotonUs()) {
+    for (Datei& d : dateien_) {
+        Kopf(d);
+    }
+    abschluss_ = services::AusgabeAnmelden([this] { Abschliessen(); });
+    angemeldet_ = true;
+    Pruefen();
+}
+
+// No date or version: a run in virtual time gives the same file anywhere.
+void Zeitdiagramm::Kopf(Datei& d) {
+    std::fputs("$timescale 1 us $end\n", d.f);
+    std::fputs("$scope module taktler $end\n", d.f);
+    for (std::size_t m = 0; m < 4; ++m) {
+        if (d.form == Diagrammform::Vektoren) {
+            std::fprintf(d.f, "$var wire 2 %s motor%zu $end\n", kMotor[m], m + 1);
+        } else {
+            for (const Motordraht& draht : kMotordraht) {
+                std::fprintf(d.f, "$var wire 1 %s motor%zu_%s $end\n",
+                             Drahtkennung(m, draht).c_str(), m + 1, draht.name);
+            }
+        }
     }
     for (int s = 0; s < 8; ++s) {
-        std::fprintf(datei_, "$var wire 1 %s schalter%d $end\n", kSchalter[s], s + 1);
+        std::fprintf(d.f, "$var wire 1 %s schalter%d $end\n", kSchalter[s], s + 1);
     }
-    for (int a = 0; a < 2; ++a) {
-        std::fprintf(datei_, "$var integer 32 %s analog%d $end\n", kAnalog[a], a + 1);
+    if (d.form == Diagrammform::Vektoren) {
+        for (int a = 0; a < 2; ++a) {
+            std::fprintf(d.f, "$var integer 32 %s analog%d $end\n", kAnalog[a], a + 1);
+        }
     }
-    std::fprintf(datei_, "$var wire 1 %s nothalt $end\n", kNothalt);
-    std::fputs("$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n", datei_);
-    for (const char* kennung : kMotor) {
-        Vektor(0, 2, kennung);
+    std::fprintf(d.f, "$var wire 1 %s nothalt $end\n", kNothalt);
+    std::fputs("$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n", d.f);
+    for (std::size_t m = 0; m < 4; ++m) {
+        if (d.form == Diagrammform::Vektoren) {
+            Vektor(d, 0, 2, kMotor[m]);
+        } else {
+            for (const Motordraht& draht : kMotordraht) {
+                Skalar(d, false, Drahtkennung(m, draht));
+            }
+        }
     }
     for (const char* kennung : kSchalter) {
-        Skalar(false, kennung);
+        Skalar(d, false, kennung);
     }
-    for (const char* kennung : kAnalog) {
-        Vektor(0, 0, kennung);
+    if (d.form == Diagrammform::Vektoren) {
+        for (const char* kennung : kAnalog) {
+            Vektor(d, 0, 0, kennung);
+        }
     }
-    Skalar(false, kNothalt);
-    std::fputs("$end\n", datei_);
-    abschluss_ = services::AusgabeAnmelden([this] { Abschliessen(); });
-    Pruefen();
+    Skalar(d, false, kNothalt);
+    std::fputs("$end\n", d.f);
 }
 
 Zeitdiagramm::~Zeitdiagramm() {
@@ -81,19 +127,29 @@ Zeitdiagramm::~Zeitdiagramm() {
     }
 }
 
+bool Zeitdiagramm::Offen() const {
+    return std::any_of(dateien_.begin(), dateien_.end(),
+                       [](const Datei& d) { return d.f != nullptr; });
+}
+
 void Zeitdiagramm::Pruefen() {
-    if (datei_ != nullptr && std::ferror(datei_) != 0) {
-        Verloren(errno);
+    for (Datei& d : dateien_) {
+        if (d.f != nullptr && std::ferror(d.f) != 0) {
+            Verloren(d, errno);
+        }
     }
 }
 
-void Zeitdiagramm::Verloren(int fehler) {
-    services::AusgabeAbmelden(abschluss_);
-    if (datei_ != nullptr) {
-        std::fclose(datei_);
-        datei_ = nullptr;
+void Zeitdiagramm::Verloren(Datei& d, int fehler) {
+    if (d.f != nullptr) {
+        std::fclose(d.f);
+        d.f = nullptr;
     }
-    services::Ausgabefehler(name_ + ": Zeitdiagramm kann nicht geschrieben werden: " +
+    if (!Offen() && angemeldet_) {
+        angemeldet_ = false;
+        services::AusgabeAbmelden(abschluss_);
+    }
+    services::Ausgabefehler(d.name + ": Zeitdiagramm kann nicht geschrieben werden: " +
                             std::strerror(fehler != 0 ? fehler : EIO));
 }
 
@@ -101,21 +157,21 @@ std::uint64_t Zeitdiagramm::Zeit() const {
     return services::DieUhr().MonotonUs() - startUs_;
 }
 
-void Zeitdiagramm::Stempel(std::uint64_t zeit) {
-    if (zeit > letzteZeit_) {
-        letzteZeit_ = zeit;
-        std::fprintf(datei_, "#%llu\n", static_cast<unsigned long long>(zeit));
+void Zeitdiagramm::Stempel(Datei& d, std::uint64_t zeit) {
+    if (zeit > d.letzteZeit) {
+        d.letzteZeit = zeit;
+        std::fprintf(d.f, "#%llu\n", static_cast<unsigned long long>(zeit));
     }
 }
 
-void Zeitdiagramm::Skalar(bool wert, const char* kennung) {
-    std::fputc(wert ? '1' : '0', datei_);
-    std::fputs(kennung, datei_);
-    std::fputc('\n', datei_);
+void Zeitdiagramm::Skalar(Datei& d, bool wert, const std::string& kennung) {
+    std::fputc(wert ? '1' : '0', d.f);
+    std::fputs(kennung.c_str(), d.f);
+    std::fputc('\n', d.f);
 }
 
 // bits = 0: as few digits as the value needs.
-void Zeitdiagramm::Vektor(std::uint32_t wert, int bits, const char* kennung) {
+void Zeitdiagramm::Vektor(Datei& d, std::uint32_t wert, int bits, const char* kennung) {
     char text[40];
     int n = 0;
     int stellen = bits;
@@ -130,81 +186,113 @@ void Zeitdiagramm::Vektor(std::uint32_t wert, int bits, const char* kennung) {
         text[n++] = ((wert >> i) & 1U) != 0 ? '1' : '0';
     }
     text[n++] = ' ';
-    std::fwrite(text, 1, static_cast<std::size_t>(n), datei_);
-    std::fputs(kennung, datei_);
-    std::fputc('\n', datei_);
+    std::fwrite(text, 1, static_cast<std::size_t>(n), d.f);
+    std::fputs(kennung, d.f);
+    std::fputc('\n', d.f);
 }
 
 void Zeitdiagramm::Motoren(std::uint8_t motorbyte) {
-    if (datei_ == nullptr) {
-        return;
-    }
     for (std::size_t m = 0; m < motoren_.size(); ++m) {
         const auto bits = static_cast<std::uint8_t>((motorbyte >> (2 * m)) & 3U);
-        if (bits != motoren_[m]) {
-            motoren_[m] = bits;
-            Stempel(Zeit());
-            Vektor(bits, 2, kMotor[m]);
+        const std::uint8_t alt = motoren_[m];
+        if (bits == alt) {
+            continue;
+        }
+        motoren_[m] = bits;
+        for (Datei& d : dateien_) {
+            if (d.f == nullptr) {
+                continue;
+            }
+            Stempel(d, Zeit());
+            if (d.form == Diagrammform::Vektoren) {
+                Vektor(d, bits, 2, kMotor[m]);
+                continue;
+            }
+            for (const Motordraht& draht : kMotordraht) {
+                if (((bits ^ alt) & draht.maske) != 0) {
+                    Skalar(d, (bits & draht.maske) != 0, Drahtkennung(m, draht));
+                }
+            }
         }
     }
     Pruefen();
 }
 
 void Zeitdiagramm::Schalter(int k, bool zu, std::uint64_t gelesenUm) {
-    if (datei_ == nullptr || k < 1 || k > 8) {
+    if (k < 1 || k > 8) {
         return;
     }
     auto& alt = schalter_[static_cast<std::size_t>(k - 1)];
-    if (alt != zu) {
-        alt = zu;
-        Stempel(gelesenUm - startUs_);
-        Skalar(zu, kSchalter[k - 1]);
-        Pruefen();
+    if (alt == zu) {
+        return;
     }
+    alt = zu;
+    for (Datei& d : dateien_) {
+        if (d.f != nullptr) {
+            Stempel(d, gelesenUm - startUs_);
+            Skalar(d, zu, kSchalter[k - 1]);
+        }
+    }
+    Pruefen();
 }
 
 void Zeitdiagramm::Analog(int k, std::int32_t wert) {
-    if (datei_ == nullptr || k < 1 || k > 2) {
+    if (k < 1 || k > 2) {
         return;
     }
     auto& alt = analog_[static_cast<std::size_t>(k - 1)];
-    if (alt != wert) {
-        alt = wert;
-        Stempel(Zeit());
-        Vektor(static_cast<std::uint32_t>(wert), 0, kAnalog[k - 1]);
-        Pruefen();
+    if (alt == wert) {
+        return;
     }
+    alt = wert;
+    for (Datei& d : dateien_) {
+        if (d.f != nullptr && d.form == Diagrammform::Vektoren) {
+            Stempel(d, Zeit());
+            Vektor(d, static_cast<std::uint32_t>(wert), 0, kAnalog[k - 1]);
+        }
+    }
+    Pruefen();
 }
 
 void Zeitdiagramm::Nothalt(bool scharf) {
-    if (datei_ == nullptr || scharf == nothalt_) {
+    if (scharf == nothalt_) {
         return;
     }
     nothalt_ = scharf;
-    Stempel(Zeit());
-    Skalar(scharf, kNothalt);
+    for (Datei& d : dateien_) {
+        if (d.f != nullptr) {
+            Stempel(d, Zeit());
+            Skalar(d, scharf, kNothalt);
+        }
+    }
     Pruefen();
 }
 
 void Zeitdiagramm::Abschliessen() {
-    services::AusgabeAbmelden(abschluss_);
-    if (datei_ == nullptr) {
-        return;
+    if (angemeldet_) {
+        angemeldet_ = false;
+        services::AusgabeAbmelden(abschluss_);
     }
-    // Every time stamp so far carries changes; the end gets one of its own,
-    // after the last change, so that a viewer shows that change for at least
-    // a microsecond.
-    letzteZeit_ = std::max(Zeit(), letzteZeit_ + 1);
-    std::fprintf(datei_, "#%llu\n", static_cast<unsigned long long>(letzteZeit_));
-    errno = 0;
-    int fehler =
-        std::fflush(datei_) == 0 && std::ferror(datei_) == 0 ? 0 : (errno != 0 ? errno : EIO);
-    if (std::fclose(datei_) != 0 && fehler == 0) {
-        fehler = errno;
-    }
-    datei_ = nullptr;
-    if (fehler != 0) {
-        Verloren(fehler);
+    const std::uint64_t jetzt = Zeit();
+    for (Datei& d : dateien_) {
+        if (d.f == nullptr) {
+            continue;
+        }
+        // Every time stamp so far carries changes; the end gets one of its
+        // own, after the last change, so that a viewer shows that change for
+        // at least a microsecond.
+        d.letzteZeit = std::max(jetzt, d.letzteZeit + 1);
+        std::fprintf(d.f, "#%llu\n", static_cast<unsigned long long>(d.letzteZeit));
+        errno = 0;
+        int fehler =
+            std::fflush(d.f) == 0 && std::ferror(d.f) == 0 ? 0 : (errno != 0 ? errno : EIO);
+        if (std::fclose(d.f) != 0 && fehler == 0) {
+            fehler = errno;
+        }
+        d.f = nullptr;
+        if (fehler != 0) {
+            Verloren(d, fehler);
+        }
     }
 }
 

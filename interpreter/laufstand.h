@@ -11,6 +11,9 @@ namespace taktler::interpreter {
 
 struct Laufstand {
     std::int32_t zeilennummer = 0;
+    // The line an editor shows of the line being carried out (or read when
+    // a reading ends the run); 0 before the first line.
+    std::int32_t editorzeile = 0;
     std::int32_t stufe = 0;
     std::int32_t tracelevel = 0;
     bool nothaltAktiv = false;

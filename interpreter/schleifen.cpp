@@ -121,7 +121,7 @@ std::int32_t GeheZuSatz(datei::DateiADO* datei, std::int32_t n) {
     for (;;) {
         const std::int32_t bekannt = std::min(ziel, Zeilenanzahl(index));
         if (LaengsteBis(index, bekannt) >= kSprungzeile - 1) {
-            ZeileZuLang();
+            ZeileZuLang(index, kSprungzeile);
         }
         if (bekannt == ziel) {
             break;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "interface/interface.h"
+#include "interpreter/aufzeichnung.h"
 #include "interpreter/konsolenbefehle.h"
 #include "interpreter/motorbefehle.h"
 #include "interpreter/schleifen.h"
@@ -55,6 +56,41 @@ void Unterbrochen(int signal) {
     }
     services::FehlerAusgabe("TAKTLER unterbrochen (%s): alle Motoren ausgeschaltet\n",
                             services::SignalName(signal));
+    services::LaufortMelden();
+}
+
+// Whether the dispatch carries a line out or reads it in a skipped block:
+// the closing words go by the enclosing level, the rest by their own.
+bool WirdAusgefuehrt(std::int32_t code, const Kommandozeile& kz) {
+    switch (code) {
+        case kEndeBis:
+        case kEndeUnterprogramm:
+        case kElse:
+        case kEnde:
+            return kz.Stufe == 0 || UmgebendAusfuehrend(kz);
+        case kUnterprogramm:
+        case kReboot:
+        case kTransfer:
+        case kUnbekannt:
+            return true;
+        default:
+            return Ausfuehrend(kz);
+    }
+}
+
+// The level the dispatch leaves (the blocks' words raise or lower it).
+std::int32_t StufeDanach(std::int32_t code, const Kommandozeile& kz) {
+    switch (code) {
+        case kBis:
+        case kRufe:
+            return kz.Stufe + 1;
+        case kEndeBis:
+        case kEndeUnterprogramm:
+        case kEnde:
+            return kz.Stufe - 1;
+        default:
+            return kz.Stufe;
+    }
 }
 
 void NothaltPruefen(Kommandozeile& kz) {
@@ -98,6 +134,7 @@ bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
             if (UmgebendAusfuehrend(kz)) {
                 kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 1;
                 Rufe(kz);
+                KopfErreicht(kz.Zeilennummer);
             } else {
                 kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 0;
             }
@@ -113,7 +150,7 @@ bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
         case kBis:
             StufeErhoehen(kz);
             if (UmgebendAusfuehrend(kz)) {
-                Bis(kz);
+                BisAusgewertet(Bis(kz) == 1);
             } else {
                 kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 0;
             }
@@ -204,6 +241,9 @@ bool VerarbeiteZeile(char* zeile) {
     }
     std::int32_t code = GibKommando(&kz);
     NothaltPruefen(kz);
+    if (code != kKommentar) {
+        ZeileGenommen(WirdAusgefuehrt(code, kz), StufeDanach(code, kz));
+    }
     if (!Verteile(code, zeile, kz)) {
         return false;
     }
@@ -265,6 +305,14 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     kz.Ausfuehren[0] = 1;
 
     ZeilenindexBinden(z.Kommandodatei);
+    services::SetzeLaufort([name = dateien[0]] {
+        const Laufort ort = LaufortVon(DerZeilenindex());
+        if (ort.editorzeile == 0) {
+            return std::string();
+        }
+        return name + ":" + std::to_string(ort.editorzeile) +
+               ": Lauf endet hier: " + std::string(ort.text);
+    });
     std::array<char, kZeilenpuffer> zeile{};
     while (LiesZeile(z.Kommandodatei, zeile.data())) {
         if (!VerarbeiteZeile(zeile.data())) {
@@ -273,6 +321,8 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     }
     // A signal during the last line (an EXIT skips the second check).
     services::UnterbrechungPruefen();
+    DerZeilenindex().laufsatz = 0;  // the normal end names no line
+    AufzeichnungAbschliessen();
 
     std::array<char, 32> datum{};
     datum_undZeit(datum.data(), datum.size());

@@ -63,9 +63,9 @@ namespace {
 
 // The search reads with a kSuchzeile buffer: it would stop at the first of
 // lines 1..zeile too long for it.
-void PruefeSuchlaenge(const Zeilenindex& index, std::int32_t zeile) {
+void PruefeSuchlaenge(Zeilenindex& index, std::int32_t zeile) {
     if (LaengsteBis(index, zeile) >= kSuchzeile - 1) {
-        ZeileZuLang();
+        ZeileZuLang(index, kSuchzeile);
     }
 }
 
@@ -113,6 +113,7 @@ std::int32_t SucheKopfzeile(Zeilenindex& index, const char* name) {
         zeile[satz.size()] = '\0';
         switch (TesteKopfzeile(zeile.data(), name)) {
             case Kopfzeile::ZuVieleFelder:
+                index.laufsatz = nr;
                 services::DieUhr().ZeilenGelesen(nr);
                 services::Fehlerabbruch(kModul, "FindeUnterprogramm: Zu viele Felder",
                                         zeile.data());

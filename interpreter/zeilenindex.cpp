@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::size_t kBlock = std::size_t{1} << 16;
 static_assert(kZeilenpuffer < kBlock, "a record is read into its block");
+// The rest of a larger file is not read again for a report.
+constexpr off_t kRestGrenze = off_t{64} << 20;
 
 // LiesSatz stores a record's NUL bytes as well and ends it with one more,
 // but never stores a line feed. So records are read straight into a block
@@ -48,8 +50,18 @@ void Anhaengen(Zeilenindex& index, std::size_t laenge) {
     satz.laenge = static_cast<std::uint16_t>(laenge);
     const std::uint16_t vorher = index.saetze.empty() ? 0 : index.saetze.back().laengsteBisHier;
     satz.laengsteBisHier = std::max(vorher, satz.laenge);
+    satz.editorzeile = index.naechsteEditorzeile;
+    index.naechsteEditorzeile += index.datei->Zeilenumbrueche;
     index.frei -= laenge;
     index.saetze.push_back(satz);
+}
+
+// A record as the run sees its text: up to the first NUL, trailing blanks,
+// CR and LF cut.
+std::string_view Gekuerzt(std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    std::size_t ende = text.find_last_not_of(" \r\n");
+    return text.substr(0, ende == std::string_view::npos ? 0 : ende + 1);
 }
 
 // The run has read the file up to where its stream stands; a regular file
@@ -107,7 +119,11 @@ bool LiesWeiter(Zeilenindex& index) {
     }
     char* platz = Platz(index);
     index.blockGefuellt = false;  // until the read has come back
+    // A reading that ends the run ends it at the record being read.
+    const std::int32_t laufsatz = index.laufsatz;
+    index.laufsatz = Zeilenanzahl(index) + 1;
     if (datei::LiesSatz(index.datei, platz, kZeilenpuffer) != 1) {
+        index.laufsatz = laufsatz;
         return false;
     }
     index.blockGefuellt = true;
@@ -124,6 +140,7 @@ bool LiesWeiter(Zeilenindex& index) {
                                     index.datei->Pfad.data());
         }
     }
+    index.laufsatz = laufsatz;
     return true;
 }
 
@@ -133,14 +150,76 @@ bool LiesZeile(datei::DateiADO* datei, char* puffer) {
         return false;
     }
     std::string_view satz = Satztext(index, ++index.position);
+    index.laufsatz = index.position;
     std::memcpy(puffer, satz.data(), satz.size());
     puffer[satz.size()] = '\0';
     services::DieUhr().ZeilenGelesen(1);
     return true;
 }
 
-void ZeileZuLang() {
+void ZeileZuLang(Zeilenindex& index, std::uint32_t puffer) {
+    for (std::int32_t zeile = 1; zeile <= Zeilenanzahl(index); ++zeile) {
+        if (index.saetze[static_cast<std::size_t>(zeile - 1)].laenge + 1U >= puffer) {
+            index.laufsatz = zeile;
+            break;
+        }
+    }
     services::Fehlerabbruch(datei::kModul, "LiesSatz", "max. Zeilenlaenge zu gross");
+}
+
+Laufort LaufortVon(const Zeilenindex& index, std::int32_t satz) {
+    Laufort ort;
+    if (satz <= 0 || satz > Zeilenanzahl(index) + 1 || index.datei == nullptr) {
+        return ort;
+    }
+    if (satz <= Zeilenanzahl(index)) {
+        ort.editorzeile = index.saetze[static_cast<std::size_t>(satz - 1)].editorzeile;
+        ort.text = Gekuerzt(Satztext(index, satz));
+        return ort;
+    }
+    // The record whose reading stopped: what was read of it lies at the
+    // block's free end, up to the fill of line feeds.
+    ort.editorzeile = index.naechsteEditorzeile;
+    if (!index.bloecke.empty()) {
+        const char* platz = index.bloecke.back().get() + (kBlock - index.frei);
+        const auto* lf = static_cast<const char*>(std::memchr(platz, '\n', index.frei));
+        const std::size_t laenge = std::min<std::size_t>(
+            lf != nullptr ? static_cast<std::size_t>(lf - platz) : 0, kZeilenpuffer - 1);
+        ort.text = Gekuerzt(std::string_view(platz, laenge));
+    }
+    return ort;
+}
+
+Laufort LaufortVon(const Zeilenindex& index) {
+    return LaufortVon(index, index.laufsatz);
+}
+
+std::vector<Restsatz> RestDerDatei(const Zeilenindex& index) {
+    std::vector<Restsatz> rest;
+    struct stat status {};
+    if (index.vollstaendig || index.datei == nullptr ||
+        ::stat(index.datei->Pfad.data(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size > kRestGrenze) {
+        return rest;
+    }
+    // Read with the file object as the run reads, from the first record,
+    // with room for any record the file can hold.
+    datei::DateiADO* datei = datei::Create();
+    datei::SetzePfad(datei, index.datei->Pfad.data());
+    std::vector<char> puffer(static_cast<std::size_t>(status.st_size) + 2);
+    if (datei::OeffnenRead(datei) == 1) {
+        std::int32_t satz = 0;
+        std::int32_t editorzeile = 1;
+        while (datei::LiesSatz(datei, puffer.data(), static_cast<std::uint32_t>(puffer.size())) ==
+               1) {
+            if (++satz > Zeilenanzahl(index)) {
+                rest.push_back({editorzeile, std::string(Gekuerzt(puffer.data()))});
+            }
+            editorzeile += datei->Zeilenumbrueche;
+        }
+    }
+    datei::Dispose(datei);
+    return rest;
 }
 
 }  // namespace taktler::interpreter

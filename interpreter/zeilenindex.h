@@ -25,6 +25,7 @@ struct Zeilenindex {
         std::uint16_t anfang = 0;
         std::uint16_t laenge = 0;
         std::uint16_t laengsteBisHier = 0;
+        std::int32_t editorzeile = 0;  // the line an editor shows
     };
 
     datei::DateiADO* datei = nullptr;  // the file this is a copy of
@@ -39,6 +40,12 @@ struct Zeilenindex {
     bool vollstaendig = false;  // the file's last record is in the copy
     // The script loop's position: behind this line.
     std::int32_t position = 0;
+    // The editor line of the next record read from the file.
+    std::int32_t naechsteEditorzeile = 1;
+    // The record the run is at: the one the script loop took last, or the
+    // one a reading stopped at; Zeilenanzahl + 1 while that one is read
+    // from the file; 0 before the first line and after the normal end.
+    std::int32_t laufsatz = 0;
 
     // The header search: records looked at so far for the word it stops at,
     // the lines among them that hold it, and the header found for a name.
@@ -73,7 +80,28 @@ bool LiesWeiter(Zeilenindex& index);
 // False at the end of the file.
 bool LiesZeile(datei::DateiADO* datei, char* puffer);
 
-// LiesSatz's abort for a record too long for the reader's buffer.
-[[noreturn]] void ZeileZuLang();
+// LiesSatz's abort for the first record that is too long for a reader's
+// buffer of puffer bytes (the run is at that record then).
+[[noreturn]] void ZeileZuLang(Zeilenindex& index, std::uint32_t puffer);
+
+// A record (1..Zeilenanzahl + 1, the last while it is read) as a report
+// names it: its editor line and its text as it stands in the file, up to a
+// NUL, trailing blanks, CR and LF cut; line 0 for none. Without satz: the
+// record the run is at (laufsatz).
+struct Laufort {
+    std::int32_t editorzeile = 0;
+    std::string_view text;
+};
+Laufort LaufortVon(const Zeilenindex& index, std::int32_t satz);
+Laufort LaufortVon(const Zeilenindex& index);
+
+// The records behind the copy, for a report of the whole file: read from
+// the file again when it is a regular file; none otherwise (the rest of a
+// pipe is not waited for).
+struct Restsatz {
+    std::int32_t editorzeile = 0;
+    std::string text;
+};
+std::vector<Restsatz> RestDerDatei(const Zeilenindex& index);
 
 }  // namespace taktler::interpreter

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "interpreter/laufstand.h"
+#include "interpreter/zeilenindex.h"
 
 namespace taktler::interpreter {
 
@@ -16,6 +17,7 @@ Laufstand Stand() {
     const Programmzustand& z = Zustand();
     Laufstand s;
     s.zeilennummer = z.Zeile != nullptr ? z.Zeile->Zeilennummer : 0;
+    s.editorzeile = LaufortVon(DerZeilenindex()).editorzeile;
     s.stufe = z.Zeile != nullptr ? z.Zeile->Stufe : 0;
     s.tracelevel = z.Tracelevel;
     s.nothaltAktiv = z.NothaltAktiv != 0;

@@ -64,14 +64,16 @@ void Umbrechen(const std::string& utf8, std::size_t breite, std::vector<std::str
 
 }  // namespace
 
+// As the command file switches the motor, with the letter the interface
+// latches for it (LINKS latches R), and an arrow that way.
 std::string Motoranzeige(char zustand) {
     switch (zustand) {
-        case 'L':
-            return "<<< L links ";
         case 'R':
-            return "rechts R >>>";
+            return "<<< LINKS (R) ";
+        case 'L':
+            return "RECHTS (L) >>>";
         default:
-            return "    aus     ";
+            return "     aus      ";
     }
 }
 

@@ -50,7 +50,9 @@ struct Bild {
     int cursorSpalte = 0;
 };
 
-// "<<< L links", "rechts R >>>" or "aus": the direction at a glance.
+// "<<< LINKS (R)", "RECHTS (L) >>>" or "aus", 14 columns: the state named
+// as the command file switches it, the interface's letter beside it (the
+// names the timing diagram's GTKWave filter uses too).
 std::string Motoranzeige(char zustand);
 
 // The whole screen. A screen below the minimum size gets only a note.

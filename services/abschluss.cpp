@@ -55,6 +55,9 @@ void Ausgabefehler(std::string_view modul, std::string_view funktion, std::strin
     DasFenster().Zeige(
         "ABBRUCH", ZeileZusammensetzen("Programmabbruch", modul, funktion, text, kAbbruchPuffer),
         false);
+    if (!EndeLaeuft()) {
+        LaufortMelden();  // the report ends the run
+    }
     NachDemBericht();
 }
 

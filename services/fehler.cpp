@@ -23,10 +23,45 @@ std::string ZeileZusammensetzen(std::string_view art, std::string_view modul,
     return zeile;
 }
 
+namespace {
+
+struct Laufortzustand {
+    std::function<std::string()> ort;
+    bool gemeldet = false;
+};
+
+Laufortzustand& DerLaufort() {
+    static Laufortzustand zustand;
+    return zustand;
+}
+
+}  // namespace
+
+void SetzeLaufort(std::function<std::string()> ort) {
+    DerLaufort() = Laufortzustand{std::move(ort), false};
+}
+
+void LaufortMelden() {
+    Laufortzustand& z = DerLaufort();
+    if (z.gemeldet || !z.ort) {
+        return;
+    }
+    z.gemeldet = true;
+    std::string zeile = z.ort();
+    if (!zeile.empty()) {
+        DieKonsole().Fehler(FuerStandardfehler(zeile) + "\n");
+    }
+}
+
+void LaufortZuruecksetzen() {
+    DerLaufort() = Laufortzustand{};
+}
+
 void Fehlerabbruch(std::string_view modul, std::string_view funktion, std::string_view text) {
     std::string zeile =
         ZeileZusammensetzen("Programmabbruch", modul, funktion, text, kAbbruchPuffer);
     DasFenster().Zeige("ABBRUCH", zeile, false);
+    LaufortMelden();
     ProgrammBeenden(12);
 }
 

@@ -4,6 +4,8 @@
 // original product and shows it through the message box seam.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "services/umgebung.h"
@@ -24,6 +26,14 @@ void Warnung(std::string_view modul, std::string_view funktion, std::string_view
 
 // "Modul: %s, Funktion: %s, Meldung: %s", caption "Meldung"; gives the answer.
 Antwort Meldung(std::string_view modul, std::string_view funktion, std::string_view text);
+
+// The line that follows the report of a run's ending (an abort report, the
+// emergency stop, a signal) to say where it ended: "FILE:LINE: Lauf endet
+// hier: TEXT". The run installs what composes it; "" while the run is at
+// no line. Shown once, on standard error.
+void SetzeLaufort(std::function<std::string()> ort);
+void LaufortMelden();
+void LaufortZuruecksetzen();  // for tests that run many programs
 
 // Installed by nothing; kept as the product has it.
 [[noreturn]] void OutOfStore();

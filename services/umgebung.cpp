@@ -106,6 +106,13 @@ std::string Latin1NachUtf8(std::string_view s) {
     return aus;
 }
 
+std::string FuerStandardfehler(std::string_view zeile) {
+    if (isatty(STDERR_FILENO) == 1 && UmgebungIstUtf8() && !IstGueltigesUtf8(zeile)) {
+        return Latin1NachUtf8(zeile);
+    }
+    return std::string(zeile);
+}
+
 std::string Format(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
@@ -216,15 +223,11 @@ std::uint64_t SystemUhr::MonotonUs() {
 }
 
 Antwort KonsolenFenster::Zeige(std::string_view titel, std::string_view zeile, bool mitAbbrechen) {
-    std::string text(zeile);
     // A line end that the composed text already carries is not doubled.
-    if (!text.empty() && text.back() == '\n') {
-        text.pop_back();
+    if (!zeile.empty() && zeile.back() == '\n') {
+        zeile.remove_suffix(1);
     }
-    if (isatty(STDERR_FILENO) == 1 && UmgebungIstUtf8() && !IstGueltigesUtf8(text)) {
-        text = Latin1NachUtf8(text);
-    }
-    std::string ausgabe = "[" + std::string(titel) + "] " + text + "\n";
+    std::string ausgabe = "[" + std::string(titel) + "] " + FuerStandardfehler(zeile) + "\n";
     DieKonsole().Fehler(ausgabe);
     if (!mitAbbrechen) {
         return Antwort::OK;

@@ -108,6 +108,10 @@ std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Report texts are Latin-1; a terminal in a UTF-8 locale needs them converted.
 bool IstGueltigesUtf8(std::string_view s);
 std::string Latin1NachUtf8(std::string_view s);
+// A line for standard error as a report shows it: converted from Latin-1
+// when standard error is a terminal in a UTF-8 locale and the line is not
+// UTF-8 already.
+std::string FuerStandardfehler(std::string_view zeile);
 
 // Standard output line-buffered unless it is a regular file, so that a
 // pipe (| tee) sees each line as it is printed. Call before any output.

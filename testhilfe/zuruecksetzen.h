@@ -4,9 +4,11 @@
 #pragma once
 
 #include "datei/datei.h"
+#include "interpreter/aufzeichnung.h"
 #include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
 #include "services/abschluss.h"
+#include "services/fehler.h"
 #include "services/strtools.h"
 #include "services/trace.h"
 #include "services/unterbrechung.h"
@@ -14,6 +16,7 @@
 namespace taktler {
 
 inline void ZustandZuruecksetzen() {
+    interpreter::AufzeichnungZuruecksetzen();
     interpreter::ZustandZuruecksetzen();
     interpreter::ZeilenindexZuruecksetzen();
     datei::ModulZuruecksetzen();
@@ -21,6 +24,7 @@ inline void ZustandZuruecksetzen() {
     services::TraceZuruecksetzen();
     services::UnterbrechungZuruecksetzen();
     services::AbschlussZuruecksetzen();
+    services::LaufortZuruecksetzen();
 }
 
 }  // namespace taktler

@@ -65,9 +65,9 @@ else
     falsch "Ampel-Beispiel endet nicht mit 0"
 fi
 
-# Both manual pages render without a warning and document every option of --help.
+# The manual pages render without a warning; both of taktler document every option of --help.
 optionen=$("$programm" --help | grep -o -- '--[a-z][a-z-]*=\?' | sort -u)
-for seite in "$wurzel/usr/share/man/man1/taktler.1.gz" "$wurzel/usr/share/man/de/man1/taktler.1.gz"; do
+for seite in "$wurzel"/usr/share/man/{,de/}man1/{taktler,taktler-zeitdiagramm}.1.gz; do
     if ! LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$seite" >"$tmp/man.txt" 2>"$tmp/man.err" ||
         [ -s "$tmp/man.err" ]; then
         cat "$tmp/man.err"
@@ -76,9 +76,13 @@ for seite in "$wurzel/usr/share/man/man1/taktler.1.gz" "$wurzel/usr/share/man/de
     if command -v mandoc >/dev/null && ! mandoc -Tlint -Wwarning "$seite"; then
         falsch "mandoc -Tlint meldet Warnungen fuer $seite"
     fi
-    for option in $optionen; do
-        grep -q -- "$option" "$tmp/man.txt" || falsch "$seite nennt $option nicht"
-    done
+    case $seite in
+        */taktler.1.gz)
+            for option in $optionen; do
+                grep -q -- "$option" "$tmp/man.txt" || falsch "$seite nennt $option nicht"
+            done
+            ;;
+    esac
 done
 
 # The editor files where Vim, nano and editors that import a grammar look.
@@ -87,6 +91,66 @@ for datei in vim/vimfiles/syntax/taktler.vim vim/vimfiles/ftdetect/taktler.vim \
     [ -s "$wurzel/usr/share/$datei" ] || falsch "/usr/share/$datei fehlt im Paket"
 done
 grep -qx 'License: GPL-3.0-or-later' "$doku/copyright" || falsch "copyright nennt GPL-3.0-or-later nicht"
+
+# The timing diagram of the installed conveyor example, ready in GTKWave: the save file
+# inserts every signal of the diagram as GTKWave's own reader lists them, in that order, and
+# names the filter where the package puts it.
+gtkwave_daten=$wurzel/usr/share/taktler
+if (cd "$tmp/lauf" && SOURCE_DATE_EPOCH=0 TZ=UTC0 timeout -s KILL 120 "$programm" \
+    --zeit=virtuell --sim="$doku/examples/foerderband.szenario" --vcd=band.vcd \
+    --vcd-bits=band-bits.vcd \
+    "$doku/examples/foerderband.txt" band.prot </dev/null >/dev/null 2>&1) &&
+    vcd2fst "$tmp/lauf/band.vcd" "$tmp/lauf/band.fst" >/dev/null &&
+    fst2vcd "$tmp/lauf/band.fst" >"$tmp/lauf/zurueck.vcd"; then
+    signale=$(awk '$1 == "$var" { print "taktler." $5 ($3 == 2 ? "[1:0]" : "") }' \
+        "$tmp/lauf/zurueck.vcd" | tr '\n' ' ')
+    gesichert=$(grep '^taktler\.' "$gtkwave_daten/taktler.gtkw" | tr '\n' ' ')
+    [ -n "$signale" ] && [ "$signale" = "$gesichert" ] ||
+        falsch "taktler.gtkw fuegt '$gesichert' ein, das Diagramm hat '$signale'"
+    filter=$(sed -n 's/^\^1 //p' "$gtkwave_daten/taktler.gtkw")
+    [ "$filter" = /usr/share/taktler/motoren.gtkwf ] && [ -f "$wurzel$filter" ] ||
+        falsch "taktler.gtkw nennt den Filter '$filter', das Paket hat ihn nicht dort"
+else
+    falsch "Foerderband-Beispiel: kein Zeitdiagramm, das vcd2fst und fst2vcd lesen"
+fi
+# The 1-bit diagram is sent on to PulseView, not opened empty.
+if timeout -s KILL 60 "$wurzel/usr/bin/taktler-zeitdiagramm" "$tmp/lauf/band-bits.vcd" \
+    2>"$tmp/bits.err" ||
+    ! grep -q "pulseview -I vcd -i" "$tmp/bits.err"; then
+    falsch "taktler-zeitdiagramm oeffnet ein Diagramm von --vcd-bits: $(cat "$tmp/bits.err")"
+fi
+# GTKWave itself, headless, through the installed wrapper: the whole run in the window, the
+# motors by name. Each row: the marker's time, then "signal=value" as GTKWave shows them.
+if command -v xvfb-run >/dev/null && command -v gtkwave >/dev/null; then
+    cat >"$tmp/pruefe.tcl" <<'EOF_TCL'
+puts "fenster [gtkwave::getWindowStartTime] [expr {[gtkwave::getWindowEndTime] >= [gtkwave::getMaxTime]}]"
+foreach zeit {0 300 3000 300000} {
+    gtkwave::setMarker $zeit
+    set zeile "$zeit"
+    for {set i 0} {$i < [gtkwave::getTotalNumTraces]} {incr i} {
+        set wert [gtkwave::getTraceValueAtMarkerFromIndex $i]
+        if {$wert ne ""} { append zeile " [gtkwave::getTraceNameFromIndex $i]=$wert" }
+    }
+    puts $zeile
+}
+gtkwave::/File/Quit
+EOF_TCL
+    s="schalter1=0 schalter2=0 schalter3=0 schalter4=0 schalter5=0 schalter6=0 schalter7=0"
+    s="$s schalter8=0"
+    cat >"$tmp/gtkwave.erwartet" <<EOF_GTKWAVE
+fenster 0 1
+0 motor1[1:0]=aus motor2[1:0]=aus motor3[1:0]=aus motor4[1:0]=aus $s analog1=0 analog2=0 nothalt=0
+300 motor1[1:0]=RECHTS (L) motor2[1:0]=aus motor3[1:0]=aus motor4[1:0]=aus $s analog1=0 analog2=0 nothalt=1
+3000 motor1[1:0]=aus motor2[1:0]=aus motor3[1:0]=LINKS (R) motor4[1:0]=aus $s analog1=0 analog2=0 nothalt=1
+300000 motor1[1:0]=aus motor2[1:0]=aus motor3[1:0]=LINKS (R) motor4[1:0]=LINKS (R) $s analog1=800 analog2=40 nothalt=1
+EOF_GTKWAVE
+    timeout -s KILL 120 xvfb-run -a "$wurzel/usr/bin/taktler-zeitdiagramm" "$tmp/lauf/band.vcd" \
+        -S "$tmp/pruefe.tcl" 2>&1 | grep -E '^(fenster|[0-9]+ )' >"$tmp/gtkwave.txt" || true
+    diff "$tmp/gtkwave.erwartet" "$tmp/gtkwave.txt" ||
+        falsch "GTKWave zeigt das Foerderband-Diagramm mit taktler-zeitdiagramm anders"
+else
+    echo "GTKWave unter Xvfb uebersprungen: xvfb-run oder gtkwave fehlt"
+fi
 
 # Completion as bash-completion loads it from the unpacked tree. Each case: the
 # command line up to the cursor, and the words the reply must hold (or "-" for none).

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -123,6 +125,27 @@ TEST(PanelTeile, KeysActOnTheModel) {
     EXPECT_TRUE(sim.Schalter()[0]);
 }
 
+// A motor state has one name for the user: the panel's, and the timing diagram's GTKWave
+// filter, which shows the 2-bit motor values (10 the interface's R) by name.
+TEST(PanelTeile, MotorStatesAreNamedAsTheDiagramFilterNamesThem) {
+    std::map<std::string, std::string> filter;
+    std::istringstream datei(LiesDatei(std::string(TAKTLER_QUELLEN) + "/paket/motoren.gtkwf"));
+    for (std::string zeile; std::getline(datei, zeile);) {
+        if (!zeile.empty() && zeile[0] != '#') {
+            filter[zeile.substr(0, 2)] = zeile.substr(3);
+        }
+    }
+    const std::map<std::string, std::string> erwartet = {
+        {"10", "LINKS (R)"}, {"01", "RECHTS (L)"}, {"00", "aus"}};
+    EXPECT_EQ(filter, erwartet);
+    for (const auto& [zustand, bits] :
+         {std::pair<char, const char*>{'R', "10"}, {'L', "01"}, {'N', "00"}}) {
+        const std::string anzeige = Motoranzeige(zustand);
+        EXPECT_EQ(anzeige.size(), 14u) << anzeige;
+        EXPECT_NE(anzeige.find(filter[bits]), std::string::npos) << anzeige;
+    }
+}
+
 TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
     Momentaufnahme m;
     m.kommandodatei = "k.txt";
@@ -148,10 +171,10 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
         EXPECT_NE(t.find(teil), std::string::npos) << teil << "\n" << t;
     }
     const char* reihen[] = {
-        "MOTOR1 <<< L links     1.5 s   1 [ ] offen  5 [ ] offen   > ANALOG1  400",
-        "MOTOR2 rechts R >>>    0.3 s   2 [X] zu     6 [ ] offen     ANALOG2   40",
-        "MOTOR3     aus         0.0 s   3 [ ] offen  7 [ ] offen",
-        "MOTOR4     aus       123.5 s   4 [ ] offen  8 [ ] offen"};
+        "MOTOR1 RECHTS (L) >>>    1.5 s 1 [ ] offen  5 [ ] offen   > ANALOG1  400",
+        "MOTOR2 <<< LINKS (R)     0.3 s 2 [X] zu     6 [ ] offen     ANALOG2   40",
+        "MOTOR3      aus          0.0 s 3 [ ] offen  7 [ ] offen",
+        "MOTOR4      aus        123.5 s 4 [ ] offen  8 [ ] offen"};
     for (std::size_t i = 0; i < 4; ++i) {
         std::string reihe = bild.zeilen[4 + i].text;
         EXPECT_EQ(reihe.erase(reihe.find_last_not_of(' ') + 1), reihen[i]);
@@ -277,7 +300,7 @@ TEST_F(PanelLaufTest, OnARealPortShowsTheInterfaceAndEscStops) {
     AufnahmePort port;
     port.status = [](int lesung) { return lesung % 8 == 6 ? 0x20 : 0x00; };  // switch 2 closed
     interface::SetzePort(&port);
-    schirm.tasten.push_back({"MOTOR1 <<< L links", '3'});
+    schirm.tasten.push_back({"MOTOR1 RECHTS (L) >>>", '3'});
     schirm.tasten.push_back({"2 [X] zu", taste::kEsc});
     EXPECT_EQ(Lauf("EINSCHALTEN MOTOR1\nBIS SCHALTER3 = 1\nENDE_BIS\n", true), 128 + SIGINT);
     EXPECT_TRUE(schirm.tasten.empty());
@@ -416,19 +439,20 @@ TEST_F(PanelTmuxTest, KeysDriveTheDemoAsItsScenarioDoes) {
     tmux.Tasten("-l weiter");
     ASSERT_TRUE(tmux.WarteAuf({"druecken...weiter", "Der Lauf wartet"}));
     tmux.Tasten("Enter");
-    ASSERT_TRUE(tmux.WarteAuf({"---> 0 gesetzt", "MOTOR1 <<< L links"}));
+    ASSERT_TRUE(tmux.WarteAuf({"---> 0 gesetzt", "MOTOR1 RECHTS (L) >>>"}));
     for (const char* gesehen : {"1 Klicks!", "losgelassen", "Klicks erreicht"}) {
         tmux.Tasten("1");
         ASSERT_TRUE(tmux.WarteAuf({gesehen}));
     }
     tmux.Tasten("1");
-    ASSERT_TRUE(tmux.WarteAuf({"PRESSEN", "MOTOR1     aus", "MOTOR2 rechts R >>>", "1 [ ] offen"}));
+    ASSERT_TRUE(
+        tmux.WarteAuf({"PRESSEN", "MOTOR1      aus", "MOTOR2 <<< LINKS (R)", "1 [ ] offen"}));
     tmux.Tasten("PPage PPage Up Up PPage Down");
-    ASSERT_TRUE(tmux.WarteAuf({"> ANALOG1  410", "DRUCK_HOCH", "MOTOR3 rechts R >>>"}));
+    ASSERT_TRUE(tmux.WarteAuf({"> ANALOG1  410", "DRUCK_HOCH", "MOTOR3 <<< LINKS (R)"}));
     tmux.Tasten("2");
     ASSERT_TRUE(tmux.WarteAuf({"2 [X] zu"}));
     tmux.Tasten("2");
-    ASSERT_TRUE(tmux.WarteAuf({"Lauf beendet (Exit-Code 0)", "FERTIG", "MOTOR3     aus"}));
+    ASSERT_TRUE(tmux.WarteAuf({"Lauf beendet (Exit-Code 0)", "FERTIG", "MOTOR3      aus"}));
     tmux.Tasten("q");
     ASSERT_EQ(tmux.Exitcode(), 0);
     EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
@@ -447,7 +471,7 @@ TEST_F(PanelTmuxTest, AsciiTerminalAndEscStopsTheMotors) {
                   "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDFTE\nBIS SCHALTER1 = 1\nENDE_BIS\n");
     ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt a b c d", 80, 24,
                             "LC_ALL=C"));
-    ASSERT_TRUE(tmux.WarteAuf({";GR??TE;", "MOTOR1 rechts R >>>", "1 [ ] offen", "Esc Stopp"}));
+    ASSERT_TRUE(tmux.WarteAuf({";GR??TE;", "MOTOR1 <<< LINKS (R)", "1 [ ] offen", "Esc Stopp"}));
     tmux.Tasten("Escape");
     EXPECT_EQ(tmux.Exitcode(), 128 + 2);
     EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");

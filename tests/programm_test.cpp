@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -83,6 +84,8 @@ TEST_P(AufrufTest, EndsWithItsCodeAndSaysWhy) {
         EXPECT_TRUE(*f.fehler == '\0' ? a.fehler.empty() : a.fehler.find(f.fehler) != a.fehler.npos)
             << a.fehler;
     }
+    // None of these runs ends at a line.
+    EXPECT_EQ(a.fehler.find("Lauf endet hier"), std::string::npos) << a.fehler;
     if (f.ausRahmen >= 0) {
         EXPECT_EQ(Motorzustaende(LiesDatei(dir / "port.log")), Liste(f.ausRahmen, "NNNN"));
     }
@@ -134,8 +137,10 @@ INSTANTIATE_TEST_SUITE_P(
              "=taktler: Kommandodatei k.txt und --spur=k.txt sind dieselbe Datei\n"},
         Fall{"--port=sim --abdeckung=p.txt k.txt p.txt", 12,
              "=taktler: Protokolldatei p.txt und --abdeckung=p.txt sind dieselbe Datei\n"},
-        Fall{"--port=sim --spur=- --abdeckung a.info k.txt p.txt", 0, "=TAKTLER 091200\n", false,
-             -1},
+        Fall{"SOURCE_DATE_EPOCH=0 --zeit=virtuell --spur=- --abdeckung a.info k.txt p.txt", 0,
+             "=TAKTLER 091200\n101 k.txt:1 0 + EINSCHALTEN MOTOR1 LINKS\n130 k.txt:2 0 + ELSE\n"
+             "135 k.txt:3 0 + MELDUNG A\n",
+             false, -1, "", "a.info"},
         Fall{"--port=sim --halt 2,5 k.txt p.txt", 0, "=TAKTLER 091200\n", false, -1},
         Fall{"--port=sim --halt=2,,5 k.txt p.txt", 12,
              OPTIONSFEHLER("Option --halt nimmt ZEILE[,ZEILE...] mit ganzen Zahlen ab 1: 2,,5")},
@@ -159,6 +164,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Fall{"--port=sim --port-log=k.txt k.txt p.txt", 12,
              "Kommandodatei k.txt und --port-log=k.txt"},
+        Fall{"--port=sim --vcd=z.vcd --vcd-bits=./z.vcd k.txt p.txt", 12,
+             "--vcd=z.vcd und --vcd-bits=./z.vcd sind dieselbe Datei"},
+        Fall{"--port=sim --spur=fehlt/s.txt k.txt p.txt", 12,
+             "taktler: fehlt/s.txt: Spur kann nicht angelegt werden: No such file or directory\n"},
+        Fall{"--port=sim --abdeckung=/dev/full k.txt p.txt", 12,
+             "taktler: /dev/full: Abdeckung kann nicht geschrieben werden: No space left on "
+             "device\n",
+             false},
         Fall{"--port=sim fehlt.txt p.txt", 12,
              "Quelldatei nicht vorhanden: , Programmabbruch: fehlt.txt\n"},
         // Past the largest 32-bit second of a time stamp.
@@ -175,15 +188,19 @@ INSTANTIATE_TEST_SUITE_P(
              "keines\n"},
         // An output that cannot be written completely ends the run with 12.
         Fall{"--port=sim k.txt p.txt >/dev/full", 12,
-             "taktler: Standardausgabe kann nicht geschrieben werden", false}));
+             "taktler: Standardausgabe kann nicht geschrieben werden", false},
+        Fall{"--port=sim --vcd-bits=/dev/full --vcd=z.vcd k.txt p.txt", 12,
+             "taktler: /dev/full: Zeitdiagramm kann nicht geschrieben werden: No space left",
+             false}));
 
 // An abort mid-run keeps the protocol, whole lines in port log and diagram, and the last motors.
 struct AbbruchFall {
     const char* name;
-    std::string zeilen;  // after a prefix that starts two motors and writes ELSE
+    std::string zeilen;  // from editor line 10, after a prefix that starts two motors, writes ELSE
     const char* szenario;
-    const char* meldung;
-    const char* banner;  // what the protocol gets after ELSE
+    const char* meldung;  // the end of the report's line
+    std::string ort;      // the location line that follows it
+    const char* banner;   // what the protocol gets after ELSE
     const char* motoren;
     int code = 12;
     bool rohr = false;  // standard output into a pipe whose reader leaves after a byte
@@ -192,8 +209,11 @@ class AbbruchTest : public ProgrammTest, public ::testing::WithParamInterface<Ab
 
 TEST_P(AbbruchTest, KeepsProtocolPortLogDiagramAndMotors) {
     const AbbruchFall& f = GetParam();
+    // Empty lines an editor counts and the reader skips: six records, nine editor lines.
     const std::string kommandos =
-        "EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\nBIS ZEIT 10\nELSE\nENDE\n" + f.zeilen;
+        "EINSCHALTEN MOTOR1 LINKS\n\n; zwei Motoren\nEINSCHALTEN MOTOR3 RECHTS\n\n\nBIS ZEIT 10\n"
+        "ELSE\nENDE\n" +
+        f.zeilen;
     Aufruf a;
     if (f.rohr) {
         SchreibeDatei(dir / "k.txt", kommandos);
@@ -209,7 +229,10 @@ TEST_P(AbbruchTest, KeepsProtocolPortLogDiagramAndMotors) {
         a = Starte(kommandos, f.szenario, {"--port-log=port.log"});
     }
     EXPECT_EQ(a.code, f.code);
-    EXPECT_NE(a.fehler.find(f.meldung), std::string::npos) << a.fehler;
+    const std::string schluss = std::string(f.meldung) + "\n" + f.ort + "\n";
+    EXPECT_TRUE(a.fehler.size() > schluss.size() &&
+                a.fehler.compare(a.fehler.size() - schluss.size(), schluss.size(), schluss) == 0)
+        << a.fehler;
     EXPECT_EQ(LiesDatei(dir / "p.txt"), std::string("ELSE\r\n") + f.banner);
     const std::string text = LiesDatei(dir / "port.log");
     const Liste zeilen = Zeilen(text);
@@ -227,15 +250,32 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         AbbruchFall{"UnbekanntesKommando", "KAPUTT\nMELDUNG NIE\n", "",
                     "unbekanntes Kommando, Programmabbruch: KAPUTT",
+                    "k.txt:10: Lauf endet hier: KAPUTT",
                     "---- PROGRAMMABBRUCH ------\r\nTAKTLER 091200\r\nKommando erkennen: "
                     "unbekanntes Kommando\r\nKAPUTT\r\n---------------------------\r\n",
                     "RNLN"},
+        AbbruchFall{"MotorNichtDefiniert", "\n; Tippfehler\reinschalten motr1 rechts  \r\n", "",
+                    "[ABBRUCH] Modul: TAKTLER 091200, Funktion: Einschalten, Programmabbruch: "
+                    "Motor n. definiert",
+                    "k.txt:12: Lauf endet hier: einschalten motr1 rechts", "", "RNLN"},
+        AbbruchFall{"UnterprogrammFehlt",
+                    "RUFE FEHLT\n\nUNTERPROGRAMM ANDERES\nENDE_UNTERPROGRAMM\n", "",
+                    "FindeUnterprogramm: N. gefunden, Programmabbruch: FEHLT",
+                    "k.txt:10: Lauf endet hier: RUFE FEHLT", "", "RNLN"},
+        // Reading aborts: at the line being read.
+        AbbruchFall{"ZeileZuLang", "MELDUNG A\n\n" + std::string(600, 'X') + "\n", "",
+                    "Funktion: LiesSatz, Programmabbruch: max. Zeilenlaenge zu gross",
+                    "k.txt:12: Lauf endet hier: " + std::string(499, 'X'), "", "RNLN"},
+        AbbruchFall{"ZuVieleFelder", "RUFE X\n\n; Kopf\nUnterprogramm x y z\n", "",
+                    "Zu viele Felder, Programmabbruch: UNTERPROGRAMM X Y Z",
+                    "k.txt:13: Lauf endet hier: Unterprogramm x y z", "", "RNLN"},
         AbbruchFall{"Notaus", "NOTHALT SCHALTER3\nMELDUNG A\n", "start schalter 3 an\n",
-                    "Funktion: NOTHALT, Programmabbruch: NOTAUS betaetigt!", "", "NNNN"},
+                    "Funktion: NOTHALT, Programmabbruch: NOTAUS betaetigt!",
+                    "k.txt:10: Lauf endet hier: NOTHALT SCHALTER3", "", "NNNN"},
         // A reader of standard output that goes away ends the run like a hang-up.
         AbbruchFall{"AusgabeRohrZu", "BIS ZEIT = 600000\nMELDUNG X\nENDE_BIS\n", "",
-                    "TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet", "", "NNNN",
-                    128 + SIGPIPE, true}),
+                    "TAKTLER unterbrochen (SIGPIPE): alle Motoren ausgeschaltet",
+                    "k.txt:11: Lauf endet hier: MELDUNG X", "", "NNNN", 128 + SIGPIPE, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Virtual microseconds: a line read, a motor frame, an input read, an analog measurement.
@@ -275,15 +315,213 @@ TEST_F(ProgrammTest, DiagramChangesLieTheModelledMicrosecondsApart) {
     const Vcd diagramm = LiesVcd(LiesDatei(dir / "z.vcd"));
     EXPECT_EQ(diagramm.aenderungen, erwartet);
     EXPECT_EQ(diagramm.ende, motorAus + kAbfrage);
+}
 
-    // GTKWave's converters read the same changes back (start values in their own order).
+// Both diagrams as the viewers' own readers take them, on the three ways a run ends: GTKWave's
+// vcd2fst/fst2vcd read each back whole, and libsigrok's VCD import (sigrok-cli, as PulseView
+// reads it) gives the 1-bit one's samples in the states of the 2-bit one and the port log.
+struct BetrachterFall {
+    const char* name;
+    const char* kommandos;  // "": the conveyor example with its scenario, in virtual time
+    const char* szenario;
+    int code;
+    const char* motoren;  // after the last frame
+};
+void PrintTo(const BetrachterFall& f, std::ostream* os) {
+    *os << f.name;
+}
+class BetrachterTest : public ProgrammTest, public ::testing::WithParamInterface<BetrachterFall> {};
+
+const Liste kBitDraehte = {"motor1_LINKS_R", "motor1_RECHTS_L", "motor2_LINKS_R", "motor2_RECHTS_L",
+                           "motor3_LINKS_R", "motor3_RECHTS_L", "motor4_LINKS_R", "motor4_RECHTS_L",
+                           "schalter1",      "schalter2",       "schalter3",      "schalter4",
+                           "schalter5",      "schalter6",       "schalter7",      "schalter8",
+                           "nothalt"};
+
+Liste OhneWiederholung(const Liste& zustaende) {
+    Liste ohne;
+    for (const std::string& z : zustaende) {
+        if (ohne.empty() || ohne.back() != z) {
+            ohne.push_back(z);
+        }
+    }
+    return ohne;
+}
+
+// The 2-bit diagram's states over time as the 1-bit one's wires: '0'/'1' in kBitDraehte order.
+Liste Drahtzustaende(const Vcd& vcd) {
+    std::map<std::string, std::uint64_t> wert;
+    Liste zustaende;
+    auto zustand = [&] {
+        std::string z;
+        for (int m = 1; m <= 4; ++m) {
+            const std::uint64_t v = wert["motor" + std::to_string(m)];
+            z += (v & 2U) != 0 ? "1" : "0";
+            z += (v & 1U) != 0 ? "1" : "0";
+        }
+        for (int k = 1; k <= 8; ++k) {
+            z += wert["schalter" + std::to_string(k)] != 0 ? "1" : "0";
+        }
+        return z + (wert["nothalt"] != 0 ? "1" : "0");
+    };
+    for (std::size_t i = 0; i < vcd.aenderungen.size(); ++i) {
+        wert[vcd.aenderungen[i].name] = vcd.aenderungen[i].wert;
+        if (i + 1 == vcd.aenderungen.size() ||
+            vcd.aenderungen[i + 1].zeit != vcd.aenderungen[i].zeit) {
+            zustaende.push_back(zustand());
+        }
+    }
+    return OhneWiederholung(zustaende);
+}
+
+TEST_P(BetrachterTest, ViewersReadBothDiagramsWhole) {
+    const BetrachterFall& f = GetParam();
+    const bool signal = f.code == 128 + SIGTERM;
+    const Liste bits = {"--vcd-bits=b.vcd", "--port-log=port.log"};
+    Aufruf a;
+    if (*f.kommandos == '\0') {
+        a = Starte(LiesDatei(kBeispiele + "foerderband.txt"),
+                   LiesDatei(kBeispiele + "foerderband.szenario"),
+                   {"--zeit=virtuell", bits[0], bits[1]}, kReproduzierbar);
+    } else if (!signal) {
+        a = Starte(f.kommandos, f.szenario, {"--zeit=virtuell", bits[0], bits[1]});
+    } else {
+        // In real time, ended once its module line shows that the signal handlers are in place.
+        SchreibeDatei(dir / "k.txt", f.kommandos);
+        const char* vor = std::getenv("TAKTLER_TEST_VOR");
+        ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) + " && { " +
+                                 (vor != nullptr ? vor : "") + " " + Quote(TAKTLER_BINARY) +
+                                 " --port=sim --vcd=z.vcd " + bits[0] + " " + bits[1] +
+                                 " k.txt p.txt </dev/null >/dev/null 2>err & p=$!; "
+                                 "until grep -q 'TAKTLER 091200' err; do sleep 0.05; done; "
+                                 "sleep 0.2; kill -TERM $p; wait $p; echo $? >code; } 2>/dev/null"),
+                  0);
+        a.code = std::stoi(LiesDatei(dir / "code"));
+        a.fehler = LiesDatei(dir / "err");
+    }
+    EXPECT_EQ(a.code, f.code) << a.fehler;
+    const Liste rahmen = OhneWiederholung(Motorzustaende(LiesDatei(dir / "port.log")));
+    ASSERT_FALSE(rahmen.empty());
+    EXPECT_EQ(rahmen.back(), f.motoren);
+
+    for (const char* name : {"z", "b"}) {
+        const std::string n = name;
+        ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) + " && vcd2fst " + n + ".vcd " + n +
+                                 ".fst >/dev/null && fst2vcd " + n + ".fst >" + n + "-fst.vcd"),
+                  0);
+        const Vcd original = LiesVcd(LiesDatei(dir / (n + ".vcd")));
+        const Vcd zurueck = LiesVcd(LiesDatei(dir / (n + "-fst.vcd")));
+        EXPECT_EQ(Drahtzustaende(zurueck), Drahtzustaende(original)) << n;
+        EXPECT_EQ(zurueck.ende, original.ende) << n;
+        const std::string text = LiesDatei(dir / (n + ".vcd"));
+        EXPECT_EQ(n == "z" ? ZeitdiagrammMangel(text, f.motoren) : text.substr(text.rfind('#')),
+                  n == "z" ? "" : "#" + std::to_string(original.ende) + "\n")
+            << n;
+    }
+
+    // compress=1: one sample for each state, however long it lasted.
     ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) +
-                             " && vcd2fst z.vcd z.fst >/dev/null && fst2vcd z.fst >zurueck.vcd"),
+                             " && sigrok-cli -i b.vcd -I vcd:compress=1 -O csv >b.csv"),
               0);
-    const Vcd zurueck = LiesVcd(LiesDatei(dir / "zurueck.vcd"));
-    EXPECT_TRUE(
-        zurueck.aenderungen.size() == erwartet.size() && zurueck.ende == diagramm.ende &&
-        std::equal(erwartet.begin() + 15, erwartet.end(), zurueck.aenderungen.begin() + 15));
+    Liste proben;
+    std::string kanaele;
+    for (const std::string& zeile : Zeilen(LiesDatei(dir / "b.csv"))) {
+        if (zeile.rfind("; Channels", 0) == 0) {
+            kanaele = zeile.substr(zeile.find(": ") + 2);
+        } else if (zeile[0] == '0' || zeile[0] == '1') {
+            std::string z = zeile;
+            z.erase(std::remove(z.begin(), z.end(), ','), z.end());
+            proben.push_back(z);
+        }
+    }
+    std::string namen;
+    for (const std::string& d : kBitDraehte) {
+        namen += (namen.empty() ? "" : ", ") + d;
+    }
+    EXPECT_EQ(kanaele, namen);
+    proben = OhneWiederholung(proben);
+    EXPECT_EQ(proben, Drahtzustaende(LiesVcd(LiesDatei(dir / "z.vcd"))));
+    Liste motoren;
+    for (const std::string& z : proben) {
+        std::string m;
+        for (std::size_t i = 0; i < 8; i += 2) {
+            m += z[i] == '1' ? 'R' : z[i + 1] == '1' ? 'L' : 'N';
+        }
+        motoren.push_back(m);
+    }
+    EXPECT_EQ(OhneWiederholung(motoren), rahmen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Enden, BetrachterTest,
+    ::testing::Values(BetrachterFall{"Normal", "", "", 0, "NNNN"},
+                      BetrachterFall{"Abbruch",
+                                     "EINSCHALTEN MOTOR1 LINKS\nNOTHALT SCHALTER8\nBIS SCHALTER2 "
+                                     "= 1\nENDE_BIS\nEINSCHALTEN MOTOR4 RECHTS\nKAPUTT\n",
+                                     "abfrage 3 schalter 2 an\n", 12, "RNNL"},
+                      BetrachterFall{"Signal",
+                                     "EINSCHALTEN MOTOR2 LINKS\nEINSCHALTEN MOTOR3 RECHTS\n"
+                                     "NOTHALT SCHALTER8\nBIS ZEIT = 600000\nENDE_BIS\n",
+                                     "", 128 + SIGTERM, "NNNN"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A trace and an lcov tracefile of a run in virtual time: a loop, an ELSE block, a subroutine
+// called twice, one never called; editor lines past the empty lines the reader skips.
+TEST_F(ProgrammTest, TraceAndCoverageOfARunInVirtualTime) {
+    auto a = Starte(
+        "; Probe mit Schleife und ELSE-Block\n\nRUFE BLINKEN\nBIS SCHALTER1 = 2\n  MELDUNG WARTEN\n"
+        "ENDE_BIS\n\nBIS SCHALTER2 = 0\n  MELDUNG NIE\nELSE\n  MELDUNG SONST\nENDE\nRUFE BLINKEN\n"
+        "EXIT\n\nUNTERPROGRAMM BLINKEN\n  EINSCHALTEN MOTOR1 LINKS\n  AUSSCHALTEN MOTOR1\n"
+        "ENDE_UNTERPROGRAMM\n; nie erreicht\nUNTERPROGRAMM NIE_GERUFEN\n  MELDUNG NIE\n"
+        "ENDE_UNTERPROGRAMM\n",
+        "abfrage 2 schalter 1 an\nabfrage 3 schalter 1 aus\nabfrage 4 schalter 1 an\n",
+        {"--zeit=virtuell", "--spur=spur.txt", "--abdeckung=abdeckung.info"}, kReproduzierbar);
+    ASSERT_EQ(a.code, 0) << a.fehler;
+    std::string schleife;
+    for (int durchlauf = 0; durchlauf < 4; ++durchlauf) {
+        const std::string t0 = std::to_string(249 + 50 * durchlauf);
+        const std::string t1 = std::to_string(279 + 50 * durchlauf);
+        const std::string t2 = std::to_string(284 + 50 * durchlauf);
+        schleife += t0 + " k.txt:4 1 + BIS SCHALTER1 = 2\n" + t1 + " k.txt:5 1 " +
+                    (durchlauf < 3 ? "+" : "-") + "   MELDUNG WARTEN\n" + t2 +
+                    " k.txt:6 0 + ENDE_BIS\n";
+    }
+    EXPECT_EQ(LiesDatei(dir / "spur.txt"),
+              "106 k.txt:3 1 + RUFE BLINKEN\n"
+              "176 k.txt:17 1 +   EINSCHALTEN MOTOR1 LINKS\n"
+              "205 k.txt:18 1 +   AUSSCHALTEN MOTOR1\n"
+              "234 k.txt:19 0 + ENDE_UNTERPROGRAMM\n" +
+                  schleife +
+                  "439 k.txt:8 1 + BIS SCHALTER2 = 0\n"
+                  "469 k.txt:9 1 -   MELDUNG NIE\n"
+                  "474 k.txt:10 1 + ELSE\n"
+                  "479 k.txt:11 1 +   MELDUNG SONST\n"
+                  "484 k.txt:12 0 + ENDE\n"
+                  "489 k.txt:13 1 + RUFE BLINKEN\n"
+                  "559 k.txt:17 1 +   EINSCHALTEN MOTOR1 LINKS\n"
+                  "588 k.txt:18 1 +   AUSSCHALTEN MOTOR1\n"
+                  "617 k.txt:19 0 + ENDE_UNTERPROGRAMM\n"
+                  "677 k.txt:14 0 + EXIT\n");
+    const std::string abdeckung =
+        "TN:\nSF:" + (dir / "k.txt") +
+        "\nBRDA:4,0,0,3\nBRDA:4,0,1,1\nBRDA:8,0,0,0\nBRDA:8,0,1,1\nBRF:4\nBRH:3\n"
+        "DA:3,1\nDA:4,4\nDA:5,3\nDA:6,4\nDA:8,1\nDA:9,0\nDA:10,1\nDA:11,1\nDA:12,1\nDA:13,1\n"
+        "DA:14,1\nDA:16,2\nDA:17,2\nDA:18,2\nDA:19,2\nDA:21,0\nDA:22,0\nDA:23,0\n"
+        "LF:18\nLH:14\nend_of_record\n";
+    EXPECT_EQ(LiesDatei(dir / "abdeckung.info"), abdeckung);
+
+    // lcov adds two runs' counts; genhtml renders the report.
+    ASSERT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) +
+                             " && lcov -q --rc lcov_branch_coverage=1 -a abdeckung.info -a "
+                             "abdeckung.info -o summe.info && genhtml -q --branch-coverage -o "
+                             "html summe.info"),
+              0);
+    const std::string summe = LiesDatei(dir / "summe.info");
+    EXPECT_NE(summe.find("\nDA:4,8\n"), std::string::npos) << summe;
+    EXPECT_NE(summe.find("\nBRDA:4,0,0,6\n"), std::string::npos) << summe;
+    const std::string index = LiesDatei(dir / "html/index.html");
+    EXPECT_NE(index.find(">14<"), std::string::npos);
+    EXPECT_NE(index.find("alt=\"77.8%\""), std::string::npos);
 }
 
 // The audio driver gets the sound in real time; in virtual time the device stays silent.
@@ -357,12 +595,16 @@ TEST_F(ProgrammTest, ExampleScriptCatchesAChangedBehaviour) {
           {dir / "foerderband.txt", 1}}) {
         const int status = StarteBegrenzt(
             "TAKTLER=" + Quote(TAKTLER_BINARY) + " " +
-            Quote(kBeispiele + "kommandodatei_pruefen.sh") + " " + Quote(kommandos) + " " +
+            Quote(kBeispiele + "kommandodatei_pruefen.sh") + " --abdeckung " +
+            Quote(dir / "abdeckung") + " " + Quote(kommandos) + " " +
             Quote(kBeispiele + "foerderband.szenario") + " " +
             Quote(kBeispiele + "foerderband.erwartet") + " </dev/null >/dev/null 2>&1");
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code)
             << kommandos << ": " << status;
     }
+    // Both runs' tracefiles, under the name of the command file and scenario.
+    const std::string abdeckung = LiesDatei(dir / "abdeckung/foerderband-foerderband.info");
+    EXPECT_EQ(abdeckung.rfind("TN:\nSF:" + (dir / "foerderband.txt") + "\n", 0), 0u) << abdeckung;
 }
 
 // The real-port path: the stand-in for libieee1284 and the kernel's port files (tests/attrappe)
@@ -564,7 +806,21 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     }
     faden.join();
     EXPECT_EQ(LiesDatei(dir / "code"), std::to_string(128 + f.signal) + "\n");
-    EXPECT_EQ(LiesDatei(dir / "fehler"),
+    // The signal's report names the line the run was at, as it stands in the file.
+    std::string fehler = LiesDatei(dir / "fehler");
+    const std::size_t ort = fehler.find(unterbrochen) + unterbrochen.size();
+    const std::size_t ortEnde = fehler.find('\n', ort);
+    ASSERT_TRUE(ort > unterbrochen.size() && ortEnde != std::string::npos) << fehler;
+    const std::string ortszeile = fehler.substr(ort, ortEnde - ort);
+    const std::size_t doppelpunkt = ortszeile.find(": Lauf endet hier: ");
+    ASSERT_EQ(ortszeile.rfind("k.txt:", 0), 0u) << ortszeile;
+    ASSERT_NE(doppelpunkt, std::string::npos) << ortszeile;
+    const Liste dateizeilen = Zeilen(kommandos + "MELDUNG NIE\n");
+    const auto nummer = static_cast<std::size_t>(std::stoi(ortszeile.substr(6)));
+    ASSERT_TRUE(nummer >= 1 && nummer <= dateizeilen.size()) << ortszeile;
+    EXPECT_EQ(ortszeile.substr(doppelpunkt + 19), dateizeilen[nummer - 1]);
+    fehler.erase(ort, ortEnde + 1 - ort);
+    EXPECT_EQ(fehler,
               "TAKTLER 091200\n" +
                   std::string(terminal ? "[WARNUNG] Modul: DATEI 151100, Funktion: Oeffnen, "
                                          "Warnung: Eingabedatei GIBTSNICHT.TXT: No such file or "

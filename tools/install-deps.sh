@@ -13,8 +13,11 @@ pakete=(
   dpkg-dev file lintian man-db mandoc bash-completion
   # the editor files' test runs Vim in Ex mode
   vim-nox
-  # vcd2fst and fst2vcd read the timing diagram back in its test
-  gtkwave
+  # the viewers' own readers in the timing diagram's tests: vcd2fst/fst2vcd and GTKWave under
+  # Xvfb (save file, filter), sigrok-cli (the 1-bit diagram as PulseView reads it)
+  gtkwave sigrok-cli xvfb xauth
+  # lcov and genhtml read the coverage tracefile in its test
+  lcov
 )
 
 fehlend=()
