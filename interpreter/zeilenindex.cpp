@@ -196,17 +196,19 @@ Laufort LaufortVon(const Zeilenindex& index) {
 
 std::vector<Restsatz> RestDerDatei(const Zeilenindex& index) {
     std::vector<Restsatz> rest;
-    struct stat status {};
-    if (index.vollstaendig || index.datei == nullptr ||
-        ::stat(index.datei->Pfad.data(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size > kRestGrenze) {
+    if (index.vollstaendig || index.datei == nullptr) {
+        return rest;
+    }
+    const auto status = services::plattform::Status(index.datei->Pfad.data());
+    if (!status || status->art != services::plattform::Dateistatus::Art::Datei ||
+        status->groesse > kRestGrenze) {
         return rest;
     }
     // Read with the file object as the run reads, from the first record,
     // with room for any record the file can hold.
     datei::DateiADO* datei = datei::Create();
     datei::SetzePfad(datei, index.datei->Pfad.data());
-    std::vector<char> puffer(static_cast<std::size_t>(status.st_size) + 2);
+    std::vector<char> puffer(static_cast<std::size_t>(status->groesse) + 2);
     if (datei::OeffnenRead(datei) == 1) {
         std::int32_t satz = 0;
         std::int32_t editorzeile = 1;

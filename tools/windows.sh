@@ -76,14 +76,18 @@ for k in "$lauf"/zip/examples/*.txt; do
     [ "$seite" = linux ] || programm=("$wine" "$exe")
     code=0
     (cd "$d" && SOURCE_DATE_EPOCH=1767225600 TZ=UTC0 timeout 60 "${programm[@]}" --zeit=virtuell \
-      --sim="$name.szenario" --port-log=port.log --vcd=diagramm.vcd "$name.txt" protokoll.txt \
+      --sim="$name.szenario" --port-log=port.log --vcd=diagramm.vcd --spur=spur.txt \
+      --abdeckung=abdeckung.info "$name.txt" protokoll.txt \
       </dev/null >ausgabe.txt 2>fehler.txt) || code=$?
     echo "$code" >"$d/code"
     tr -d '\r' <"$d/ausgabe.txt" >"$d/ausgabe.lf"
     tr -d '\r' <"$d/fehler.txt" >"$d/fehler.lf"
+    # The coverage names the command file by its full path, native on each.
+    grep -v '^SF:' "$d/abdeckung.info" >"$d/abdeckung.ohne-pfad" || true
   done
   gleich=1
-  for f in code ausgabe.lf fehler.lf port.log protokoll.txt diagramm.vcd; do
+  for f in code ausgabe.lf fehler.lf port.log protokoll.txt diagramm.vcd spur.txt \
+    abdeckung.ohne-pfad; do
     l=$lauf/linux/$name/$f
     w=$lauf/win/$name/$f
     # A file that neither run wrote (no protocol line) is the same.
@@ -92,7 +96,7 @@ for k in "$lauf"/zip/examples/*.txt; do
     fi
   done
   [ "$gleich" -eq 0 ] ||
-    echo "$name: Windows wie Linux (Ausgabe, Port-Protokoll, Protokolldatei, Zeitdiagramm)"
+    echo "$name: Windows wie Linux (Ausgabe, Port-Protokoll, Protokolldatei, Zeitdiagramm, Spur, Abdeckung)"
 done
 
 # The port through the stand-in driver. Row: what it checks | environment |
