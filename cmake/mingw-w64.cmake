@@ -17,4 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_CXX_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -Wno-format")
 # One self-contained taktler.exe: no MinGW runtime DLLs to ship beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Tests run under Wine (Debian's wine64 keeps its loader in /usr/lib/wine).
+if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  find_program(TAKTLER_WINE NAMES wine64 wine PATHS /usr/lib/wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TAKTLER_WINE})
+endif()
