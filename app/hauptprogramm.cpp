@@ -12,9 +12,9 @@
 #include "interface/portwahl.h"
 #include "interface/zeitdiagramm.h"
 #include "interpreter/aufzeichnung.h"
-#include "interpreter/pruefen.h"
 #include "interpreter/taktler.h"
 #include "panel/panel.h"
+#include "pruefen/pruefen.h"
 #include "services/systemsound.h"
 #include "services/umgebung.h"
 #include "services/unterbrechung.h"
@@ -47,7 +47,8 @@ int Hauptprogramm(int argc, char** argv) {
         return 0;
     }
     if (optionen.pruefen) {
-        return interpreter::Pruefen(optionen.dateien);  // before any port is opened
+        return pruefen::Pruefen(optionen.dateien,
+                                optionen.streng);  // before any port is opened
     }
     // Before anything is opened for writing.
     std::string gleich = GleicheDatei(Dateirollen(optionen));

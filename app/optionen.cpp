@@ -241,6 +241,10 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
     for (int i = optind; i < argc; ++i) {
         o.dateien.emplace_back(argv[static_cast<std::size_t>(i)]);
     }
+    if (o.streng && !o.pruefen) {
+        o.fehler = "Option --streng gilt nur mit --pruefen";
+        return o;
+    }
     // Virtual time models the simulated interface only; the live panel
     // lives in real time.
     if (o.virtuelleZeit) {
@@ -302,7 +306,7 @@ std::string GleicheDatei(const std::vector<Dateirolle>& rollen) {
 std::string Hilfetext() {
     std::string text =
         "Aufruf: taktler [OPTION...] <Kommandodatei> <Protokolldatei> [ARG...]\n"
-        "        taktler --pruefen [OPTION...] <Kommandodatei> [<Protokolldatei>]\n"
+        "        taktler --pruefen [OPTION...] <Kommandodatei>...\n"
         "\n"
         "Fuehrt eine Kommandodatei gegen das Interface am Parallelport aus.\n"
         "Optionen duerfen ueberall stehen, ein einzelnes -- beendet sie.\n"

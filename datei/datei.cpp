@@ -8,6 +8,7 @@
 #include <new>
 
 #include "datei/intern.h"
+#include "datei/satzregeln.h"
 #include "services/abschluss.h"
 #include "services/unterbrechung.h"
 
@@ -32,10 +33,6 @@ std::int32_t Offset(std::FILE* strom) {
 }  // namespace intern
 
 namespace {
-
-constexpr int kCR = 13;
-constexpr int kLF = 10;
-constexpr int kCtrlZ = 26;
 
 // Trace line of LiesSatz ("Pos %ld,Marke: %ld, %s", after "Letzter Satz! "
 // for the last record), composed in the module's reused text buffer with
@@ -103,7 +100,6 @@ std::uint8_t OeffneMit(DateiADO* datei, const char* funktion, const char* modus,
 // first record. Bytes that only begin like one are given back (the stream
 // takes back what it has just read; otherwise it starts over).
 void UeberspringeBom(std::FILE* strom) {
-    static constexpr int kBom[] = {0xEF, 0xBB, 0xBF};
     int gelesen[3];
     std::size_t n = 0;
     while (n < 3) {
@@ -228,6 +224,7 @@ std::uint8_t Oeffnen(DateiADO* datei, const char* modus) {
         datei->FilePtr = nullptr;
         fehler = EISDIR;
     }
+    datei->AmAnfang = datei->FilePtr != nullptr;
     if (datei->FilePtr == nullptr) {
         // Ctrl-C or a termination broke into an open that waited (a FIFO):
         // no fault of the file; the run takes the interrupt path.
@@ -345,14 +342,16 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     }
     // A buffer without room for the terminating NUL can hold no record.
     if (kapazitaet == 0) {
-        Abbruch("LiesSatz", "max. Zeilenlaenge zu gross");
+        Abbruch("LiesSatz", kZeileZuLang);
     }
     std::FILE* strom = datei->FilePtr;
     datei->Pos = intern::Offset(strom);
-    if (datei->Pos == 0) {
+    // A pipe has no offset: its first read since the open is its start.
+    if (datei->Pos == 0 || (datei->Pos < 0 && datei->AmAnfang)) {
         UeberspringeBom(strom);
         datei->Pos = intern::Offset(strom);
     }
+    datei->AmAnfang = false;
     datei->Satzlaenge = 0;
 
     const std::uint32_t grenze = kapazitaet - 1;
@@ -360,12 +359,12 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     int c;
     for (;;) {
         c = services::plattform::Zeichen(strom);
-        if (c == EOF || c == kCR || c == kLF || c == kCtrlZ) {
+        if (BeendetSatz(c)) {
             break;
         }
         puffer[n++] = static_cast<char>(c);
         if (n >= grenze) {
-            Abbruch("LiesSatz", "max. Zeilenlaenge zu gross");
+            Abbruch("LiesSatz", kZeileZuLang);
         }
     }
     if (c == EOF) {
@@ -373,21 +372,15 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     }
     puffer[n] = '\0';
     datei->Satzlaenge = static_cast<std::int32_t>(n) + 1;
-    // A CR ends an editor line, unless the LF right after it does.
-    datei->Zeilenumbrueche = c == kCR || c == kLF ? 1 : 0;
-    bool nachCR = c == kCR;
-
-    c = services::plattform::Zeichen(strom);
-    while (c == kLF || c == 0) {
-        datei->Zeilenumbrueche += c == kLF && !nachCR ? 1 : 0;
-        nachCR = false;
-        ++datei->Satzlaenge;
-        c = services::plattform::Zeichen(strom);
-    }
+    Umbrueche umbrueche;
+    c = UeberspringeZwischenraum(
+        c, [strom] { return services::plattform::Zeichen(strom); },
+        [datei](int) { ++datei->Satzlaenge; }, umbrueche);
+    datei->Zeilenumbrueche = umbrueche.anzahl;
     if (c == EOF) {
         LesefehlerPruefen(datei, strom);
     }
-    if (c == EOF || c == kCtrlZ) {
+    if (BeendetDaten(c)) {
         datei->WeitereSaetze = 0;
         services::TraceTextBei(kModul,
                                [&] { return SpurSatz(true, datei->Pos, datei->Marke, puffer); });
@@ -436,6 +429,28 @@ std::uint8_t SchreibSatz(DateiADO* datei, const char* text) {
         Abbruch("SchreibSatz", "allg. Fehler");
     }
     return 1;
+}
+
+std::string WarumNichtAnhaengbar(const char* pfad) {
+    if (const auto info = services::plattform::Status(pfad)) {
+        if (info->art == services::plattform::Dateistatus::Art::Verzeichnis) {
+            return intern::Systemtext(EISDIR);
+        }
+        return services::plattform::DarfSchreiben(pfad) ? std::string() : intern::Systemtext(errno);
+    }
+    if (errno != ENOENT) {
+        return intern::Systemtext(errno);
+    }
+    // Created on the first write: its directory must take a new file.
+    std::string verzeichnis = pfad;
+    const std::size_t schnitt = verzeichnis.find_last_of('/');
+    verzeichnis = schnitt == std::string::npos
+                      ? "."
+                      : verzeichnis.substr(0, std::max<std::size_t>(schnitt, 1));
+    if (!services::plattform::DarfAnlegenIn(verzeichnis)) {
+        return "Verzeichnis " + verzeichnis + ": " + intern::Systemtext(errno);
+    }
+    return {};
 }
 
 }  // namespace taktler::datei

@@ -48,6 +48,9 @@ struct DateiADO {
     // Not in the product's record: the error number of the first write that
     // failed on the open stream, for the report when it is closed.
     int Schreibfehler = 0;
+    // No record read since the stream was opened (a pipe has no offset to
+    // tell its start by).
+    bool AmAnfang = false;
     // Not in the product's record: the line breaks an editor counts (LF,
     // and CR not followed by LF) among the bytes the last LiesSatz took, so
     // that a reader can give each record the line an editor shows.
@@ -95,5 +98,8 @@ std::uint8_t GeheZumErstenSatz(DateiADO* datei);
 // an abort, not the end of the file.
 std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet);
 std::uint8_t SchreibSatz(DateiADO* datei, const char* text);
+// Whether the file of pfad could be opened for appending now, without
+// creating it: "" if so, else the reason.
+std::string WarumNichtAnhaengbar(const char* pfad);
 
 }  // namespace taktler::datei

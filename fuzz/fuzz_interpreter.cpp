@@ -13,8 +13,8 @@
 #include "interface/portlog.h"
 #include "interface/simulator.h"
 #include "interface/szenario.h"
-#include "interpreter/pruefen.h"
 #include "interpreter/taktler.h"
+#include "pruefen/pruefen.h"
 #include "services/strtools.h"
 #include "testhilfe/pruefvergleich.h"
 #include "testhilfe/stumme_seams.h"
@@ -203,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
 
     lauf.bericht = bericht;
     const std::string abweichung =
-        test::Vergleiche(interpreter::PruefeKommandodatei(kommandodatei, 20'000), lauf);
+        test::Vergleiche(pruefen::PruefeKommandodatei(kommandodatei, 20'000), lauf);
     fuzz::Pruefe(abweichung.empty(), "--pruefen disagrees with the run", abweichung);
     return 0;
 }

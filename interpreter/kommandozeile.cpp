@@ -13,42 +13,6 @@
 
 namespace taktler::interpreter {
 
-namespace {
-
-struct Schluesselwort {
-    const char* wort;
-    std::int32_t code;
-};
-
-// Tried in this order; the first equal keyword decides.
-constexpr Schluesselwort kSchluesselwoerter[] = {
-    {"EINSCHALTEN", kEinschalten},
-    {"SOUND", kSound},
-    {"NOTHALT", kNothalt},
-    {"AUSSCHALTEN", kAusschalten},
-    {"TRACELEVEL", kTracelevel},
-    {"BIS", kBis},
-    {"ENDE_BIS", kEndeBis},
-    {"RUFE", kRufe},
-    {"UNTERPROGRAMM", kUnterprogramm},
-    {"ENDE_UNTERPROGRAMM", kEndeUnterprogramm},
-    {"REBOOT", kReboot},
-    {"MELDUNG", kMeldung},
-    {"PAUSE", kPause},
-    {"INFO", kInfo},
-    {"TRANSFER", kTransfer},
-    {";", kKommentar},
-    {"ENDE", kEnde},
-    {"ELSE", kElse},
-    {"EXIT", kExit},
-};
-
-constexpr Schluesselwort kBedingungen[] = {
-    {"WAHR", 0}, {"FALSCH", 1}, {"WENNNEU", 2}, {"WENNVORHANDEN", 3}, {"IMMER", 4},
-};
-
-}  // namespace
-
 std::int32_t ZahlAusText(const char* text) {
     errno = 0;
     long wert = std::strtol(text, nullptr, 10);
@@ -132,20 +96,14 @@ bool ParseKommandozeile(char* zeile, Kommandozeile* kz) {
 
 std::int32_t GibKommando(const Kommandozeile* kz) {
     services::TraceKlammer trace(kModul, "GibKommando");
-    for (const auto& s : kSchluesselwoerter) {
-        if (std::strcmp(kz->Kommando.data(), s.wort) == 0) {
-            return s.code;
-        }
-    }
-    return kUnbekannt;
+    return KommandocodeVon(kz->Kommando.data());
 }
 
 std::int32_t GibBedingung(const Kommandozeile* kz) {
     services::TraceKlammer trace(kModul, "GibBedingung");
-    for (const auto& b : kBedingungen) {
-        if (std::strcmp(kz->Parameter3.data(), b.wort) == 0) {
-            return b.code;
-        }
+    const std::int32_t code = BedingungscodeVon(kz->Parameter3.data());
+    if (code >= 0) {
+        return code;
     }
     Programmabbruch(kModul, "GibBedingung", kz->Parameter3.data());
 }

@@ -5,13 +5,14 @@
 #include <array>
 #include <cstdint>
 
+#include "interpreter/sprachregeln.h"
+
 namespace taktler::interpreter {
 
 inline constexpr const char* kModul = "TAKTLER 091200";
 
 constexpr std::size_t kKommandoLaenge = 80;
 constexpr std::size_t kParameterLaenge = 250;
-constexpr int kMaxStufen = 80;  // levels 0..79
 
 struct Kommandozeile {
     std::array<char, kKommandoLaenge> Kommando{};
@@ -23,30 +24,6 @@ struct Kommandozeile {
     std::array<char, kParameterLaenge> Protokolldateiname{};
     std::int32_t Stufe = 0;
     std::array<std::uint8_t, kMaxStufen> Ausfuehren{};
-};
-
-// Command codes as GibKommando gives them.
-enum Kommandocode : std::int32_t {
-    kBis = 0,
-    kEndeBis = 1,
-    kNothalt = 2,
-    kEinschalten = 3,
-    kAusschalten = 4,
-    kRufe = 5,
-    kUnterprogramm = 6,
-    kTracelevel = 7,
-    kEndeUnterprogramm = 8,
-    kElse = 9,
-    kEnde = 10,
-    kExit = 11,
-    kReboot = 12,
-    kTransfer = 13,
-    kKommentar = 14,
-    kPause = 15,
-    kMeldung = 16,
-    kInfo = 17,
-    kSound = 18,
-    kUnbekannt = 19,
 };
 
 // Copies a C string into a fixed field, cut to what the field holds: a

@@ -44,7 +44,7 @@ bool Pause(Kommandozeile& kz) {
 bool Info(Kommandozeile& kz) {
     datei::DateiADO* datei = datei::Create();
     datei::SetzePfad(datei, services::LoeseKommandoPfadAuf(kz.Parameter1.data()).c_str());
-    std::array<char, 250> satz{};
+    std::array<char, kInfozeile> satz{};
     while (datei::LiesSatz(datei, satz.data(), satz.size()) == 1) {
         services::Ausgabe("%s\n", satz.data());
     }

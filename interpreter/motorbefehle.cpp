@@ -32,22 +32,13 @@ interface::InterfaceDS& DasInterface() {
 
 }  // namespace
 
-int MotorNummerVon(const char* name) {
-    static constexpr const char* kNamen[] = {"MOTOR1", "MOTOR2", "MOTOR3", "MOTOR4"};
-    for (int i = 0; i < 4; ++i) {
-        if (std::strcmp(name, kNamen[i]) == 0) {
-            return i + 1;
-        }
-    }
-    return 0;
-}
-
 void Einschalten(Kommandozeile& kz) {
     services::TraceKlammer trace(kModul, "Einschalten");
     EchoBeiTracelevel5(kz);
     int motor = MotorNummerVon(kz.Parameter1.data());
     if (motor == 0) {
-        services::Fehlerabbruch(kModul, "Einschalten", "Motor n. definiert");
+        services::Fehlerabbruch(kModul, "Einschalten",
+                                Bericht(Abbruchart::MotorNichtDefiniert).text);
     }
     // LINKS drives the interface state 'R', every other word 'L'.
     if (std::strcmp(kz.Parameter2.data(), "LINKS") == 0) {
@@ -62,7 +53,8 @@ void Ausschalten(Kommandozeile& kz) {
     EchoBeiTracelevel5(kz);
     int motor = MotorNummerVon(kz.Parameter1.data());
     if (motor == 0) {
-        services::Fehlerabbruch(kModul, "Ausschalten", "Motor n. definiert");
+        services::Fehlerabbruch(kModul, "Ausschalten",
+                                Bericht(Abbruchart::MotorNichtDefiniert).text);
     }
     interface::MotorStop(DasInterface(), motor);
 }

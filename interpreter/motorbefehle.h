@@ -15,7 +15,5 @@ void Nothalt(Kommandozeile& kz);
 void Sound(Kommandozeile& kz);
 void Tracelevel(Kommandozeile& kz);
 void MotorAus();
-// 1..4 for MOTOR1..MOTOR4, 0 for any other name.
-int MotorNummerVon(const char* name);
 
 }  // namespace taktler::interpreter

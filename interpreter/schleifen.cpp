@@ -39,7 +39,8 @@ std::uint8_t Bis_Bedingung(Kommandozeile& kz) {
     auto stufe = static_cast<std::size_t>(kz.Stufe);
     std::uint8_t ergebnis = 1;
 
-    if (std::strcmp(kz.Parameter1.data(), "ZEIT") == 0) {
+    const Bedingungsart art = BedingungsartVon(kz.Parameter1.data());
+    if (art == Bedingungsart::Zeit) {
         std::int32_t grenze = ZahlAusText(kz.Parameter3.data());
         auto& zeit = z.Zeitbausteine[stufe];
         if (zeit == nullptr) {
@@ -54,15 +55,14 @@ std::uint8_t Bis_Bedingung(Kommandozeile& kz) {
         } else {
             ergebnis = 1;
         }
-    } else if (std::strcmp(kz.Parameter1.data(), "ANALOG1") == 0) {
-        if (std::strcmp(kz.Parameter3.data(), "MAX") == 0) {
+    } else if (art == Bedingungsart::Analog) {
+        if (IstAnalogMax(kz.Parameter3.data())) {
             std::int32_t wert = Analog(kz);
             ergebnis = AnalogMax(kz, wert) == 1 ? 0 : 1;
         } else {
             std::int32_t grenze = ZahlAusText(kz.Parameter3.data());
             std::int32_t wert = Analog(kz);
-            const char* vergleich = kz.Parameter2.data();
-            if (std::strcmp(vergleich, ">") == 0 || std::strcmp(vergleich, "=") == 0) {
+            if (AnalogWartetDarunter(kz.Parameter2.data())) {
                 if (wert < grenze) {
                     ergebnis = 1;
                 } else {

@@ -15,10 +15,4 @@ std::uint8_t Bis_Bedingung(Kommandozeile& kz);
 void Ende_Bis(Kommandozeile& kz);
 std::int32_t GeheZuSatz(datei::DateiADO* datei, std::int32_t n);
 
-// Record buffers of the reader: the script loop's line, the header search's
-// line and GeheZuSatz's line. A record needs two bytes more than its text.
-constexpr std::uint32_t kZeilenpuffer = 500;
-constexpr std::uint32_t kSuchzeile = 200;
-constexpr std::uint32_t kSprungzeile = 100;
-
 }  // namespace taktler::interpreter

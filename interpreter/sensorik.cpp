@@ -117,17 +117,6 @@ std::uint8_t AnalogMax(Kommandozeile& kz, std::int32_t wert) {
     return wert == z.AnalogMaxWert ? 1 : 0;
 }
 
-std::int16_t SchalterIndexVon(const char* name) {
-    static constexpr const char* kNamen[] = {"SCHALTER1", "SCHALTER2", "SCHALTER3", "SCHALTER4",
-                                             "SCHALTER5", "SCHALTER6", "SCHALTER7", "SCHALTER8"};
-    for (std::int16_t i = 0; i < 8; ++i) {
-        if (std::strcmp(name, kNamen[i]) == 0) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 std::int16_t GibSchalterIndex(Kommandozeile& kz) {
     services::TraceKlammer trace(kModul, "GibSchalterIndex");
     std::int16_t index = SchalterIndexVon(kz.Parameter1.data());
@@ -138,7 +127,8 @@ std::int16_t GibSchalterIndex(Kommandozeile& kz) {
     services::Ausgabe("%s ", kz.Parameter1.data());
     services::Ausgabe("%s ", kz.Parameter2.data());
     services::Ausgabe("%s \n", kz.Parameter3.data());
-    services::Fehlerabbruch(kModul, "GibSchalterIndex", "Unbekannter Schalter");
+    const Abbruchbericht& bericht = Bericht(Abbruchart::UnbekannterSchalter);
+    services::Fehlerabbruch(kModul, bericht.funktion, bericht.text);
 }
 
 void SchalterInit(Kommandozeile& kz) {

@@ -15,7 +15,5 @@ std::uint8_t AnalogMax(Kommandozeile& kz, std::int32_t wert);
 void SchalterInit(Kommandozeile& kz);
 void Setze(Kommandozeile& kz);
 std::int16_t GibSchalterIndex(Kommandozeile& kz);
-// 0..7 for SCHALTER1..SCHALTER8, -1 for any other name.
-std::int16_t SchalterIndexVon(const char* name);
 
 }  // namespace taktler::interpreter

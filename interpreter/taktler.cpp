@@ -9,6 +9,7 @@
 #include "interpreter/konsolenbefehle.h"
 #include "interpreter/motorbefehle.h"
 #include "interpreter/schleifen.h"
+#include "interpreter/sprachregeln.h"
 #include "interpreter/unterprogramme.h"
 #include "interpreter/zeilenindex.h"
 #include "interpreter/zustand.h"
@@ -24,8 +25,8 @@ namespace {
 
 // Ausfuehren has 80 entries: a command file may nest down to level 79.
 void StufeErhoehen(Kommandozeile& kz) {
-    if (kz.Stufe + 1 >= kMaxStufen) {
-        services::Fehlerabbruch(kModul, "Strukturstufe: mehr als 79 Stufen", kz.Kommando.data());
+    if (ZuTief(kz.Stufe)) {
+        services::Fehlerabbruch(kModul, Bericht(Abbruchart::ZuTief).funktion, kz.Kommando.data());
     }
     ++kz.Stufe;
 }
@@ -34,7 +35,7 @@ void StufeErhoehen(Kommandozeile& kz) {
 void StufeSenken(Kommandozeile& kz) {
     --kz.Stufe;
     if (kz.Stufe < 0) {
-        services::Fehlerabbruch(kModul, "Strukturstufe: ENDE ohne PRUEFE...", "");
+        services::Fehlerabbruch(kModul, Bericht(Abbruchart::EndeOhneBlock).funktion, "");
     }
 }
 
@@ -43,7 +44,9 @@ bool Ausfuehrend(const Kommandozeile& kz) {
 }
 
 bool UmgebendAusfuehrend(const Kommandozeile& kz) {
-    return kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe - 1)] == 1;
+    return UmgebendAusgefuehrt(kz.Stufe, [&kz](std::int32_t stufe) {
+        return kz.Ausfuehren[static_cast<std::size_t>(stufe)] == 1;
+    });
 }
 
 // What Ctrl-C and termination do, wherever the run notices them (the
@@ -62,16 +65,13 @@ void Unterbrochen(int signal) {
 // Whether the dispatch carries a line out or reads it in a skipped block:
 // the closing words go by the enclosing level, the rest by their own.
 bool WirdAusgefuehrt(std::int32_t code, const Kommandozeile& kz) {
-    switch (code) {
-        case kEndeBis:
-        case kEndeUnterprogramm:
-        case kElse:
-        case kEnde:
+    switch (Regel(code).wirkung) {
+        case Wirkung::Schliesst:
+        case Wirkung::Senkt:
+        case Wirkung::Kehrt:
             return kz.Stufe == 0 || UmgebendAusfuehrend(kz);
-        case kUnterprogramm:
-        case kReboot:
-        case kTransfer:
-        case kUnbekannt:
+        case Wirkung::Endet:
+        case Wirkung::Unbekannt:
             return true;
         default:
             return Ausfuehrend(kz);
@@ -80,13 +80,11 @@ bool WirdAusgefuehrt(std::int32_t code, const Kommandozeile& kz) {
 
 // The level the dispatch leaves (the blocks' words raise or lower it).
 std::int32_t StufeDanach(std::int32_t code, const Kommandozeile& kz) {
-    switch (code) {
-        case kBis:
-        case kRufe:
+    switch (Regel(code).wirkung) {
+        case Wirkung::Oeffnet:
             return kz.Stufe + 1;
-        case kEndeBis:
-        case kEndeUnterprogramm:
-        case kEnde:
+        case Wirkung::Schliesst:
+        case Wirkung::Senkt:
             return kz.Stufe - 1;
         default:
             return kz.Stufe;
@@ -100,102 +98,86 @@ void NothaltPruefen(Kommandozeile& kz) {
     }
 }
 
-// Carries out one parsed line. Gives false when the loop is to be left.
-bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
-    Programmzustand& z = Zustand();
+using Handler = void (*)(Kommandozeile&);
+
+// The run's handler of each command, by code.
+Handler HandlerVon(std::int32_t code) {
     switch (code) {
         case kEinschalten:
-            if (Ausfuehrend(kz)) {
-                Einschalten(kz);
-            }
-            break;
+            return Einschalten;
         case kSound:
-            if (Ausfuehrend(kz)) {
-                Sound(kz);
-            }
-            break;
+            return Sound;
         case kTracelevel:
-            if (Ausfuehrend(kz)) {
-                Tracelevel(kz);
-            }
-            break;
+            return Tracelevel;
         case kNothalt:
-            if (Ausfuehrend(kz)) {
-                Nothalt(kz);
-            }
-            break;
+            return Nothalt;
         case kAusschalten:
-            if (Ausfuehrend(kz)) {
-                Ausschalten(kz);
-            }
-            break;
+            return Ausschalten;
         case kRufe:
-            StufeErhoehen(kz);
-            if (UmgebendAusfuehrend(kz)) {
+            return [](Kommandozeile& kz) {
                 kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 1;
                 Rufe(kz);
                 KopfErreicht(kz.Zeilennummer);
-            } else {
-                kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 0;
-            }
-            break;
-        case kUnterprogramm:
-            return Unterprogramm(kz);
-        case kEndeUnterprogramm:
-            if (kz.Stufe > 0 && UmgebendAusfuehrend(kz)) {
-                Ende_Unterprogramm(kz);
-            }
-            StufeSenken(kz);
-            break;
+            };
         case kBis:
+            return [](Kommandozeile& kz) { BisAusgewertet(Bis(kz) == 1); };
+        case kEndeBis:
+            return Ende_Bis;
+        case kEndeUnterprogramm:
+            return [](Kommandozeile& kz) { Ende_Unterprogramm(kz); };
+        case kMeldung:
+            return [](Kommandozeile& kz) { Meldung(kz); };
+        case kPause:
+            return [](Kommandozeile& kz) { Pause(kz); };
+        case kInfo:
+            return [](Kommandozeile& kz) { Info(kz); };
+        default:
+            return nullptr;
+    }
+}
+
+// Carries out one parsed line by the level rules of its command. Gives
+// false when the loop is to be left.
+bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
+    const Handler handler = HandlerVon(code);
+    switch (Regel(code).wirkung) {
+        case Wirkung::Befehl:
+            if (Ausfuehrend(kz) && handler != nullptr) {
+                handler(kz);
+            }
+            break;
+        case Wirkung::Beendet:
+            return !Ausfuehrend(kz);
+        case Wirkung::Oeffnet:
             StufeErhoehen(kz);
             if (UmgebendAusfuehrend(kz)) {
-                BisAusgewertet(Bis(kz) == 1);
+                handler(kz);
             } else {
                 kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 0;
             }
             break;
-        case kEndeBis:
-            if (kz.Stufe > 0 && UmgebendAusfuehrend(kz)) {
-                Ende_Bis(kz);
+        case Wirkung::Schliesst:
+            if (UmgebendAusfuehrend(kz)) {
+                handler(kz);
             }
             StufeSenken(kz);
             break;
-        case kMeldung:
-            if (Ausfuehrend(kz)) {
-                Meldung(kz);
-            }
-            break;
-        case kPause:
-            if (Ausfuehrend(kz)) {
-                Pause(kz);
-            }
-            break;
-        case kInfo:
-            if (Ausfuehrend(kz)) {
-                Info(kz);
-            }
-            break;
-        case kExit:
-            if (Ausfuehrend(kz)) {
-                return false;
-            }
-            break;
-        case kEnde:
+        case Wirkung::Senkt:
             StufeSenken(kz);
             break;
-        case kElse:
-            if (kz.Stufe > 0 && UmgebendAusfuehrend(kz)) {
+        case Wirkung::Kehrt:
+            if (UmgebendAusfuehrend(kz)) {
                 auto& flag = kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)];
                 flag = flag == 1 ? 0 : 1;
             }
-            datei::SchreibSatz(z.Protokolldatei, zeile);
+            datei::SchreibSatz(Zustand().Protokolldatei, zeile);
             break;
-        case kKommentar:
-            break;
-        default:  // REBOOT, TRANSFER and every unknown word
+        case Wirkung::Endet:
+            return Unterprogramm(kz);
+        case Wirkung::Unbekannt:
             services::Ausgabe("%s\n", kz.Kommando.data());
-            Programmabbruch(kModul, "Kommando erkennen: unbekanntes Kommando", kz.Kommando.data());
+            Programmabbruch(kModul, Bericht(Abbruchart::UnbekanntesKommando).funktion,
+                            kz.Kommando.data());
     }
     return true;
 }
@@ -294,6 +276,14 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     }
     z.Protokolldatei = datei::Create();
     datei::SetzePfad(z.Protokolldatei, dateien[1].c_str());
+    // Refused before any motor moves, not at the first ELSE mid-run; the
+    // file is still created only by its first line.
+    const std::string hindernis = datei::WarumNichtAnhaengbar(dateien[1].c_str());
+    if (!hindernis.empty()) {
+        z.Protokolldatei = datei::Dispose(z.Protokolldatei);
+        services::Fehlerabbruch(kModul, "Protokolldatei kann nicht angelegt werden: ",
+                                dateien[1] + " (" + hindernis + ")");
+    }
 
     z.Zeile = KommandozeileCreate();
     if (z.Zeile == nullptr) {

@@ -38,25 +38,12 @@ bool Ende_Unterprogramm(Kommandozeile& kz) {
     return true;
 }
 
-bool NenntUnterprogramm(char* zeile) {
-    services::strGross(zeile);
-    return services::strfnd(zeile, "UNTERPROGRAMM") >= 0;
-}
-
 Kopfzeile TesteKopfzeile(char* zeile, const char* name) {
-    if (!NenntUnterprogramm(zeile)) {
-        return Kopfzeile::Nein;
-    }
-    std::array<char, kSuchzeile> felder{};
-    std::int32_t n = services::strTrenneFelder(zeile, '|', felder.data(),
-                                               static_cast<std::uint32_t>(felder.size()));
-    if (n > 2) {
+    const Kopfsicht sicht = SieheKopfzeile(zeile);
+    if (sicht.zuVieleFelder) {
         return Kopfzeile::ZuVieleFelder;
     }
-    if (std::strcmp(services::ParseEingabezeile(felder.data(), 2, '|'), name) == 0) {
-        return Kopfzeile::Treffer;
-    }
-    return Kopfzeile::Nein;
+    return sicht.kandidat && sicht.name == name ? Kopfzeile::Treffer : Kopfzeile::Nein;
 }
 
 namespace {
@@ -105,7 +92,7 @@ std::int32_t SucheKopfzeile(Zeilenindex& index, const char* name) {
         if (nr == 0) {
             PruefeSuchlaenge(index, Zeilenanzahl(index));
             services::DieUhr().ZeilenGelesen(Zeilenanzahl(index));
-            services::Fehlerabbruch(kModul, "FindeUnterprogramm: N. gefunden", name);
+            services::Fehlerabbruch(kModul, Bericht(Abbruchart::NichtGefunden).funktion, name);
         }
         PruefeSuchlaenge(index, nr);
         std::string_view satz = Satztext(index, nr);
@@ -115,7 +102,7 @@ std::int32_t SucheKopfzeile(Zeilenindex& index, const char* name) {
             case Kopfzeile::ZuVieleFelder:
                 index.laufsatz = nr;
                 services::DieUhr().ZeilenGelesen(nr);
-                services::Fehlerabbruch(kModul, "FindeUnterprogramm: Zu viele Felder",
+                services::Fehlerabbruch(kModul, Bericht(Abbruchart::ZuVieleFelder).funktion,
                                         zeile.data());
             case Kopfzeile::Treffer:
                 index.koepfe.emplace(name, nr);

@@ -15,9 +15,6 @@ bool Unterprogramm(Kommandozeile& kz);
 bool Ende_Unterprogramm(Kommandozeile& kz);
 std::int32_t FindeUnterprogramm(datei::DateiADO* datei, const char* name);
 
-// Upper-cases zeile in place; true when it holds the word UNTERPROGRAMM,
-// so that the header search tests it as a header.
-bool NenntUnterprogramm(char* zeile);
 // How the header search sees one line for a name.
 enum class Kopfzeile { Nein, Treffer, ZuVieleFelder };
 // Upper-cases zeile in place and tests it as FindeUnterprogramm does. The

@@ -164,7 +164,8 @@ void ZeileZuLang(Zeilenindex& index, std::uint32_t puffer) {
             break;
         }
     }
-    services::Fehlerabbruch(datei::kModul, "LiesSatz", "max. Zeilenlaenge zu gross");
+    const Abbruchbericht& bericht = Bericht(Abbruchart::ZeileZuLang);
+    services::Fehlerabbruch(datei::kModul, bericht.funktion, bericht.text);
 }
 
 Laufort LaufortVon(const Zeilenindex& index, std::int32_t satz) {

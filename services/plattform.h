@@ -50,6 +50,11 @@ bool HaengtAn(std::FILE* strom);
 // One character of a stream that only this thread reads (no locking).
 int Zeichen(std::FILE* strom);
 
+// Whether the process may write the file, and create files in the
+// directory; false with errno set.
+bool DarfSchreiben(const std::string& pfad);
+bool DarfAnlegenIn(const std::string& verzeichnis);
+
 // Directories, 0 on success or -1 with errno set: create one (permissions
 // from the user's defaults), read the working directory into a buffer of
 // that size (ERANGE when it does not fit), change to one.

@@ -72,6 +72,14 @@ int Zeichen(std::FILE* strom) {
     return getc_unlocked(strom);
 }
 
+bool DarfSchreiben(const std::string& pfad) {
+    return ::access(pfad.c_str(), W_OK) == 0;
+}
+
+bool DarfAnlegenIn(const std::string& verzeichnis) {
+    return ::access(verzeichnis.c_str(), W_OK | X_OK) == 0;
+}
+
 int VerzeichnisAnlegen(const std::string& pfad) {
     return ::mkdir(pfad.c_str(), 0777);
 }

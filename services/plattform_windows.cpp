@@ -103,6 +103,14 @@ int Zeichen(std::FILE* strom) {
     return _getc_nolock(strom);
 }
 
+bool DarfSchreiben(const std::string& pfad) {
+    return _access(pfad.c_str(), 2) == 0;
+}
+
+bool DarfAnlegenIn(const std::string& verzeichnis) {
+    return _access(verzeichnis.c_str(), 2) == 0;
+}
+
 int VerzeichnisAnlegen(const std::string& pfad) {
     return _mkdir(pfad.c_str());
 }

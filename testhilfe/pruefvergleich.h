@@ -15,7 +15,7 @@
 
 #include "interface/port.h"
 #include "interpreter/kommandozeile.h"
-#include "interpreter/pruefen.h"
+#include "pruefen/pruefen.h"
 
 namespace taktler::test {
 
@@ -102,7 +102,7 @@ inline const char* Name(interpreter::Abbruchart art) {
 }
 
 // What disagrees, or "".
-inline std::string Vergleiche(const interpreter::Pruefergebnis& p, const Laufende& l) {
+inline std::string Vergleiche(const pruefen::Pruefergebnis& p, const Laufende& l) {
     if (!p.lesbar) {
         return "";
     }

@@ -179,10 +179,17 @@ INSTANTIATE_TEST_SUITE_P(
              "SOURCE_DATE_EPOCH=2147483648"},
         Fall{"--port=sim --port-log=/dev/null k.txt /dev/null", 0, "TAKTLER 091200\n", false},
         // The check and a panel without a terminal open no port.
-        Fall{"--pruefen --port=sim --port-log=port.log k.txt p.txt", 0, "", true, 0,
+        Fall{"--pruefen --port=sim --port-log=port.log k.txt", 0, "", true, 0,
              "k.txt: 0 Fehler, 0 Warnung(en)\n"},
-        Fall{"--pruefen k.txt p.txt x", 12,
-             "Aufruf: taktler --pruefen <Kommandodatei> [<Protokolldatei>]"},
+        // Every file argument of the check is a command file.
+        Fall{"--pruefen --streng k.txt p.txt", 12, "", true, 0,
+             "k.txt: 0 Fehler, 0 Warnung(en)\np.txt: fehler: Datei nicht vorhanden\n"},
+        Fall{"--streng k.txt p.txt", 12, "taktler: Option --streng gilt nur mit --pruefen\n"},
+        // A protocol file the run could not create is refused before any motor moves.
+        Fall{"--port=sim --port-log=port.log k.txt fehlt/p.txt", 12,
+             "Protokolldatei kann nicht angelegt werden: , Programmabbruch: fehlt/p.txt "
+             "(Verzeichnis fehlt: ",
+             true, 4},
         Fall{"--panel --port=parport7 --port-log=port.log k.txt p.txt a b c d", 12,
              "taktler: --panel braucht ein Terminal: Standardeingabe und Standardausgabe sind "
              "keines\n"},

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // --pruefen: fixed cases and random files, each also run and compared with how the run ends.
-#include "interpreter/pruefen.h"
+#include "pruefen/pruefen.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +53,7 @@ class PruefLauf : public TaktlerTest {
 
     std::string PruefeUndLaufe(const std::string& kommandos, const std::string& szenario) {
         SchreibeDatei(k, Ersetze(kommandos, "@DIR@", dir.pfad()));
-        pruefung = interpreter::PruefeKommandodatei(k);
+        pruefung = pruefen::PruefeKommandodatei(k);
         ZustandZuruecksetzen();
         services::VirtuelleUhr virtuell(1'000'000'000'000);
         services::Umwelt().uhr = &virtuell;
@@ -82,7 +82,7 @@ class PruefLauf : public TaktlerTest {
 
     TempVerzeichnis dir;
     std::string k = dir / "k.txt";
-    interpreter::Pruefergebnis pruefung;
+    pruefen::Pruefergebnis pruefung;
     Laufende lauf;
     fuzz::StummeKonsole stumm;
     fuzz::StillesSoundgeraet ton;
@@ -94,6 +94,7 @@ struct Fall {
     std::string datei;                 // "@DIR@" stands for the test's directory
     std::vector<std::string> befunde;  // "LINE: art: text"; "@DIR@" upper-cased
     std::string szenario = "";
+    std::string zeigt = "";  // what the run shows on the console, confirming a warning
 };
 
 void PrintTo(const Fall& f, std::ostream* os) {
@@ -123,7 +124,9 @@ const std::vector<Fall> kFaelle = {
     {"C4",
      "BIS ZEIT = 5\nBIS ZEIT = 5\nRUFE A\nENDE_BIS\nELSE\nENDE_BIS\nAUSSCHALTEN MOTOR5\nEXIT\n" +
          kA,
-     {"7: fehler: unbekannter Motor MOTOR5"}},
+     {"1: warnung (nach Zeile 7): BIS-Block beim EXIT in Zeile 8 noch offen (ENDE_BIS oder ENDE "
+      "fehlt): der Lauf wartet hier nicht",
+      "7: fehler: unbekannter Motor MOTOR5"}},
     // C6: missing words come from the line read before, in reading order.
     {"C6",
      "BIS ZEIT = 5\nBIS\nMELDUNG X\nENDE_BIS\nENDE_BIS\n",
@@ -175,7 +178,8 @@ const std::vector<Fall> kFaelle = {
     // A plain line hands all its words on: here the limit 0, so the block never runs.
     {"WorteAusSchlichterZeile",
      "BIS ZEIT = 2\nENDE\nMELDUNG SCHALTER1 = 0\nBIS\nAUSSCHALTEN MOTOR5\nENDE\n",
-     {"4: warnung: BIS ohne Grenzwert: das vierte Wort fehlt", "5: warnung: wird nie ausgefuehrt"}},
+     {"3: warnung: MELDUNG zeigt nur das erste Wort: SCHALTER1 (Woerter mit _ verbinden)",
+      "4: warnung: BIS ohne Grenzwert: das vierte Wort fehlt", "5: warnung: wird nie ausgefuehrt"}},
     {"Grenzwerte",
      "BIS ANALOG1 >\nENDE_BIS\nBIS ANALOG1 > HELL\nENDE_BIS\nBIS ANALOG1 = MAX\nENDE_BIS\nBIS "
      "SCHALTER2 = 3X\nENDE_BIS\nBIS ZEIT = -1\nEXIT\nENDE\n",
@@ -196,6 +200,44 @@ const std::vector<Fall> kFaelle = {
       "9: warnung: Unterprogramm X ohne ENDE_UNTERPROGRAMM",
       "15: warnung: Zeile gehoert zu keinem Unterprogramm (ebenso bis Zeile 16)",
       "17: warnung: Kopfzeile mit Leerzeichen am Anfang wird nie gefunden"}},
+    // The beginner's mistakes: a loop without its end does not wait, only one word is shown,
+    // a keyword or name typed wrong.
+    {"BisOffenAmDateiende",
+     "BIS SCHALTER1 = 2\nMELDUNG WARTE\n",
+     {"1: warnung: BIS-Block am Dateiende noch offen (ENDE_BIS oder ENDE fehlt): der Lauf wartet "
+      "hier nicht"},
+     "",
+     "WARTE;\nTAKTLER 091200 ENDE"},
+    {"BisOffenBeimExit",
+     "BIS ZEIT = 1000\nMELDUNG WARTE\nEXIT\n",
+     {"1: warnung: BIS-Block beim EXIT in Zeile 3 noch offen (ENDE_BIS oder ENDE fehlt): der Lauf "
+      "wartet hier nicht"},
+     "",
+     "WARTE;\nTAKTLER 091200 ENDE"},
+    {"ExitImBlockMitEnde", "BIS SCHALTER1 = 1\nEXIT\nENDE\nMELDUNG A\n", {}},
+    {"MehrereWorte",
+     "MELDUNG BAND LAEUFT\nPAUSE BITTE,WARTEN\n",
+     {"1: warnung: MELDUNG zeigt nur das erste Wort: BAND (Woerter mit _ verbinden)",
+      "2: warnung: PAUSE zeigt nur das erste Wort: BITTE (Woerter mit _ verbinden)"},
+     "",
+     ";BAND;\n"},
+    {"KommandoVertippt",
+     "einschaltn motor1 links\n",
+     {"1: fehler: unbekanntes Kommando EINSCHALTN (meinten Sie EINSCHALTEN?)"}},
+    // Several errors in one pass: each behind the one before it, taken as mended.
+    {"MotorVertipptUndMehr",
+     "EINSCHALTEN MOTR1\nFOO\nBIS SCHALTER1 = 1\nENDE\nENDE\nNOTHALT SCHALTER9\nBIS ZEIT = 5\n"
+     "EINSCHALTEN MOTOR1\n",
+     {"1: fehler: unbekannter Motor MOTR1 (meinten Sie MOTOR1?)",
+      "2: fehler (nach Zeile 1): unbekanntes Kommando FOO",
+      "5: fehler (nach Zeile 2): ENDE ohne offenen Block",
+      "6: fehler (nach Zeile 5): unbekannter Schalter SCHALTER9",
+      "7: warnung (nach Zeile 6): BIS-Block am Dateiende noch offen (ENDE_BIS oder ENDE fehlt): "
+      "der "
+      "Lauf wartet hier nicht"}},
+    {"BedingungVertippt",
+     "BIS ZIET = 5\nENDE_BIS\n",
+     {"1: fehler: unbekannter Schalter ZIET (meinten Sie ZEIT?)"}},
 };
 
 class PruefFallTest : public PruefLauf, public ::testing::WithParamInterface<Fall> {};
@@ -204,15 +246,18 @@ TEST_P(PruefFallTest, FindsTheseLinesAndTheRunAgrees) {
     dir.Datei("klang/gong.wav", "RIFF");
     dir.Datei("lang.txt", "kurz\n" + std::string(249, 'L') + "\n");
     dir.Datei("kurz.txt", std::string(248, 'K') + "\n");
+    services::Umwelt().konsole = &konsole;
     EXPECT_EQ(PruefeUndLaufe(GetParam().datei, GetParam().szenario), "");
+    EXPECT_NE(konsole.aus.find(GetParam().zeigt), std::string::npos) << konsole.aus;
     EXPECT_NE(lauf.art, Laufende::Grenze);
     std::string gross = dir.pfad();
     std::transform(gross.begin(), gross.end(), gross.begin(), ::toupper);
     std::vector<std::string> befunde;
     for (const auto& b : pruefung.befunde) {
-        befunde.push_back(
-            Ersetze(std::to_string(b.zeile) + (b.fehler ? ": fehler: " : ": warnung: ") + b.text,
-                    gross, "@DIR@"));
+        const std::string nach = b.nach != 0 ? " (nach Zeile " + std::to_string(b.nach) + ")" : "";
+        befunde.push_back(Ersetze(
+            std::to_string(b.zeile) + (b.fehler ? ": fehler" : ": warnung") + nach + ": " + b.text,
+            gross, "@DIR@"));
     }
     EXPECT_EQ(befunde, GetParam().befunde);
 }
@@ -429,20 +474,105 @@ TEST_F(PruefVergleich, AgreesWithRealRuns) {
     }
 }
 
-TEST_F(TaktlerTest, PruefenReportsFilesItCannotCheck) {
+// A plain file of many lines is checked, whatever the fixed bound; a file whose states
+// explode is refused, naming the lines with the most states.
+TEST(PruefGrenze, PlainFilesAreCheckedAndTheRefusalNamesTheLines) {
     TempVerzeichnis dir;
-    const std::pair<std::string, std::string> faelle[] = {
-        {dir / "fehlt.txt", ": fehler: Datei nicht vorhanden"},
-        {dir.pfad(), ": fehler: ist ein Verzeichnis, keine Kommandodatei"},
-        // The run's reader aborts on the first 499 bytes of it.
-        {"/dev/zero", ":1: fehler: Zeile zu lang: mehr als 1000000 Zeichen (hoechstens 498)"},
-    };
-    for (const auto& [datei, meldung] : faelle) {
-        konsole.aus.clear();
-        EXPECT_EQ(interpreter::Pruefen({datei}), 12);
-        EXPECT_EQ(konsole.aus, datei + meldung + "\n" + datei + ": 1 Fehler, 0 Warnung(en)\n");
+    std::string rufe;
+    for (int i = 0; i < 100'000; ++i) {
+        rufe += "RUFE X\n";
     }
+    dir.Datei("rufe.txt", rufe + "EXIT\nUNTERPROGRAMM X\nMELDUNG IM_UP\nENDE_UNTERPROGRAMM\n");
+    const pruefen::Pruefergebnis schlicht = pruefen::PruefeKommandodatei(dir / "rufe.txt");
+    EXPECT_TRUE(schlicht.lesbar);
+    EXPECT_TRUE(schlicht.befunde.empty());
+    EXPECT_GT(schlicht.zustaende, pruefen::kZustandsGrenze);
+    // Two subroutines calling each other in loops (a random file of the comparison).
+    dir.Datei("zweige.txt",
+              "RUFE A\nEXIT\nUNTERPROGRAMM A\nBIS ZEIT = 1\nrufe b\nENDE_BIS\nENDE_UNTERPROGRAMM\n"
+              "UNTERPROGRAMM B\nBIS ZEIT = 1\nBIS ANALOG1 > 100\nMELDUNG DANACH\nENDE\nELSE\nENDE\n"
+              "BIS ANALOG1 > 100\nRUFE A\nMELDUNG X\nENDE_BIS\nENDE_UNTERPROGRAMM\n");
+    const pruefen::Pruefergebnis zweige = pruefen::PruefeKommandodatei(dir / "zweige.txt", 2000);
+    ASSERT_FALSE(zweige.lesbar);
+    EXPECT_EQ(zweige.befunde.front().text,
+              "zu verzweigt fuer eine vollstaendige Pruefung (mehr als 2000 Zustaende, die meisten "
+              "bei Zeile 16, 5, 11)");
 }
+
+// The command line of the check: files it cannot check, several files, --streng.
+struct Aufruf {
+    const char* name;
+    std::vector<std::string> dateien;  // "@" stands for the test's directory
+    bool streng;
+    int code;
+    std::string aus;
+};
+
+void PrintTo(const Aufruf& a, std::ostream* os) {
+    *os << a.name;
+}
+
+const std::string kWarnt = "BIS SCHALTER1 = 1\nNOTHALT SCHALTER8\nENDE\nNOTHALT SCHALTERX\n";
+const std::string kWarnung =
+    "unbekannter Schalter SCHALTERX - Abbruch, wenn noch kein NOTHALT scharf ist\n";
+
+class PruefAufrufTest : public TaktlerTest, public ::testing::WithParamInterface<Aufruf> {};
+
+TEST_P(PruefAufrufTest, PrintsEachFileAndTheSum) {
+    TempVerzeichnis dir;
+    dir.Datei("gut.txt", "MELDUNG A\n");
+    dir.Datei("warnt.txt", kWarnt);
+    dir.Datei("falsch.txt", "FOO\n");
+    std::vector<std::string> dateien;
+    for (const std::string& d : GetParam().dateien) {
+        dateien.push_back(Ersetze(d, "@", dir.pfad()));
+    }
+    EXPECT_EQ(pruefen::Pruefen(dateien, GetParam().streng), GetParam().code);
+    EXPECT_EQ(Ersetze(konsole.aus, dir.pfad(), "@"), GetParam().aus);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Aufrufe, PruefAufrufTest,
+    ::testing::Values(
+        Aufruf{
+            "Fehlt",
+            {"@/fehlt.txt"},
+            false,
+            12,
+            "@/fehlt.txt: fehler: Datei nicht vorhanden\n@/fehlt.txt: 1 Fehler, 0 Warnung(en)\n"},
+        Aufruf{"Verzeichnis",
+               {"@"},
+               false,
+               12,
+               "@: fehler: ist ein Verzeichnis, keine Kommandodatei\n@: 1 Fehler, 0 Warnung(en)\n"},
+        // The run's reader aborts on the first 499 bytes of it.
+        Aufruf{"OhneZeilenende",
+               {"/dev/zero"},
+               false,
+               12,
+               "/dev/zero:1: fehler: Zeile zu lang: mehr als 1000000 Zeichen (hoechstens 498)\n"
+               "/dev/zero: 1 Fehler, 0 Warnung(en)\n"},
+        Aufruf{"Mehrere",
+               {"@/gut.txt", "@/warnt.txt", "@/falsch.txt"},
+               false,
+               12,
+               "@/gut.txt: 0 Fehler, 0 Warnung(en)\n@/warnt.txt:4: warnung: " + kWarnung +
+                   "@/warnt.txt: 0 Fehler, 1 Warnung(en)\n@/falsch.txt:1: fehler: unbekanntes "
+                   "Kommando FOO\n@/falsch.txt: 1 Fehler, 0 Warnung(en)\n"
+                   "3 Dateien: 1 mit Fehlern, 1 mit Warnungen, 1 ohne Befund\n"},
+        Aufruf{"Warnung",
+               {"@/warnt.txt"},
+               false,
+               0,
+               "@/warnt.txt:4: warnung: " + kWarnung + "@/warnt.txt: 0 Fehler, 1 Warnung(en)\n"},
+        Aufruf{"Streng",
+               {"@/warnt.txt", "@/gut.txt"},
+               true,
+               12,
+               "@/warnt.txt:4: fehler: " + kWarnung +
+                   "@/warnt.txt: 1 Fehler, 0 Warnung(en)\n@/gut.txt: 0 Fehler, 0 Warnung(en)\n"
+                   "2 Dateien: 1 mit Fehlern, 0 mit Warnungen, 1 ohne Befund\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace taktler::test

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a source file includes from its own floor's neighbour or from a
-# floor above: services <- datei, interface <- interpreter <- panel <- app.
+# floor above: services <- datei, interface <- interpreter <- pruefen <- panel <- app.
 # Usage: tools/stockwerke.sh [SOURCE_DIR]
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 
-declare -A stock=([services]=0 [datei]=1 [interface]=1 [interpreter]=2 [panel]=3 [app]=4)
+declare -A stock=([services]=0 [datei]=1 [interface]=1 [interpreter]=2 [pruefen]=3 [panel]=4 [app]=5)
 
 fehler=0
 for ordner in "${!stock[@]}"; do
@@ -25,6 +25,11 @@ done
 # The panel sees the interpreter only through its public view and entry.
 if grep -n '#include "interpreter/zustand.h"' panel/*.cpp panel/*.h 2>/dev/null; then
   echo "panel/ liest den Zustand des Interpreters"
+  fehler=1
+fi
+# The check reads the language's rules, never the run's state.
+if grep -n '#include "interpreter/\(zustand\|zeilenindex\|laufstand\|taktler\)\.h"' pruefen/*.cpp pruefen/*.h 2>/dev/null; then
+  echo "pruefen/ liest den Zustand des Laufs"
   fehler=1
 fi
 [ "$fehler" -eq 0 ] && echo "Stockwerke: keine Einbindung nach oben"
