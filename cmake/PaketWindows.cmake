@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What the Windows build delivers: a zip and an NSIS installer (cpack -G ZIP,
 # cpack -G NSIS) with the program, README, licence and examples. The port
-# driver inpoutx64.dll is the user's to install and never shipped.
-install(TARGETS taktler RUNTIME DESTINATION .)
+# driver inpoutx64.dll is the user's to install and never shipped. The
+# program itself is installed beside its target (CMakeLists.txt).
 install(FILES README.md COPYING DESTINATION .)
 install(FILES
   examples/ampel.txt examples/ampel.szenario

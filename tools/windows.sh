@@ -59,7 +59,10 @@ exe=$lauf/zip/taktler.exe
 for f in taktler.exe README.md COPYING examples/foerderband.txt; do
   [ -f "$lauf/zip/$f" ] || { echo "$zip: $f fehlt" >&2; exit 1; }
 done
-[ ! -e "$lauf/zip/inpoutx64.dll" ] || { echo "$zip: inpoutx64.dll darf nicht darin sein" >&2; exit 1; }
+# Nothing else: no driver DLL, no second copy of the program.
+inhalt=$(cd "$lauf/zip" && find . -type f | sort | tr '\n' ' ')
+[ "$inhalt" = "./COPYING ./README.md $(cd examples && printf './examples/%s ' $(ls *.txt *.szenario | sort))./taktler.exe " ] ||
+  { echo "$zip: unerwarteter Inhalt: $inhalt" >&2; exit 1; }
 
 fehler=0
 falsch() {
