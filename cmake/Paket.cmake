@@ -65,6 +65,10 @@ install(FILES
   examples/panel_demo.txt examples/panel_demo.szenario
   examples/interface_test.txt examples/interface_test.szenario
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+# The check of a command file against a stored run, with the stored run of
+# foerderband that the README's example compares with.
+install(PROGRAMS examples/kommandodatei_pruefen.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(DIRECTORY examples/foerderband.erwartet DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES paket/taktler.bash
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME taktler)
 

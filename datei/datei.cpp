@@ -10,6 +10,7 @@
 #include "datei/intern.h"
 #include "datei/satzregeln.h"
 #include "services/abschluss.h"
+#include "services/ausgabekanal.h"
 #include "services/unterbrechung.h"
 
 namespace taktler::datei {
@@ -85,10 +86,12 @@ void AbschlussAnmelden() {
     });
 }
 
-std::uint8_t OeffneMit(DateiADO* datei, const char* funktion, const char* modus,
-                       std::int32_t code) {
+std::uint8_t OeffnenUeber(DateiADO* datei, const char* modus, bool kanal);
+
+std::uint8_t OeffneMit(DateiADO* datei, const char* funktion, const char* modus, std::int32_t code,
+                       bool kanal = false) {
     Pruefe(datei, funktion);
-    std::uint8_t ok = Oeffnen(datei, modus);
+    std::uint8_t ok = OeffnenUeber(datei, modus, kanal);
     datei->Modus = code;
     if (ok == 1 && Geschrieben(code)) {
         AbschlussAnmelden();
@@ -200,6 +203,15 @@ void SetzePfad(DateiADO* datei, const char* pfad) {
 }
 
 std::uint8_t Oeffnen(DateiADO* datei, const char* modus) {
+    return OeffnenUeber(datei, modus, false);
+}
+
+namespace {
+
+// kanal: the stream writes through the output channel that every output of
+// the run uses (records appended by SchreibSatz and SchreibDaten), so that
+// a reader that stopped reading never holds up the run.
+std::uint8_t OeffnenUeber(DateiADO* datei, const char* modus, bool kanal) {
     services::TraceKlammer k(kModul, "Oeffnen");
     if (datei == nullptr) {
         Abbruch("Oeffnen", "DateiADO n.vorhanden");
@@ -213,10 +225,19 @@ std::uint8_t Oeffnen(DateiADO* datei, const char* modus) {
         Schliessen(datei);
     }
     int fehler = 0;
-    do {
-        datei->FilePtr = std::fopen(datei->Pfad.data(), modustext.c_str());
-        fehler = errno;
-    } while (datei->FilePtr == nullptr && fehler == EINTR && services::UnterbrochenesSignal() == 0);
+    if (kanal) {
+        auto ausgabe = services::Ausgabekanal::Oeffne(datei->Pfad.data(), true, fehler);
+        if (ausgabe) {
+            datei->FilePtr = services::Ausgabekanal::AlsStrom(std::move(ausgabe), "a");
+            fehler = datei->FilePtr == nullptr ? errno : 0;
+        }
+    } else {
+        do {
+            datei->FilePtr = std::fopen(datei->Pfad.data(), modustext.c_str());
+            fehler = errno;
+        } while (datei->FilePtr == nullptr && fehler == EINTR &&
+                 services::UnterbrochenesSignal() == 0);
+    }
     // A directory opens for reading and then reads as an empty file.
     const auto info = services::plattform::Status(datei->FilePtr);
     if (info && info->art == services::plattform::Dateistatus::Art::Verzeichnis) {
@@ -238,6 +259,8 @@ std::uint8_t Oeffnen(DateiADO* datei, const char* modus) {
     }
     return 1;
 }
+
+}  // namespace
 
 std::uint8_t OeffnenRead(DateiADO* datei) {
     services::TraceKlammer k(kModul, "OeffnenRead");
@@ -397,11 +420,15 @@ namespace intern {
 
 std::uint8_t ZumAnhaengen(DateiADO* datei) {
     std::uint8_t ok = 1;
+    const auto anhaengen = [datei] {
+        services::TraceKlammer k(kModul, "OeffneAppend");
+        return OeffneMit(datei, "OeffneAppend", "a", kAnhaengen, true);
+    };
     if (datei->FilePtr == nullptr) {
-        ok = OeffneAppend(datei);
+        ok = anhaengen();
     }
     if (datei->Modus != kAnhaengen && ok == 1) {
-        ok = OeffneAppend(datei);
+        ok = anhaengen();
     }
     return ok;
 }

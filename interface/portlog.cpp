@@ -5,19 +5,12 @@
 #include <cstring>
 
 #include "services/abschluss.h"
-#include "services/plattform.h"
-#include "services/unterbrechung.h"
 
 namespace taktler::interface {
 
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
-
-// Lines are written out in blocks of this size. A block holds a whole
-// measurement window (4999 reads of 9 bytes and the trigger writes), and
-// the log is written out before each window, so never inside one.
-constexpr std::size_t kBlock = 1 << 16;
 
 // Hand-made hex: a measurement logs 5000 reads, printf would slow it down.
 char* Hex(char* ziel, unsigned wert, int stellen) {
@@ -39,22 +32,18 @@ char* Text(char* ziel, const char* text) {
 
 std::unique_ptr<PortLog> PortLog::Oeffne(std::unique_ptr<Port> innen, const std::string& datei,
                                          std::string& fehler) {
-    int fd = -1;
-    do {
-        fd = services::plattform::OeffneAusgabe(datei);
-    } while (fd < 0 && errno == EINTR && services::UnterbrochenesSignal() == 0);
-    if (fd < 0) {
-        fehler = datei + ": Port-Protokoll kann nicht angelegt werden: " + std::strerror(errno);
+    int nummer = 0;
+    auto kanal = services::Ausgabekanal::Oeffne(datei, false, nummer);
+    if (!kanal) {
+        fehler = datei + ": Port-Protokoll kann nicht angelegt werden: " + std::strerror(nummer);
         return nullptr;
     }
-    // A pipe that is full makes a write fail instead of block, so that the
-    // wait for its reader can give way to a signal (a file never blocks).
-    return std::unique_ptr<PortLog>(new PortLog(std::move(innen), fd, datei));
+    return std::unique_ptr<PortLog>(new PortLog(std::move(innen), std::move(kanal), datei));
 }
 
-PortLog::PortLog(std::unique_ptr<Port> innen, int fd, std::string name)
-    : innen_(std::move(innen)), fd_(fd), name_(std::move(name)) {
-    gehalten_.reserve(2 * kBlock);
+PortLog::PortLog(std::unique_ptr<Port> innen, std::unique_ptr<services::Ausgabekanal> kanal,
+                 std::string name)
+    : innen_(std::move(innen)), kanal_(std::move(kanal)), name_(std::move(name)) {
     innen_->SetzeNotizZiel([this](const std::string& text) { Notiz(text); });
     abschluss_ = services::AusgabeAnmelden([this] { Abschliessen(); });
 }
@@ -70,61 +59,31 @@ PortLog::~PortLog() {
 
 void PortLog::Abschliessen() {
     services::AusgabeAbmelden(abschluss_);
-    if (fd_ < 0) {
+    if (!kanal_) {
         return;
     }
-    Leeren();
-    if (fd_ < 0) {
-        return;
-    }
-    // Lines still held: the wait for the reader gave way to a signal.
-    int fehler = gehalten_.empty() ? 0 : EINTR;
-    if (services::plattform::Schliesse(fd_) != 0 && fehler == 0) {
-        fehler = errno;
-    }
-    fd_ = -1;
+    const int fehler = kanal_->Schliessen();
+    kanal_.reset();
     if (fehler != 0) {
         Verloren(fehler);
     }
 }
 
-void PortLog::Leeren() {
-    std::size_t geschrieben = 0;
-    while (fd_ >= 0 && geschrieben < gehalten_.size() && !services::Nachgeben()) {
-        const long long n = services::plattform::Schreibe(fd_, gehalten_.data() + geschrieben,
-                                                          gehalten_.size() - geschrieben);
-        if (n > 0) {
-            geschrieben += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EAGAIN) {
-            if (!services::WarteBereit(fd_, services::plattform::kSchreibbar)) {
-                break;
-            }
-        } else if (!(n < 0 && errno == EINTR)) {
-            Verloren(n < 0 ? errno : EIO);
-            return;
-        }
+void PortLog::Pruefen(int fehler) {
+    if (fehler != 0) {
+        kanal_.reset();
+        Verloren(fehler);
     }
-    gehalten_.erase(0, geschrieben);
 }
 
 void PortLog::Verloren(int fehler) {
-    if (fd_ >= 0) {
-        services::plattform::Schliesse(fd_);
-        fd_ = -1;
-    }
-    gehalten_.clear();
-    gehalten_.shrink_to_fit();
     services::Ausgabefehler(
         name_ + ": Port-Protokoll kann nicht geschrieben werden: " + std::strerror(fehler));
 }
 
 void PortLog::Zeile(const char* text, std::size_t laenge) {
-    if (fd_ < 0) {
-        return;
-    }
-    gehalten_.append(text, laenge);
-    if (gehalten_.size() >= kBlock) {
-        Leeren();
+    if (kanal_) {
+        Pruefen(kanal_->Schreibe({text, laenge}));
     }
 }
 
@@ -165,7 +124,9 @@ std::uint8_t PortLog::LiesStatus() {
 void PortLog::Sperren() {
     Zeile("CLI\n", 4);
     // A write to the file inside the window would stretch it.
-    Leeren();
+    if (kanal_) {
+        Pruefen(kanal_->Leeren());
+    }
     innen_->Sperren();
 }
 

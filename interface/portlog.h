@@ -13,6 +13,7 @@
 #include <string>
 
 #include "interface/port.h"
+#include "services/ausgabekanal.h"
 
 namespace taktler::interface {
 
@@ -40,22 +41,21 @@ class PortLog : public Port {
     void Abschliessen();
 
   private:
-    PortLog(std::unique_ptr<Port> innen, int fd, std::string name);
+    PortLog(std::unique_ptr<Port> innen, std::unique_ptr<services::Ausgabekanal> kanal,
+            std::string name);
     void Zeile(const char* text, std::size_t laenge);
     // One access line: "W 378 F2", "W16 378 00FB", "R 379 3F".
     void Zugriff(const char* art, std::uint16_t adresse, unsigned wert, int stellen);
     void Notiz(const std::string& text);
-    // Writes the held lines out. It waits while a reader of a pipe is behind,
-    // but gives way to a signal: switching the motors off must not wait for
-    // the log, so from then on the lines are held until the program ends.
-    void Leeren();
-    // The log lost lines: no more are written, and the run is told.
+    // A write that lost lines: no more are written, and the run is told.
+    // (Switching the motors off never waits for the log: a reader that is
+    // behind gets the lines at the program's end.)
+    void Pruefen(int fehler);
     void Verloren(int fehler);
 
     std::unique_ptr<Port> innen_;
-    int fd_;  // -1 once closed or lost
+    std::unique_ptr<services::Ausgabekanal> kanal_;  // null once closed or lost
     std::string name_;
-    std::string gehalten_;       // lines not yet written
     std::size_t abschluss_ = 0;  // the program end's finisher
     std::function<void(const std::string&)> weiter_;
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "services/abschluss.h"
+#include "services/ausgabekanal.h"
 #include "services/umgebung.h"
 
 namespace taktler::interface {
@@ -50,15 +51,20 @@ std::unique_ptr<Zeitdiagramm> Zeitdiagramm::Oeffne(const std::vector<Diagrammdat
                                                    std::string& fehler) {
     std::vector<Datei> offen;
     for (const Diagrammdatei& d : dateien) {
-        std::FILE* f = std::fopen(d.name.c_str(), "w");
+        // Through the output channel that every output of the run uses: a
+        // reader that stopped reading never holds up the run, the end writes
+        // all, and a failed write keeps its own error number.
+        int nummer = 0;
+        auto kanal = services::Ausgabekanal::Oeffne(d.name, false, nummer);
+        std::FILE* f = kanal ? services::Ausgabekanal::AlsStrom(std::move(kanal), "w") : nullptr;
         if (f == nullptr) {
-            fehler = d.name + ": Zeitdiagramm kann nicht angelegt werden: " + std::strerror(errno);
+            fehler = d.name + ": Zeitdiagramm kann nicht angelegt werden: " +
+                     std::strerror(nummer != 0 ? nummer : errno);
             for (Datei& schon : offen) {
                 std::fclose(schon.f);
             }
             return nullptr;
         }
-        std::setvbuf(f, nullptr, _IOFBF, 1 << 16);
         offen.push_back(Datei{f, d.name, d.form});
     }
     return std::unique_ptr<Zeitdiagramm>(new Zeitdiagramm(std::move(offen)));

@@ -12,6 +12,7 @@
 #include "interpreter/kommandozeile.h"
 #include "interpreter/zeilenindex.h"
 #include "services/abschluss.h"
+#include "services/ausgabekanal.h"
 #include "services/umgebung.h"
 
 namespace taktler::interpreter {
@@ -51,6 +52,18 @@ Aufzeichnung& Die() {
 
 std::string Grund(int fehler) {
     return std::strerror(fehler != 0 ? fehler : EIO);
+}
+
+// Through the output channel that every output of the run uses: a reader
+// that stopped reading never holds up the run, and the end writes all.
+std::FILE* OeffneAusgabe(const std::string& pfad) {
+    int fehler = 0;
+    auto kanal = services::Ausgabekanal::Oeffne(pfad, false, fehler);
+    std::FILE* strom = kanal ? services::Ausgabekanal::AlsStrom(std::move(kanal), "w") : nullptr;
+    if (strom == nullptr && fehler != 0) {
+        errno = fehler;
+    }
+    return strom;
 }
 
 void Schliessen(std::FILE*& datei, const std::string& name, const char* was) {
@@ -200,7 +213,7 @@ std::string AufzeichnungOeffnen(const std::string& spur, const std::string& abde
     if (spur == "-") {
         a.spurAufKonsole = true;
     } else if (!spur.empty()) {
-        a.spur = std::fopen(spur.c_str(), "w");
+        a.spur = OeffneAusgabe(spur);
         if (a.spur == nullptr) {
             return spur + ": Spur kann nicht angelegt werden: " + Grund(errno);
         }
@@ -208,7 +221,7 @@ std::string AufzeichnungOeffnen(const std::string& spur, const std::string& abde
         a.spurName = spur;
     }
     if (!abdeckung.empty()) {
-        a.abdeckung = std::fopen(abdeckung.c_str(), "w");
+        a.abdeckung = OeffneAusgabe(abdeckung);
         if (a.abdeckung == nullptr) {
             const std::string grund = Grund(errno);
             AufzeichnungZuruecksetzen();

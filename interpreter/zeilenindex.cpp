@@ -64,15 +64,44 @@ std::string_view Gekuerzt(std::string_view text) {
     return text.substr(0, ende == std::string_view::npos ? 0 : ende + 1);
 }
 
-// The run has read the file up to where its stream stands; a regular file
-// that is now shorter has lost lines the run still has to read.
-bool IstGekuerzt(const datei::DateiADO* datei) {
-    std::FILE* strom = datei->FilePtr;
-    const auto status = services::plattform::Status(strom);
-    if (!status || status->art != services::plattform::Dateistatus::Art::Datei) {
-        return false;
+// The copy holds at most this much (records and their table): a command
+// stream without end (a pipe) ends with a report before memory runs out.
+constexpr std::size_t kGrenzeSpeicher = std::size_t{32} << 20;
+
+std::size_t Speicher(const Zeilenindex& index) {
+    return index.bloecke.size() * kBlock + index.saetze.capacity() * sizeof(Zeilenindex::Satz);
+}
+
+Zeilenindex::Dateistand StandVon(const datei::DateiADO* datei) {
+    Zeilenindex::Dateistand stand;
+    const auto status = datei != nullptr ? services::plattform::Status(datei->FilePtr)
+                                         : std::optional<services::plattform::Dateistatus>{};
+    if (status && status->art == services::plattform::Dateistatus::Art::Datei) {
+        stand.regulaer = true;
+        stand.geraet = status->geraet;
+        stand.knoten = status->knoten;
+        stand.groesse = status->groesse;
+        stand.geaendert = status->aenderung;
+        stand.geaendertNs = status->aenderungNs;
     }
-    return status->groesse < std::ftell(strom);
+    return stand;
+}
+
+// A regular file saved in place while the run still reads it (cut short,
+// lines inserted): the bytes read after the change may join two versions
+// in one line. Checked after every record read from the file, before the
+// run carries it out. A pipe cannot change behind the run.
+void PruefeUnveraendert(const Zeilenindex& index) {
+    if (!index.stand.regulaer) {
+        return;
+    }
+    const Zeilenindex::Dateistand jetzt = StandVon(index.datei);
+    if (!jetzt.regulaer || jetzt.geraet != index.stand.geraet ||
+        jetzt.knoten != index.stand.knoten || jetzt.groesse != index.stand.groesse ||
+        jetzt.geaendert != index.stand.geaendert || jetzt.geaendertNs != index.stand.geaendertNs) {
+        services::Fehlerabbruch(kModul, "LiesZeile: Kommandodatei waehrend des Laufs geaendert",
+                                index.datei->Pfad.data());
+    }
 }
 
 }  // namespace
@@ -89,6 +118,7 @@ void ZeilenindexZuruecksetzen() {
 void ZeilenindexBinden(datei::DateiADO* datei) {
     ZeilenindexZuruecksetzen();
     DerZeilenindex().datei = datei;
+    DerZeilenindex().stand = StandVon(datei);
 }
 
 Zeilenindex& ZeilenindexVon(datei::DateiADO* datei) {
@@ -117,6 +147,11 @@ bool LiesWeiter(Zeilenindex& index) {
     if (index.vollstaendig) {
         return false;
     }
+    if (Speicher(index) > kGrenzeSpeicher) {
+        services::Fehlerabbruch(kModul, "LiesZeile: Kommandodatei zu gross",
+                                services::Format("%s: mehr als %zu MiB", index.datei->Pfad.data(),
+                                                 kGrenzeSpeicher >> 20));
+    }
     char* platz = Platz(index);
     index.blockGefuellt = false;  // until the read has come back
     // A reading that ends the run ends it at the record being read.
@@ -133,12 +168,9 @@ bool LiesWeiter(Zeilenindex& index) {
     const auto laenge = static_cast<std::size_t>(lf - platz) - 1;
     platz[laenge] = '\n';
     Anhaengen(index, laenge);
+    PruefeUnveraendert(index);
     if (index.datei->WeitereSaetze == 0) {
         index.vollstaendig = true;
-        if (IstGekuerzt(index.datei)) {
-            services::Fehlerabbruch(kModul, "LiesZeile: Kommandodatei waehrend des Laufs gekuerzt",
-                                    index.datei->Pfad.data());
-        }
     }
     index.laufsatz = laufsatz;
     return true;

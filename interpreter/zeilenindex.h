@@ -29,6 +29,16 @@ struct Zeilenindex {
     };
 
     datei::DateiADO* datei = nullptr;  // the file this is a copy of
+    // A regular file as the run opened it: it must stay so while the run
+    // still reads it, or the run would splice two versions.
+    struct Dateistand {
+        bool regulaer = false;
+        std::uint64_t geraet = 0;
+        std::uint64_t knoten = 0;
+        std::int64_t groesse = 0;
+        std::int64_t geaendert = 0;  // seconds since 1970 and nanoseconds
+        std::int64_t geaendertNs = 0;
+    } stand;
     // Records lie back to back in fixed blocks, so that nothing is copied
     // again as the store grows.
     std::vector<std::unique_ptr<char[]>> bloecke;
@@ -71,8 +81,9 @@ std::string_view Satztext(const Zeilenindex& index, std::int32_t zeile);
 std::uint32_t LaengsteBis(const Zeilenindex& index, std::int32_t zeile);
 
 // Reads the file's next record into the copy with the script loop's buffer;
-// a longer record ends the run with LiesSatz's abort. False when the file
-// has no further record.
+// a longer record ends the run with LiesSatz's abort, a file changed since
+// the run opened it and a copy past its bound (endless input) with an abort
+// of their own. False when the file has no further record.
 bool LiesWeiter(Zeilenindex& index);
 
 // The script loop's read: the record behind the position into puffer (of

@@ -20,6 +20,7 @@ struct Abschlusszustand {
     bool fehlgeschlagen = false;
     bool standardausgabeGemeldet = false;
     unsigned signaleBeimEnde = 0;
+    unsigned abbruchBeimEnde = 0;
     std::size_t naechster = 1;
     std::map<std::size_t, std::function<void()>> ausgaben;
 };
@@ -71,6 +72,8 @@ void EndeBeginnt() {
     if (!z.ende) {
         z.ende = true;
         z.signaleBeimEnde = SignalAnzahl();
+        z.abbruchBeimEnde = AbbruchAnzahl();
+        StoppsAbweisen();
     }
 }
 
@@ -80,6 +83,10 @@ bool EndeLaeuft() {
 
 unsigned SignaleBeimEnde() {
     return Abschluss().signaleBeimEnde;
+}
+
+unsigned AbbruchBeimEnde() {
+    return Abschluss().abbruchBeimEnde;
 }
 
 int AusgabenAbschliessen(int code) {
@@ -106,6 +113,10 @@ void StandardausgabeVerloren(int fehler) {
                   (fehler != 0 ? std::strerror(fehler) : "Schreibfehler"));
 }
 
+void FehlerausgabeVerloren() {
+    Abschluss().fehlgeschlagen = true;
+}
+
 int StandardausgabeAbschliessen(int code) {
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
@@ -120,6 +131,7 @@ void AbschlussZuruecksetzen() {
     z.fehlgeschlagen = false;
     z.standardausgabeGemeldet = false;
     z.signaleBeimEnde = 0;
+    z.abbruchBeimEnde = 0;
 }
 
 }  // namespace taktler::services

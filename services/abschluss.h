@@ -30,8 +30,10 @@ void Ausgabefehler(std::string_view meldung);
 // without ending it a second time.
 void EndeBeginnt();
 bool EndeLaeuft();
-// How many interrupting signals had arrived when the end began.
+// How many interrupting signals had arrived when the end began, and how
+// many of them asked to stop (AbbruchAnzahl).
 unsigned SignaleBeimEnde();
+unsigned AbbruchBeimEnde();
 
 // Finishes every registered output, newest first, each once. Gives code, or
 // 12 when code is 0 and an output failed during the run or its end.
@@ -41,6 +43,10 @@ int AusgabenAbschliessen(int code);
 // number): reported like a file, once. A reader that went away (EPIPE with
 // SIGPIPE) is no loss: the run ends like a hang-up.
 void StandardausgabeVerloren(int fehler);
+
+// Text for standard error went nowhere (it was closed at start): nothing
+// can tell it, but a run that ends normally ends with 12.
+void FehlerausgabeVerloren();
 
 // Standard output at the end: flushed and checked like the files.
 int StandardausgabeAbschliessen(int code);

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "services/fehler.h"
 
+#include <unistd.h>
+
+#include <cstring>
+#include <new>
 #include <string>
 
 namespace taktler::services {
@@ -79,6 +83,38 @@ Antwort Meldung(std::string_view modul, std::string_view funktion, std::string_v
 
 void OutOfStore() {
     Fehlerabbruch("OutOfStore", "OutOfStore", "OutOfStore");
+}
+
+namespace {
+
+char*& Reserve() {
+    static char* reserve = nullptr;
+    return reserve;
+}
+
+void SpeicherErschoepft() {
+    char*& reserve = Reserve();
+    if (reserve == nullptr) {
+        // The end itself ran out of memory: no report can be composed.
+        static constexpr char kText[] = "[ABBRUCH] OutOfStore\n";
+        [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, kText, sizeof kText - 1);
+        _exit(12);
+    }
+    delete[] reserve;
+    reserve = nullptr;
+    OutOfStore();
+}
+
+}  // namespace
+
+void SpeicherwaechterEinrichten() {
+    constexpr std::size_t kReserve = std::size_t{4} << 20;
+    if (Reserve() == nullptr) {
+        Reserve() = new char[kReserve];
+        // Touched, so that the pages are really there when they are needed.
+        std::memset(Reserve(), 0, kReserve);
+    }
+    std::set_new_handler(SpeicherErschoepft);
 }
 
 }  // namespace taktler::services

@@ -35,8 +35,14 @@ void SetzeLaufort(std::function<std::string()> ort);
 void LaufortMelden();
 void LaufortZuruecksetzen();  // for tests that run many programs
 
-// Installed by nothing; kept as the product has it.
+// Exhausted memory: the abort report with "OutOfStore" as module, function
+// and detail text.
 [[noreturn]] void OutOfStore();
+
+// Makes exhausted memory anywhere (a failed new) end through OutOfStore,
+// with the output files finished, never through std::terminate: a reserve
+// set aside now is given back first, for the report and the end.
+void SpeicherwaechterEinrichten();
 
 // Composes one report line as the reports do (exposed for tests).
 std::string ZeileZusammensetzen(std::string_view art, std::string_view modul,

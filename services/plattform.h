@@ -23,6 +23,7 @@ struct Dateistatus {
     std::int64_t zugriff = 0;
     std::int64_t aenderung = 0;
     std::int64_t statuswechsel = 0;
+    std::int64_t aenderungNs = 0;  // the nanoseconds of the last change
     // Identifies the file on its device (device and inode, or volume and
     // file index); two paths with equal values name one file.
     std::uint64_t geraet = 0;
@@ -40,6 +41,9 @@ bool LokaleZeit(std::int64_t sekunden, std::tm& ergebnis);
 // it (the stream keeps its own position); retries an interrupted read.
 // -1 with errno set on failure.
 long long LiesAn(std::FILE* strom, void* puffer, std::size_t n, long long offset);
+
+// Reads on where the descriptor stands (a pipe), retrying an interrupted read.
+long long Lies(std::FILE* strom, void* puffer, std::size_t n);
 
 // Writes n bytes at offset without moving the descriptor, or at the end
 // when offset is negative; the count written or -1 with errno.
@@ -68,6 +72,11 @@ int WechsleVerzeichnis(const std::string& pfad);
 int OeffneAusgabe(const std::string& pfad);
 long long Schreibe(int fd, const void* daten, std::size_t n);
 int Schliesse(int fd);
+
+// Whether a standard descriptor is closed, and the null device opened on
+// the lowest free descriptor (-1 on failure).
+bool Geschlossen(int fd);
+int OeffneNullgeraet();
 
 // The terminal that controls the process, for a question that must not
 // read standard input; -1 when there is none.

@@ -22,6 +22,7 @@ Dateistatus Aus(const struct stat& info) {
     s.zugriff = info.st_atime;
     s.aenderung = info.st_mtime;
     s.statuswechsel = info.st_ctime;
+    s.aenderungNs = info.st_mtim.tv_nsec;
     s.geraet = info.st_dev;
     s.knoten = info.st_ino;
     return s;
@@ -54,6 +55,14 @@ long long LiesAn(std::FILE* strom, void* puffer, std::size_t n, long long offset
     ssize_t gelesen;
     do {
         gelesen = ::pread(fileno(strom), puffer, n, static_cast<off_t>(offset));
+    } while (gelesen < 0 && errno == EINTR);
+    return gelesen;
+}
+
+long long Lies(std::FILE* strom, void* puffer, std::size_t n) {
+    ssize_t gelesen;
+    do {
+        gelesen = ::read(fileno(strom), puffer, n);
     } while (gelesen < 0 && errno == EINTR);
     return gelesen;
 }
@@ -106,6 +115,14 @@ long long Schreibe(int fd, const void* daten, std::size_t n) {
 
 int Schliesse(int fd) {
     return ::close(fd);
+}
+
+bool Geschlossen(int fd) {
+    return ::fcntl(fd, F_GETFD) == -1 && errno == EBADF;
+}
+
+int OeffneNullgeraet() {
+    return ::open("/dev/null", O_RDWR);
 }
 
 int OeffneTerminal() {

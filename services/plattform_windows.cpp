@@ -85,6 +85,10 @@ long long LiesAn(std::FILE* strom, void* puffer, std::size_t n, long long offset
     return _read(fd, puffer, static_cast<unsigned>(n));
 }
 
+long long Lies(std::FILE* strom, void* puffer, std::size_t n) {
+    return _read(_fileno(strom), puffer, static_cast<unsigned>(n));
+}
+
 long long SchreibeAn(std::FILE* strom, const void* puffer, std::size_t n, long long offset) {
     const int fd = _fileno(strom);
     // A descriptor opened for appending writes at the end whatever its position.
@@ -135,6 +139,14 @@ long long Schreibe(int fd, const void* daten, std::size_t n) {
 
 int Schliesse(int fd) {
     return _close(fd);
+}
+
+bool Geschlossen(int fd) {
+    return _get_osfhandle(fd) == -1;
+}
+
+int OeffneNullgeraet() {
+    return _open("NUL", _O_RDWR | _O_BINARY);
 }
 
 int OeffneTerminal() {

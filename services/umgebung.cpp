@@ -47,6 +47,16 @@ bool UmgebungIstUtf8() {
     return false;
 }
 
+// Standard output and error as the program found them: closed at start.
+bool& AusgabeGeschlossen() {
+    static bool geschlossen = false;
+    return geschlossen;
+}
+bool& FehlerGeschlossen() {
+    static bool geschlossen = false;
+    return geschlossen;
+}
+
 void SchreibeAlles(int fd, std::string_view text) {
     while (!text.empty()) {
         ssize_t n = ::write(fd, text.data(), text.size());
@@ -137,7 +147,24 @@ void FehlerAusgabe(const char* fmt, ...) {
     DieKonsole().Fehler(s);
 }
 
+void StandardkanaeleSichern() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (plattform::Geschlossen(fd)) {
+            // The lowest free descriptor: this one.
+            if (plattform::OeffneNullgeraet() != fd) {
+                _exit(12);
+            }
+            AusgabeGeschlossen() = AusgabeGeschlossen() || fd == STDOUT_FILENO;
+            FehlerGeschlossen() = FehlerGeschlossen() || fd == STDERR_FILENO;
+        }
+    }
+}
+
 void StandardKonsole::Aus(std::string_view text) {
+    if (AusgabeGeschlossen() && !text.empty()) {
+        StandardausgabeVerloren(EBADF);
+        return;
+    }
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::ferror(stdout) != 0) {
@@ -156,6 +183,10 @@ void StandardausgabeEinrichten() {
 }
 
 void StandardKonsole::Fehler(std::string_view text) {
+    if (FehlerGeschlossen() && !text.empty()) {
+        FehlerausgabeVerloren();
+        return;
+    }
     // Keep the order of both streams on a shared terminal or pipe.
     std::fflush(stdout);
     std::fwrite(text.data(), 1, text.size(), stderr);
@@ -311,7 +342,7 @@ void ProgrammBeenden(int code) {
     EndeBeginnt();
     code = AusgabenAbschliessen(code);
     // A signal that broke into finishing the files: the interrupt path.
-    if (Nachgeben()) {
+    if (SignalAnzahl() != SignaleBeimEnde()) {
         UnterbrechungPruefen();
     }
     if (Umwelt().ende) {
@@ -330,6 +361,9 @@ void ProgrammBeendenDurchSignal(int signal) {
     }
     StandardausgabeAbschliessen(0);
     std::fflush(nullptr);
+    if (IstStoppsignal(signal)) {
+        std::_Exit(128 + signal);
+    }
     plattform::DurchSignalEnden(signal);
 }
 

@@ -113,6 +113,14 @@ std::string Latin1NachUtf8(std::string_view s);
 // UTF-8 already.
 std::string FuerStandardfehler(std::string_view zeile);
 
+// Standard input, output and error closed when the program starts: /dev/null
+// is opened onto them before anything else is opened, so that no output
+// file gets descriptor 1 or 2. Text for a closed standard output or error
+// went nowhere: it counts as lost (standard output is reported like a full
+// disk; a closed standard error, which cannot be told, turns exit code 0
+// into 12). Call first thing in main.
+void StandardkanaeleSichern();
+
 // Standard output line-buffered unless it is a regular file, so that a
 // pipe (| tee) sees each line as it is printed. Call before any output.
 void StandardausgabeEinrichten();

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The signals that ask a run to stop (SIGINT, SIGTERM, SIGHUP, SIGPIPE): the
-// handler only records one; the run acts on it where the emergency stop is
-// checked and wherever it waits. A reader of standard output that goes away
-// (| head, | less) ends the run like a hang-up.
+// The signals that ask a run to stop: every signal whose default action ends
+// the process (SIGKILL aside, which cannot be caught), and the job-control
+// stops SIGTSTP, SIGTTIN and SIGTTOU, since a run must never sit stopped with
+// its motors on. The handler only records one; the run acts on it where the
+// emergency stop is checked and wherever it waits. A reader of standard
+// output that goes away (| head, | less) ends the run like a hang-up. A fault
+// of the program itself (SIGSEGV raised by the processor) is no request: it
+// ends the process by its default action.
 #pragma once
 
 #include <csignal>
@@ -17,14 +21,26 @@ void SetzeUnterbrechung(int signal);  // also used by the live panel's stop key
 void LoescheUnterbrechung();
 // How many interrupting signals have arrived (the stop key counts too).
 unsigned SignalAnzahl();
+// As many, without SIGPIPE: a reader that went away is the loss of that one
+// output, no reason to give up writing the others.
+unsigned AbbruchAnzahl();
 
 // Installs the recording handler for every interrupting signal, without
 // SA_RESTART, so that a wait for input, an open or a write wakes up.
 void SignaleAbfangen();
 
-// The interrupting signals as a set, and the name a report gives one.
+// The interrupting signals as a set, and the name a report gives one
+// ("SIGINT", "SIGRTMIN+3").
 plattform::Signalmaske UnterbrechungsSignale();
 const char* SignalName(int signal);
+// A stop of job control: the run ends as for the others, but by its exit
+// code 128 + signal, since a stop's default action would not end it.
+bool IstStoppsignal(int signal);
+
+// From the program's end on, job control cannot stop the process: its last
+// writes to a terminal in the background go through, and it is not held
+// with files half written.
+void StoppsAbweisen();
 
 // What a run does when a signal stops it, before it ends by that signal
 // (the interpreter switches the motors off). None: it just ends.
@@ -36,7 +52,8 @@ void SetzeUnterbrechungsaktion(std::function<void(int signal)> aktion);
 void UnterbrechungPruefen();
 
 // Whether a wait must give way now: during the run to any recorded signal;
-// while the program ends (writing what is left) only to a further one.
+// while the program ends (writing what is left) only to a further one that
+// asks to stop (not SIGPIPE).
 bool Nachgeben();
 
 // Waits until fd is ready for ereignisse (plattform::kLesbar, kSchreibbar). The

@@ -3,6 +3,7 @@
 // (components fit 13-character slots); the working directory is restored after each.
 #include "datei/datei.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -118,7 +119,7 @@ TEST_F(DateiTest, LostWritesEndWith12AndNameTheFile) {
         Zeile("Schliessen", "Programmabbruch", "Ausgabedatei /dev/full: No space left on device");
     const std::pair<std::size_t, std::vector<std::string>> faelle[] = {
         {4, {verloren}},
-        {9000, {Zeile("SchreibSatz", "Programmabbruch", "fwrite"), verloren}}};  // over the buffer
+        {70000, {Zeile("SchreibSatz", "Programmabbruch", "fwrite"), verloren}}};  // over a block
     for (const auto& [laenge, erwartet] : faelle) {
         fenster.berichte.clear();
         DateiADO* d = Create();
@@ -279,6 +280,15 @@ TEST_F(DateiTest, LiesBlockReadsAtTheOffsetBetweenRecords) {
     EXPECT_EQ(SchreibDaten(d, "\0\r\x1A", 3), 1);  // raw bytes appended
     Schliessen(d);
     EXPECT_EQ(Lies("k.txt"), std::string("ab\r\ncd\r\nef\r\n\0\r\x1A", 15));
+    // A FIFO has no offsets: the block is read where it stands.
+    ASSERT_EQ(::mkfifo(Pfad("f").c_str(), 0600), 0);
+    const int schreiber = ::open(Pfad("f").c_str(), O_RDWR);
+    ASSERT_EQ(::write(schreiber, "xyz", 3), 3);
+    DateiADO* fifo = Neu("f");
+    EXPECT_EQ(LiesBlock(fifo, puffer, 5, -1), 3);
+    EXPECT_EQ(std::string(puffer, 3), "xyz");
+    Dispose(fifo);
+    ::close(schreiber);
 }
 
 std::string Bytes(std::size_t n) {

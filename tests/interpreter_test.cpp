@@ -267,24 +267,6 @@ TEST_F(SkriptTest, PipedCallInsideALoopReturnsToTheLoopsLevelAndTheClockPaysTheR
     EXPECT_EQ(interpreter::Zustand().Zeile->Stufe, 1);
 }
 
-// An editor saving in place cuts the lines yet to run: abort, never a normal end.
-TEST_F(SkriptTest, ShorterFileDuringALoopAborts) {
-    interpreter::SetzeZeilenHaken(
-        [&, n = 0](const interpreter::Kommandozeile&, const std::string& z) mutable {
-            if (z == "BIS ZEIT = 50" && ++n == 2) {
-                std::filesystem::resize_file(kommandodatei, 20);
-            }
-        });
-    EXPECT_EQ(Lauf("EINSCHALTEN MOTOR1 LINKS\n" + Wiederholt("; fuellzeile\n", 400) +
-                   "BIS ZEIT = 50\nENDE_BIS\n" + Wiederholt("; fuellzeile\n", 4000) +
-                   "AUSSCHALTEN MOTOR1\n"),
-              12);
-    EXPECT_EQ(LetzterBericht(),
-              "Modul: TAKTLER 091200, Funktion: LiesZeile: Kommandodatei "
-              "waehrend des Laufs gekuerzt, Programmabbruch: " +
-                  kommandodatei);
-}
-
 using KommandozeileTest = TaktlerTest;
 
 // The splitting rules are the interpreter fuzz model's, replayed on its corpus by the suite.

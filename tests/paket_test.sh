@@ -65,6 +65,14 @@ else
     falsch "Ampel-Beispiel endet nicht mit 0"
 fi
 
+# The installed check script compares the installed example with its stored run.
+if ! (cd "$tmp/lauf" && TAKTLER=$programm "$doku/examples/kommandodatei_pruefen.sh" \
+    "$doku/examples/foerderband.txt" "$doku/examples/foerderband.szenario" \
+    "$doku/examples/foerderband.erwartet" </dev/null >pruefen.aus 2>&1); then
+    cat "$tmp/lauf/pruefen.aus"
+    falsch "kommandodatei_pruefen.sh meldet das installierte Beispiel als geaendert"
+fi
+
 # The manual pages render without a warning; both of taktler document every option of --help.
 optionen=$("$programm" --help | grep -o -- '--[a-z][a-z-]*=\?' | sort -u)
 for seite in "$wurzel"/usr/share/man/{,de/}man1/{taktler,taktler-zeitdiagramm}.1.gz; do

@@ -75,13 +75,13 @@ class Umgelenkt {
 
 // A wait lets in the interrupting signals and nothing the caller held off.
 TEST(SignaleGesperrtTest, TheWaitsMaskIsTheCallersWithoutTheInterruptingSignals) {
-    sigset_t usr2, vorher;
-    sigemptyset(&usr2);
-    sigaddset(&usr2, SIGUSR2);
-    sigprocmask(SIG_BLOCK, &usr2, &vorher);
+    sigset_t winch, vorher;
+    sigemptyset(&winch);
+    sigaddset(&winch, SIGWINCH);
+    sigprocmask(SIG_BLOCK, &winch, &vorher);
     alignas(SignaleGesperrt) unsigned char platz[sizeof(SignaleGesperrt)] = {};
     auto* gesperrt = new (platz) SignaleGesperrt;
-    EXPECT_EQ(sigismember(&gesperrt->offen(), SIGUSR2), 1);
+    EXPECT_EQ(sigismember(&gesperrt->offen(), SIGWINCH), 1);
     EXPECT_EQ(sigismember(&gesperrt->offen(), SIGINT), 0);
     gesperrt->~SignaleGesperrt();
     sigprocmask(SIG_SETMASK, &vorher, nullptr);
