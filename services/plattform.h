@@ -67,9 +67,9 @@ int Arbeitsverzeichnis(char* puffer, std::size_t groesse);
 int WechsleVerzeichnis(const std::string& pfad);
 
 // Output files that a stalled reader must not block: opened for writing
-// (created, emptied) so that a full pipe fails a write instead of blocking.
+// (created; emptied, or appended to) so that a full pipe fails a write instead of blocking.
 // The descriptor, or -1 with errno set.
-int OeffneAusgabe(const std::string& pfad);
+int OeffneAusgabe(const std::string& pfad, bool anhaengen);
 long long Schreibe(int fd, const void* daten, std::size_t n);
 int Schliesse(int fd);
 

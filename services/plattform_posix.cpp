@@ -101,8 +101,9 @@ int WechsleVerzeichnis(const std::string& pfad) {
     return ::chdir(pfad.c_str());
 }
 
-int OeffneAusgabe(const std::string& pfad) {
-    const int fd = ::open(pfad.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+int OeffneAusgabe(const std::string& pfad, bool anhaengen) {
+    const int art = O_WRONLY | O_CREAT | O_CLOEXEC | (anhaengen ? O_APPEND : O_TRUNC);
+    const int fd = ::open(pfad.c_str(), art, 0666);
     if (fd >= 0) {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     }

@@ -127,10 +127,12 @@ int WechsleVerzeichnis(const std::string& pfad) {
     return _chdir(pfad.c_str());
 }
 
-int OeffneAusgabe(const std::string& pfad) {
+int OeffneAusgabe(const std::string& pfad, bool anhaengen) {
     // A pipe on Windows cannot be made non-blocking through the runtime.
-    return _open(pfad.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
-                 _S_IREAD | _S_IWRITE);
+    return _open(
+        pfad.c_str(),
+        _O_WRONLY | _O_CREAT | (anhaengen ? _O_APPEND : _O_TRUNC) | _O_BINARY | _O_NOINHERIT,
+        _S_IREAD | _S_IWRITE);
 }
 
 long long Schreibe(int fd, const void* daten, std::size_t n) {
