@@ -21,12 +21,16 @@ namespace {
 
 std::atomic<int> signalNummer{0};
 std::atomic<unsigned> signalAnzahl{0};
+std::atomic<unsigned> abbruchAnzahl{0};
 
 constexpr int kUnterbrechungsSignale[] = {SIGINT, SIGBREAK, SIGHUP, SIGTERM};
 
 void SignalEmpfangen(int signal) {
     signalNummer = signal;
     ++signalAnzahl;
+    if (signal != SIGPIPE) {
+        ++abbruchAnzahl;
+    }
 }
 
 BOOL WINAPI Steuerereignis(DWORD ereignis) {
@@ -77,6 +81,18 @@ unsigned SignalAnzahl() {
     return signalAnzahl;
 }
 
+unsigned AbbruchAnzahl() {
+    return abbruchAnzahl;
+}
+
+// Windows has no job control: nothing stops a console program.
+bool IstStoppsignal(int signal) {
+    (void)signal;
+    return false;
+}
+
+void StoppsAbweisen() {}
+
 void SignaleAbfangen() {
     SetConsoleCtrlHandler(Steuerereignis, TRUE);
 }
@@ -124,7 +140,7 @@ void UnterbrechungPruefen() {
 
 bool Nachgeben() {
     if (EndeLaeuft()) {
-        return SignalAnzahl() != SignaleBeimEnde();
+        return AbbruchAnzahl() != AbbruchBeimEnde();
     }
     return UnterbrochenesSignal() != 0;
 }
