@@ -15,7 +15,7 @@
 #include "interpreter/taktler.h"
 #include "panel/panel.h"
 #include "pruefen/pruefen.h"
-#include "services/sdlsound.h"
+#include "services/systemsound.h"
 #include "services/umgebung.h"
 #include "services/unterbrechung.h"
 #include "services/virtuelleuhr.h"
@@ -129,8 +129,8 @@ int Hauptprogramm(int argc, char** argv) {
     interface::PortAmEnde amEnde(wahl);
     interface::SetzePort(wahl.port.get());
     // Virtual time plays no sound: the run does not last as long as one.
-    services::SetzeSoundgeraet(optionen.virtuelleZeit ? &services::SdlGeraetStumm()
-                                                      : &services::SdlGeraet());
+    services::SetzeSoundgeraet(optionen.virtuelleZeit ? &services::SystemSoundStumm()
+                                                      : &services::SystemSound());
     services::SignaleAbfangen();
     int code = optionen.panel
                    ? panel::PanelLauf(wahl.simulator, optionen.dateien, optionen.haltZeilen)

@@ -2,13 +2,14 @@
 #include "app/optionen.h"
 
 #include <getopt.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <limits>
 #include <sstream>
 #include <system_error>
 #include <utility>
+
+#include "services/plattform.h"
 
 namespace taktler::app {
 
@@ -17,12 +18,11 @@ namespace {
 // What makes two paths the same file, as one comparable text; empty for a
 // device, which several roles may share.
 std::string Identitaet(const std::string& pfad) {
-    struct stat info {};
-    if (::stat(pfad.c_str(), &info) == 0) {
-        if (S_ISCHR(info.st_mode)) {
+    if (const auto info = services::plattform::Status(pfad)) {
+        if (info->art == services::plattform::Dateistatus::Art::Zeichengeraet) {
             return {};
         }
-        return "inode " + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+        return "inode " + std::to_string(info->geraet) + ":" + std::to_string(info->knoten);
     }
     std::error_code ec;
     std::filesystem::path absolut = std::filesystem::absolute(pfad, ec);

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The file object: path, open modes, records read line by line and lines
 // appended with CR LF.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -109,7 +106,7 @@ void UeberspringeBom(std::FILE* strom) {
     int gelesen[3];
     std::size_t n = 0;
     while (n < 3) {
-        gelesen[n] = getc_unlocked(strom);
+        gelesen[n] = services::plattform::Zeichen(strom);
         const bool passt = gelesen[n] == kBom[n];
         ++n;
         if (!passt) {
@@ -242,9 +239,8 @@ std::uint8_t OeffnenUeber(DateiADO* datei, const char* modus, bool kanal) {
                  services::UnterbrochenesSignal() == 0);
     }
     // A directory opens for reading and then reads as an empty file.
-    struct stat info {};
-    if (datei->FilePtr != nullptr && ::fstat(fileno(datei->FilePtr), &info) == 0 &&
-        S_ISDIR(info.st_mode)) {
+    const auto info = services::plattform::Status(datei->FilePtr);
+    if (info && info->art == services::plattform::Dateistatus::Art::Verzeichnis) {
         std::fclose(datei->FilePtr);
         datei->FilePtr = nullptr;
         fehler = EISDIR;
@@ -317,16 +313,17 @@ std::uint8_t Schliessen(DateiADO* datei) {
     return 1;
 }
 
-const struct stat* Status(DateiADO* datei) {
+const services::plattform::Dateistatus* Status(DateiADO* datei) {
     services::TraceKlammer k(kModul, "Status");
     if (datei == nullptr) {
         return nullptr;
     }
-    struct stat& status = Modul().Dateistatus;
-    if (::stat(datei->Pfad.data(), &status) != 0) {
+    const auto status = services::plattform::Status(datei->Pfad.data());
+    if (!status) {
         return nullptr;
     }
-    return &status;
+    Modul().Dateistatus = *status;
+    return &Modul().Dateistatus;
 }
 
 std::uint8_t ExistiertDatei(DateiADO* datei) {
@@ -384,7 +381,7 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     std::uint32_t n = 0;
     int c;
     for (;;) {
-        c = getc_unlocked(strom);
+        c = services::plattform::Zeichen(strom);
         if (BeendetSatz(c)) {
             break;
         }
@@ -400,8 +397,8 @@ std::uint8_t LiesSatz(DateiADO* datei, char* puffer, std::uint32_t kapazitaet) {
     datei->Satzlaenge = static_cast<std::int32_t>(n) + 1;
     Umbrueche umbrueche;
     c = UeberspringeZwischenraum(
-        c, [strom] { return getc_unlocked(strom); }, [datei](int) { ++datei->Satzlaenge; },
-        umbrueche);
+        c, [strom] { return services::plattform::Zeichen(strom); },
+        [datei](int) { ++datei->Satzlaenge; }, umbrueche);
     datei->Zeilenumbrueche = umbrueche.anzahl;
     if (c == EOF) {
         LesefehlerPruefen(datei, strom);
@@ -462,12 +459,11 @@ std::uint8_t SchreibSatz(DateiADO* datei, const char* text) {
 }
 
 std::string WarumNichtAnhaengbar(const char* pfad) {
-    struct stat info {};
-    if (::stat(pfad, &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
+    if (const auto info = services::plattform::Status(pfad)) {
+        if (info->art == services::plattform::Dateistatus::Art::Verzeichnis) {
             return intern::Systemtext(EISDIR);
         }
-        return ::access(pfad, W_OK) == 0 ? std::string() : intern::Systemtext(errno);
+        return services::plattform::DarfSchreiben(pfad) ? std::string() : intern::Systemtext(errno);
     }
     if (errno != ENOENT) {
         return intern::Systemtext(errno);
@@ -478,7 +474,7 @@ std::string WarumNichtAnhaengbar(const char* pfad) {
     verzeichnis = schnitt == std::string::npos
                       ? "."
                       : verzeichnis.substr(0, std::max<std::size_t>(schnitt, 1));
-    if (::access(verzeichnis.c_str(), W_OK | X_OK) != 0) {
+    if (!services::plattform::DarfAnlegenIn(verzeichnis)) {
         return "Verzeichnis " + verzeichnis + ": " + intern::Systemtext(errno);
     }
     return {};

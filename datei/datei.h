@@ -4,13 +4,13 @@
 // copying, renaming and file dates.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <set>
 #include <string>
+
+#include "services/plattform.h"
 
 namespace taktler::datei {
 
@@ -59,9 +59,9 @@ struct DateiADO {
 
 // Module-wide state shared by all objects: one copy, owned by the module.
 struct DateiModulzustand {
-    std::int32_t Anzahl = 0;      // Create minus Dispose
-    struct stat Dateistatus {};   // filled by Status
-    std::set<DateiADO*> Lebende;  // objects not yet disposed, released on reset
+    std::int32_t Anzahl = 0;                       // Create minus Dispose
+    services::plattform::Dateistatus Dateistatus;  // filled by Status
+    std::set<DateiADO*> Lebende;                   // objects not yet disposed, released on reset
     std::array<char, kPfadLaenge> Extension{};
     std::array<char, kPfadLaenge> DateinameOhnePfad{};
     std::array<char, kPfadLaenge> Verzeichnis{};
@@ -90,7 +90,7 @@ std::uint8_t OeffneReadWrite(DateiADO* datei);
 // Closes the stream; a stream written to that lost data (a failed write, or
 // a failed close) is reported with the path and the system's reason.
 std::uint8_t Schliessen(DateiADO* datei);
-const struct stat* Status(DateiADO* datei);
+const services::plattform::Dateistatus* Status(DateiADO* datei);
 std::uint8_t ExistiertDatei(DateiADO* datei);
 std::uint8_t GeheZumErstenSatz(DateiADO* datei);
 // Reads one record into puffer; never stores more than kapazitaet bytes. A

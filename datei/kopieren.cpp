@@ -2,9 +2,6 @@
 // Whole-file services: copy and append, rename and delete, size and dates.
 #include "datei/kopieren.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -38,13 +35,12 @@ std::uint8_t Kopiere(DateiADO* ziel, DateiADO* quelle, bool anhaengen, const cha
         Warne(funktion, services::Format("Quelldatei %s n. vorhanden", quelle->Pfad.data()));
         return 0;
     }
-    struct stat q {};
-    ::stat(quelle->Pfad.data(), &q);
+    const auto q = services::plattform::Status(quelle->Pfad.data());
     if (ExistiertDatei(ziel) != 0) {
         // Opening a file over itself would empty it, appending it to itself
         // would never end: refused before anything is opened.
-        struct stat z {};
-        if (::stat(ziel->Pfad.data(), &z) == 0 && z.st_dev == q.st_dev && z.st_ino == q.st_ino) {
+        const auto z = services::plattform::Status(ziel->Pfad.data());
+        if (q && z && z->geraet == q->geraet && z->knoten == q->knoten) {
             Warne(funktion, services::Format("Quelldatei und Zieldatei sind dieselbe Datei: %s",
                                              ziel->Pfad.data()));
             return 0;
@@ -99,15 +95,15 @@ enum class Zeit { Zugriff, Aenderung, Anlage };
 
 const char* Datum(DateiADO* datei, std::array<char, 32>& ergebnis, Zeit welche) {
     ergebnis[0] = '\0';
-    const struct stat* status = Status(datei);
+    const services::plattform::Dateistatus* status = Status(datei);
     if (status == nullptr) {
         return ergebnis.data();
     }
-    time_t t = welche == Zeit::Zugriff     ? status->st_atime
-               : welche == Zeit::Aenderung ? status->st_mtime
-                                           : status->st_ctime;
+    const std::int64_t t = welche == Zeit::Zugriff     ? status->zugriff
+                           : welche == Zeit::Aenderung ? status->aenderung
+                                                       : status->statuswechsel;
     std::tm lokal{};
-    if (::localtime_r(&t, &lokal) == nullptr) {
+    if (!services::plattform::LokaleZeit(t, lokal)) {
         return ergebnis.data();
     }
     // The ctime layout with the day in two digits, "Mon Jan 01 12:00:00 2001":
@@ -137,20 +133,15 @@ std::uint8_t KopiereBlockweise(DateiADO* ziel, DateiADO* quelle) {
     services::TraceKlammer k(kModul, "KopiereBlockweise");
     AnsAnfang(ziel, "Fehler bei Zieldatei fseek %s");
     AnsAnfang(quelle, "Fehler bei Quelldatei fseek %s");
-    const int fdZiel = fileno(ziel->FilePtr);
-    const int fdQuelle = fileno(quelle->FilePtr);
     // Offsets are kept here and the descriptors read and written at them,
     // so the streams never see their descriptors move under them. A target
     // open for appending takes every block at its end.
-    const bool amEnde = (::fcntl(fdZiel, F_GETFL) & O_APPEND) != 0;
-    off_t lesen = 0;
-    off_t schreiben = 0;
+    const bool amEnde = services::plattform::HaengtAn(ziel->FilePtr);
+    long long lesen = 0;
+    long long schreiben = 0;
     char* puffer = Modul().Kopierpuffer.data();
     for (;;) {
-        ssize_t n = ::pread(fdQuelle, puffer, kBlock, lesen);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const long long n = services::plattform::LiesAn(quelle->FilePtr, puffer, kBlock, lesen);
         if (n < 0) {
             Systemabbruch("Fehler bei Quelldatei fread %s", errno);
         }
@@ -159,9 +150,10 @@ std::uint8_t KopiereBlockweise(DateiADO* ziel, DateiADO* quelle) {
         }
         lesen += n;
         // A short write is not an error yet; the rest follows until done.
-        for (ssize_t fertig = 0; fertig < n;) {
-            ssize_t w = amEnde ? ::write(fdZiel, puffer + fertig, n - fertig)
-                               : ::pwrite(fdZiel, puffer + fertig, n - fertig, schreiben);
+        for (long long fertig = 0; fertig < n;) {
+            const long long w = services::plattform::SchreibeAn(
+                ziel->FilePtr, puffer + fertig, static_cast<std::size_t>(n - fertig),
+                amEnde ? -1 : schreiben);
             if (w < 0 && errno == EINTR) {
                 continue;
             }
@@ -230,8 +222,8 @@ std::int32_t GibGroesse(DateiADO* datei) {
     if (ExistiertDatei(datei) == 0) {
         return -1;
     }
-    const struct stat* status = Status(datei);
-    return status != nullptr ? static_cast<std::int32_t>(status->st_size) : -1;
+    const services::plattform::Dateistatus* status = Status(datei);
+    return status != nullptr ? static_cast<std::int32_t>(status->groesse) : -1;
 }
 
 namespace {
@@ -243,11 +235,11 @@ std::int32_t AlterInSekunden(DateiADO* datei, std::int32_t& sekunden) {
         return -1;
     }
     std::int32_t jetzt = services::DieUhr().Jetzt().Sekunden;
-    const struct stat* status = Status(datei);
+    const services::plattform::Dateistatus* status = Status(datei);
     if (status == nullptr) {
         return -1;
     }
-    sekunden = static_cast<std::int32_t>(jetzt - status->st_mtime);
+    sekunden = static_cast<std::int32_t>(jetzt - status->aenderung);
     return 0;
 }
 

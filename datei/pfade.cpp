@@ -10,9 +10,6 @@
 // built under "/": a drive component stands for the root.
 #include "datei/pfade.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -40,7 +37,7 @@ bool IstTrenner(char c) {
 // The working directory within the module's 300-character limit.
 std::string Arbeitsverzeichnis(const char* funktion) {
     std::array<char, kPfadLaenge> puffer{};
-    if (::getcwd(puffer.data(), puffer.size()) == nullptr) {
+    if (services::plattform::Arbeitsverzeichnis(puffer.data(), puffer.size()) != 0) {
         int fehler = errno;
         if (fehler == ERANGE) {
             Abbruch(funktion, "Vollstaendiger Pfad zu lang");
@@ -157,7 +154,7 @@ std::uint8_t BauePfadAuf(DateiADO* datei) {
         return 0;
     }
     std::array<char, kPfadLaenge> gesichert{};
-    if (::getcwd(gesichert.data(), gesichert.size()) == nullptr) {
+    if (services::plattform::Arbeitsverzeichnis(gesichert.data(), gesichert.size()) != 0) {
         int fehler = errno;
         gesichert[0] = '\0';
         Abbruch("BauePfadAuf", services::Format("Save: %s, %s\n", gesichert.data(),
@@ -174,25 +171,25 @@ std::uint8_t BauePfadAuf(DateiADO* datei) {
             }
             pfad += z.Verzeichnisstufen[i].data();
         }
-        if (::chdir(pfad.c_str()) == 0) {
+        if (services::plattform::WechsleVerzeichnis(pfad) == 0) {
             continue;
         }
         int fehler = errno;
         Warne("BauePfadAuf", services::Format("chdir Verzeichnis %s, %s\n", pfad.c_str(),
                                               intern::Systemtext(fehler).c_str()));
-        if (::mkdir(pfad.c_str(), 0777) != 0) {
+        if (services::plattform::VerzeichnisAnlegen(pfad) != 0) {
             fehler = errno;
             services::Meldung(kModul, "BauePfadAuf", pfad);
             Abbruch("BauePfadAuf", services::Format("mkdir Verzeichnis %s, %s\n", pfad.c_str(),
                                                     intern::Systemtext(fehler).c_str()));
         }
-        if (::chdir(pfad.c_str()) != 0) {
+        if (services::plattform::WechsleVerzeichnis(pfad) != 0) {
             fehler = errno;
             Abbruch("BauePfadAuf", services::Format("chdir Verzeichnis %s, %s\n", pfad.c_str(),
                                                     intern::Systemtext(fehler).c_str()));
         }
     }
-    if (::chdir(gesichert.data()) != 0) {
+    if (services::plattform::WechsleVerzeichnis(gesichert.data()) != 0) {
         int fehler = errno;
         Abbruch("BauePfadAuf", services::Format("Restore: %s, %s\n", gesichert.data(),
                                                 intern::Systemtext(fehler).c_str()));

@@ -9,8 +9,6 @@
 // shown.
 #include "datei/positionen.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cinttypes>
 #include <cstring>
@@ -195,18 +193,12 @@ std::int32_t LiesBlock(DateiADO* datei, void* puffer, std::int32_t gewuenscht, s
     // One unbuffered read at the offset itself: the stream may have read
     // ahead while seeking, and pread leaves the descriptor's offset where
     // the stream expects it.
-    ssize_t gelesen;
-    do {
-        gelesen = ::pread(fileno(strom), puffer,
-                          gewuenscht < 0 ? 0 : static_cast<std::size_t>(gewuenscht), ziel);
-    } while (gelesen < 0 && errno == EINTR);
+    const std::size_t anzahl = gewuenscht < 0 ? 0 : static_cast<std::size_t>(gewuenscht);
+    long long gelesen = services::plattform::LiesAn(strom, puffer, anzahl, ziel);
     // A pipe, FIFO or device has no offsets: a plain read goes on where it
     // stands.
     if (gelesen < 0 && errno == ESPIPE) {
-        do {
-            gelesen = ::read(fileno(strom), puffer,
-                             gewuenscht < 0 ? 0 : static_cast<std::size_t>(gewuenscht));
-        } while (gelesen < 0 && errno == EINTR);
+        gelesen = services::plattform::Lies(strom, puffer, anzahl);
     }
     if (gelesen < 0) {
         int fehler = errno;

@@ -2,8 +2,6 @@
 // A command file run on the simulated interface. Input: a byte of WARNUNG answers (bit i for box
 // i), the command file, then optionally kMarke and a scenario. Checks each line's record and
 // fields, the port log, the protocol file, and that --pruefen agrees with how the run ended.
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -125,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* daten, std::size_t gro
     }
     fuzz::SchreibeDatei(kommandodatei, reinterpret_cast<const std::uint8_t*>(kommandos.data()),
                         kommandos.size());
-    ::unlink(protokoll.c_str());
+    std::remove(protokoll.c_str());
     ZustandZuruecksetzen();
     seams.uhr.Zuruecksetzen();
     seams.fenster.Zuruecksetzen(daten[0]);

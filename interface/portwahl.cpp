@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "interface/parallelport.h"
 #include "interface/portlog.h"
 #include "interface/szenario.h"
 #include "services/umgebung.h"

@@ -8,11 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "interface/parallelport.h"
 #include "interface/port.h"
 #include "interface/simulator.h"
 
 namespace taktler::interface {
+
+// The real port's system calls: parallelport.h (libieee1284) or
+// parallelport_windows.h (inpoutx64.dll), whichever the build uses.
+class PortSystem;
+PortSystem& EchtesPortSystem();
 
 struct PortOptionen {
     std::string name = "auto";  // --port: auto, sim or a name from --ports

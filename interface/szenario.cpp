@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 
+#include "services/plattform.h"
 #include "services/umgebung.h"
 
 namespace taktler::interface {
@@ -265,7 +266,7 @@ SzenarioErgebnis LadeSzenario(const std::string& dateiname) {
     bool weiter = true;
     bool anfang = true;
     int c = 0;
-    while (weiter && (c = getc_unlocked(datei)) != EOF) {
+    while (weiter && (c = services::plattform::Zeichen(datei)) != EOF) {
         if (c != '\n') {
             zeile.push_back(static_cast<char>(c));
             if (anfang && zeile.size() == kBom.size() && zeile == kBom) {

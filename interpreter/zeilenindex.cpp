@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "interpreter/zeilenindex.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "interpreter/schleifen.h"
 #include "services/fehler.h"
+#include "services/plattform.h"
 #include "services/umgebung.h"
 
 namespace taktler::interpreter {
@@ -75,14 +74,15 @@ std::size_t Speicher(const Zeilenindex& index) {
 
 Zeilenindex::Dateistand StandVon(const datei::DateiADO* datei) {
     Zeilenindex::Dateistand stand;
-    struct stat status {};
-    if (datei != nullptr && datei->FilePtr != nullptr &&
-        ::fstat(fileno(datei->FilePtr), &status) == 0 && S_ISREG(status.st_mode)) {
+    const auto status = datei != nullptr ? services::plattform::Status(datei->FilePtr)
+                                         : std::optional<services::plattform::Dateistatus>{};
+    if (status && status->art == services::plattform::Dateistatus::Art::Datei) {
         stand.regulaer = true;
-        stand.geraet = status.st_dev;
-        stand.knoten = status.st_ino;
-        stand.groesse = status.st_size;
-        stand.geaendert = status.st_mtim;
+        stand.geraet = status->geraet;
+        stand.knoten = status->knoten;
+        stand.groesse = status->groesse;
+        stand.geaendert = status->aenderung;
+        stand.geaendertNs = status->aenderungNs;
     }
     return stand;
 }
@@ -98,8 +98,7 @@ void PruefeUnveraendert(const Zeilenindex& index) {
     const Zeilenindex::Dateistand jetzt = StandVon(index.datei);
     if (!jetzt.regulaer || jetzt.geraet != index.stand.geraet ||
         jetzt.knoten != index.stand.knoten || jetzt.groesse != index.stand.groesse ||
-        jetzt.geaendert.tv_sec != index.stand.geaendert.tv_sec ||
-        jetzt.geaendert.tv_nsec != index.stand.geaendert.tv_nsec) {
+        jetzt.geaendert != index.stand.geaendert || jetzt.geaendertNs != index.stand.geaendertNs) {
         services::Fehlerabbruch(kModul, "LiesZeile: Kommandodatei waehrend des Laufs geaendert",
                                 index.datei->Pfad.data());
     }
@@ -230,17 +229,19 @@ Laufort LaufortVon(const Zeilenindex& index) {
 
 std::vector<Restsatz> RestDerDatei(const Zeilenindex& index) {
     std::vector<Restsatz> rest;
-    struct stat status {};
-    if (index.vollstaendig || index.datei == nullptr ||
-        ::stat(index.datei->Pfad.data(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size > kRestGrenze) {
+    if (index.vollstaendig || index.datei == nullptr) {
+        return rest;
+    }
+    const auto status = services::plattform::Status(index.datei->Pfad.data());
+    if (!status || status->art != services::plattform::Dateistatus::Art::Datei ||
+        status->groesse > kRestGrenze) {
         return rest;
     }
     // Read with the file object as the run reads, from the first record,
     // with room for any record the file can hold.
     datei::DateiADO* datei = datei::Create();
     datei::SetzePfad(datei, index.datei->Pfad.data());
-    std::vector<char> puffer(static_cast<std::size_t>(status.st_size) + 2);
+    std::vector<char> puffer(static_cast<std::size_t>(status->groesse) + 2);
     if (datei::OeffnenRead(datei) == 1) {
         std::int32_t satz = 0;
         std::int32_t editorzeile = 1;

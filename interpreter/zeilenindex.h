@@ -7,8 +7,6 @@
 // the lines the header search stops at.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,10 +33,11 @@ struct Zeilenindex {
     // still reads it, or the run would splice two versions.
     struct Dateistand {
         bool regulaer = false;
-        dev_t geraet = 0;
-        ino_t knoten = 0;
-        off_t groesse = 0;
-        timespec geaendert{};
+        std::uint64_t geraet = 0;
+        std::uint64_t knoten = 0;
+        std::int64_t groesse = 0;
+        std::int64_t geaendert = 0;  // seconds since 1970 and nanoseconds
+        std::int64_t geaendertNs = 0;
     } stand;
     // Records lie back to back in fixed blocks, so that nothing is copied
     // again as the store grows.

@@ -3,8 +3,6 @@
 // them, read again from any record on.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +11,7 @@
 
 #include "datei/satzregeln.h"
 #include "interpreter/sprachregeln.h"
+#include "services/plattform.h"
 
 namespace taktler::pruefen {
 
@@ -48,16 +47,17 @@ class Quelle {
 
     // Gives "" or the reason the file cannot be read.
     std::string Oeffne(const std::string& pfad) {
-        struct stat info {};
-        if (::stat(pfad.c_str(), &info) != 0) {
+        using Art = services::plattform::Dateistatus::Art;
+        const auto info = services::plattform::Status(pfad);
+        if (!info) {
             return errno == ENOENT
                        ? "Datei nicht vorhanden"
                        : "Datei kann nicht gelesen werden: " + std::string(std::strerror(errno));
         }
-        if (S_ISDIR(info.st_mode)) {
+        if (info->art == Art::Verzeichnis) {
             return "ist ein Verzeichnis, keine Kommandodatei";
         }
-        regulaer_ = S_ISREG(info.st_mode);
+        regulaer_ = info->art == Art::Datei;
         datei_ = std::fopen(pfad.c_str(), "rb");
         if (datei_ == nullptr) {
             return "Datei kann nicht gelesen werden: " + std::string(std::strerror(errno));

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pruefen/zeilen.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "interpreter/kommandozeile.h"
+#include "services/plattform.h"
 #include "services/strtools.h"
 #include "services/umgebung.h"
 
@@ -115,13 +114,12 @@ const std::vector<const char*>& Bedingungswoerter() {
 }
 
 bool IstRegulaer(const std::string& pfad) {
-    struct stat info {};
-    return ::stat(pfad.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    const auto info = services::plattform::Status(pfad);
+    return info && info->art == services::plattform::Dateistatus::Art::Datei;
 }
 
 bool Existiert(const std::string& pfad) {
-    struct stat info {};
-    return ::stat(pfad.c_str(), &info) == 0;
+    return services::plattform::Status(pfad).has_value();
 }
 
 }  // namespace taktler::pruefen

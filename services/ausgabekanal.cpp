@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "services/ausgabekanal.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <cerrno>
 
+#include "services/plattform.h"
 #include "services/unterbrechung.h"
 
 namespace taktler::services {
@@ -17,49 +14,13 @@ namespace {
 // out before each analog measurement window, so never inside one).
 constexpr std::size_t kBlock = std::size_t{1} << 16;
 
-ssize_t StromSchreiben(void* kanal, const char* daten, std::size_t laenge) {
-    const int fehler = static_cast<Ausgabekanal*>(kanal)->Schreibe({daten, laenge});
-    if (fehler != 0) {
-        errno = fehler;
-        return -1;
-    }
-    return static_cast<ssize_t>(laenge);
-}
-
-// A position is asked for only with nothing held (a regular file is never
-// behind).
-int StromSuchen(void* zeiger, off64_t* position, int woher) {
-    auto* kanal = static_cast<Ausgabekanal*>(zeiger);
-    if (kanal->Leeren() != 0 || kanal->Gehalten() != 0) {
-        errno = ESPIPE;
-        return -1;
-    }
-    const off64_t neu = ::lseek64(kanal->Deskriptor(), *position, woher);
-    if (neu < 0) {
-        return -1;
-    }
-    *position = neu;
-    return 0;
-}
-
-int StromSchliessen(void* zeiger) {
-    std::unique_ptr<Ausgabekanal> kanal(static_cast<Ausgabekanal*>(zeiger));
-    const int fehler = kanal->Schliessen();
-    if (fehler != 0) {
-        errno = fehler;
-        return -1;
-    }
-    return 0;
-}
-
 }  // namespace
 
 std::unique_ptr<Ausgabekanal> Ausgabekanal::Oeffne(const std::string& pfad, bool anhaengen,
                                                    int& fehler) {
-    const int art = O_WRONLY | O_CREAT | O_CLOEXEC | (anhaengen ? O_APPEND : O_TRUNC);
     int fd = -1;
     do {
-        fd = ::open(pfad.c_str(), art, 0666);
+        fd = plattform::OeffneAusgabe(pfad, anhaengen);
     } while (fd < 0 && errno == EINTR && UnterbrochenesSignal() == 0);
     if (fd < 0) {
         fehler = errno;
@@ -67,7 +28,6 @@ std::unique_ptr<Ausgabekanal> Ausgabekanal::Oeffne(const std::string& pfad, bool
     }
     // A pipe that is full makes a write fail instead of block, so that the
     // wait for its reader can give way to a signal (a file never blocks).
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     fehler = 0;
     return std::unique_ptr<Ausgabekanal>(new Ausgabekanal(fd));
 }
@@ -78,7 +38,7 @@ Ausgabekanal::Ausgabekanal(int fd) : fd_(fd) {
 
 Ausgabekanal::~Ausgabekanal() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        plattform::Schliesse(fd_);
     }
 }
 
@@ -99,7 +59,7 @@ int Ausgabekanal::Schliessen() {
         return fehler_;
     }
     Ausschreiben(true);
-    if (::close(fd_) != 0 && fehler_ == 0) {
+    if (plattform::Schliesse(fd_) != 0 && fehler_ == 0) {
         fehler_ = errno;
     }
     fd_ = -1;
@@ -109,15 +69,15 @@ int Ausgabekanal::Schliessen() {
 int Ausgabekanal::Ausschreiben(bool bisAlles) {
     std::size_t geschrieben = 0;
     while (fehler_ == 0 && geschrieben < gehalten_.size()) {
-        const ssize_t n =
-            ::write(fd_, gehalten_.data() + geschrieben, gehalten_.size() - geschrieben);
+        const long long n = plattform::Schreibe(fd_, gehalten_.data() + geschrieben,
+                                                gehalten_.size() - geschrieben);
         if (n > 0) {
             geschrieben += static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EAGAIN) {
             // The reader is behind. During the run the wait gives way to a
             // signal and the bytes are held; at the end only a further one
             // gives it up, and the bytes are lost.
-            if (!WarteBereit(fd_, POLLOUT)) {
+            if (!WarteBereit(fd_, plattform::kSchreibbar)) {
                 if (bisAlles) {
                     fehler_ = EINTR;
                 }
@@ -133,15 +93,6 @@ int Ausgabekanal::Ausschreiben(bool bisAlles) {
         gehalten_.shrink_to_fit();
     }
     return fehler_;
-}
-
-std::FILE* Ausgabekanal::AlsStrom(std::unique_ptr<Ausgabekanal> kanal, const char* modus) {
-    const cookie_io_functions_t funktionen{nullptr, StromSchreiben, StromSuchen, StromSchliessen};
-    std::FILE* strom = ::fopencookie(kanal.get(), modus, funktionen);
-    if (strom != nullptr) {
-        kanal.release();
-    }
-    return strom;
 }
 
 }  // namespace taktler::services

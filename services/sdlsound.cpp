@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "services/systemsound.h"
+
 namespace taktler::services {
 
 namespace {
@@ -161,6 +163,14 @@ Soundgeraet& SdlGeraetStumm() {
 
 void SdlGeraetSchliessen() {
     DasSdlGeraet().Schliessen();
+}
+
+Soundgeraet& SystemSound() {
+    return SdlGeraet();
+}
+
+Soundgeraet& SystemSoundStumm() {
+    return SdlGeraetStumm();
 }
 
 }  // namespace taktler::services

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "services/umgebung.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +12,7 @@
 #include <cstring>
 
 #include "services/abschluss.h"
+#include "services/plattform.h"
 #include "services/unterbrechung.h"
 
 namespace taktler::services {
@@ -151,9 +149,9 @@ void FehlerAusgabe(const char* fmt, ...) {
 
 void StandardkanaeleSichern() {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+        if (plattform::Geschlossen(fd)) {
             // The lowest free descriptor: this one.
-            if (::open("/dev/null", O_RDWR) != fd) {
+            if (plattform::OeffneNullgeraet() != fd) {
                 _exit(12);
             }
             AusgabeGeschlossen() = AusgabeGeschlossen() || fd == STDOUT_FILENO;
@@ -175,10 +173,11 @@ void StandardKonsole::Aus(std::string_view text) {
 }
 
 void StandardausgabeEinrichten() {
-    struct stat info {};
+    plattform::KonsoleEinrichten();
     // Lines reach a pipe (| tee) or a terminal as they are printed; only a
     // file takes whole blocks.
-    if (::fstat(STDOUT_FILENO, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const auto info = plattform::Status(stdout);
+    if (!info || info->art != plattform::Dateistatus::Art::Datei) {
         std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     }
 }
@@ -198,7 +197,7 @@ bool StandardKonsole::LiesWort() {
     std::fflush(stdout);
     bool imWort = false;
     for (;;) {
-        if (!WarteBereit(STDIN_FILENO, POLLIN)) {
+        if (!WarteBereit(STDIN_FILENO, plattform::kLesbar)) {
             return false;
         }
         char c = 0;
@@ -237,9 +236,8 @@ Zeitpunkt SystemUhr::Jetzt() {
 }
 
 std::tm SystemUhr::LokaleZeit() {
-    std::time_t t = std::time(nullptr);
     std::tm ergebnis{};
-    localtime_r(&t, &ergebnis);
+    plattform::LokaleZeit(std::time(nullptr), ergebnis);
     return ergebnis;
 }
 
@@ -269,7 +267,7 @@ Antwort KonsolenFenster::Zeige(std::string_view titel, std::string_view zeile, b
         return *festeAntwort;
     }
     // Ask on the terminal, not on standard input: that belongs to PAUSE.
-    int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int fd = plattform::OeffneTerminal();
     if (fd < 0) {
         return Antwort::Abbrechen;
     }
@@ -278,7 +276,7 @@ Antwort KonsolenFenster::Zeige(std::string_view titel, std::string_view zeile, b
     char c = 0;
     for (;;) {
         // Ctrl-C at the question is no answer: the run takes the interrupt path.
-        if (!WarteBereit(fd, POLLIN)) {
+        if (!WarteBereit(fd, plattform::kLesbar)) {
             ::close(fd);
             UnterbrechungPruefen();
             return Antwort::Abbrechen;
@@ -364,15 +362,9 @@ void ProgrammBeendenDurchSignal(int signal) {
     StandardausgabeAbschliessen(0);
     std::fflush(nullptr);
     if (IstStoppsignal(signal)) {
-        _exit(128 + signal);
+        std::_Exit(128 + signal);
     }
-    std::signal(signal, SIG_DFL);
-    sigset_t menge;
-    sigemptyset(&menge);
-    sigaddset(&menge, signal);
-    sigprocmask(SIG_UNBLOCK, &menge, nullptr);
-    std::raise(signal);
-    _exit(128 + signal);
+    plattform::DurchSignalEnden(signal);
 }
 
 }  // namespace taktler::services

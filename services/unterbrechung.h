@@ -12,6 +12,8 @@
 #include <csignal>
 #include <functional>
 
+#include "plattform_typen.h"
+
 namespace taktler::services {
 
 int UnterbrochenesSignal();
@@ -29,7 +31,7 @@ void SignaleAbfangen();
 
 // The interrupting signals as a set, and the name a report gives one
 // ("SIGINT", "SIGRTMIN+3").
-sigset_t UnterbrechungsSignale();
+plattform::Signalmaske UnterbrechungsSignale();
 const char* SignalName(int signal);
 // A stop of job control: the run ends as for the others, but by its exit
 // code 128 + signal, since a stop's default action would not end it.
@@ -54,7 +56,7 @@ void UnterbrechungPruefen();
 // asks to stop (not SIGPIPE).
 bool Nachgeben();
 
-// Waits until fd is ready for ereignisse (POLLIN, POLLOUT). The
+// Waits until fd is ready for ereignisse (plattform::kLesbar, kSchreibbar). The
 // interrupting signals are let in only while it waits, so one that came
 // just before still wakes it. False when the wait must give way.
 bool WarteBereit(int fd, short ereignisse);
@@ -73,11 +75,11 @@ class SignaleGesperrt {
     SignaleGesperrt& operator=(const SignaleGesperrt&) = delete;
     // The mask in force before the scope, without the interrupting signals
     // (for a wait that lets them in).
-    const sigset_t& offen() const { return offen_; }
+    const plattform::Signalmaske& offen() const { return offen_; }
 
   private:
-    sigset_t alt_;
-    sigset_t offen_;
+    plattform::Signalmaske alt_;
+    plattform::Signalmaske offen_;
 };
 
 }  // namespace taktler::services

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "services/plattform.h"
+
 namespace taktler::services {
 
 VirtuelleUhr::VirtuelleUhr(std::int64_t startMs) : startMs_(startMs) {}
@@ -24,9 +26,8 @@ Zeitpunkt VirtuelleUhr::Jetzt() {
 }
 
 std::tm VirtuelleUhr::LokaleZeit() {
-    const auto sekunden = static_cast<std::time_t>(WandMs() / 1000);
     std::tm ergebnis{};
-    localtime_r(&sekunden, &ergebnis);
+    plattform::LokaleZeit(WandMs() / 1000, ergebnis);
     return ergebnis;
 }
 

@@ -4,12 +4,12 @@
 // sound device, and a scratch directory per process.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -99,19 +99,24 @@ inline Seams& Installiere() {
     return *seams;
 }
 
-// A directory of this process below $TMPDIR (or /tmp), made once; files in
+// A directory of this process below the temporary directory, made once; files in
 // it are overwritten by every input. tools/fuzz.sh points TMPDIR at a
 // scratch directory that it removes afterwards.
 inline const std::string& Arbeitsverzeichnis() {
     static const std::string pfad = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string basis = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-        std::string muster = basis + "/taktler-fuzz-" + std::to_string(::getpid()) + "-XXXXXX";
-        if (::mkdtemp(muster.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::abort();
+        // $TMPDIR or /tmp, or the user's temporary folder on Windows.
+        const std::string basis = std::filesystem::temp_directory_path().string();
+        // A new directory of a random name, as mkdtemp makes one.
+        std::random_device zufall;
+        for (int versuch = 0; versuch < 100; ++versuch) {
+            const std::string pfad = basis + "/taktler-fuzz-" + std::to_string(zufall());
+            std::error_code fehler;
+            if (std::filesystem::create_directory(pfad, fehler)) {
+                return pfad;
+            }
         }
-        return muster;
+        std::perror("create_directory");
+        std::abort();
     }();
     return pfad;
 }

@@ -27,8 +27,9 @@ TEST_P(KorpusTest, EverySeedKeepsTheTargetsRules) {
     int anzahl = 0;
     for (const auto& eintrag :
          std::filesystem::directory_iterator(std::string(TAKTLER_QUELLEN "/fuzz/korpus/") + name)) {
-        const std::string daten = fuzz::LiesDatei(eintrag.path());
-        std::fprintf(stderr, "%s\n", eintrag.path().c_str());  // names the seed of a finding
+        const std::string daten = fuzz::LiesDatei(eintrag.path().string());
+        std::fprintf(stderr, "%s\n",
+                     eintrag.path().string().c_str());  // names the seed of a finding
         ziel(reinterpret_cast<const std::uint8_t*>(daten.data()), daten.size());
         ++anzahl;
     }
