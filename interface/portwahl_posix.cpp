@@ -42,10 +42,7 @@ std::vector<PortEintrag> Registrierte(PortSystem& system, std::string& fehler) {
 namespace portwahl {
 
 std::string AutoName(PortSystem& system, std::string& fehler) {
-    const std::vector<PortEintrag> ports = Registrierte(system, fehler);
-    auto an378 = std::find_if(ports.begin(), ports.end(),
-                              [](const PortEintrag& p) { return p.basis == 0x378; });
-    return an378 != ports.end() ? an378->name : ports.empty() ? "" : ports.front().name;
+    return AutoWahl(Registrierte(system, fehler));
 }
 
 std::string KeinPortInfo(PortSystem& system) {
@@ -54,11 +51,7 @@ std::string KeinPortInfo(PortSystem& system) {
 
 std::unique_ptr<Port> OeffneEcht(const std::string& name, PortSystem& system, std::string& fehler,
                                  std::string& info) {
-    auto port = ParallelPort::Oeffne(name, fehler, system);
-    if (port) {
-        info = port->Startzeile();
-    }
-    return port;
+    return OeffneMitStartzeile<ParallelPort>(name, system, fehler, info);
 }
 
 }  // namespace portwahl

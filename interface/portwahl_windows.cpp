@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Choosing the port on Windows: the LPT ports Windows registered, an address
-// named as 0x378, or the simulated interface.
-#include <algorithm>
-
+// Choosing the port on Windows: the LPT ports Windows registered, or an
+// address named as 0x378.
 #include "interface/parallelport_windows.h"
 #include "interface/portwahl.h"
 #include "interface/portwahl_plattform.h"
@@ -16,10 +14,7 @@ namespace portwahl {
 // opening it says what to install.
 std::string AutoName(PortSystem& system, std::string& fehler) {
     (void)fehler;
-    const std::vector<PortEintrag> ports = system.Registriert();
-    auto an378 = std::find_if(ports.begin(), ports.end(),
-                              [](const PortEintrag& p) { return p.basis == 0x378; });
-    return an378 != ports.end() ? an378->name : ports.empty() ? "" : ports.front().name;
+    return AutoWahl(system.Registriert());
 }
 
 std::string KeinPortInfo(PortSystem& system) {
@@ -29,11 +24,7 @@ std::string KeinPortInfo(PortSystem& system) {
 
 std::unique_ptr<Port> OeffneEcht(const std::string& name, PortSystem& system, std::string& fehler,
                                  std::string& info) {
-    auto port = ParallelPort::Oeffne(name, fehler, system);
-    if (port) {
-        info = port->Startzeile();
-    }
-    return port;
+    return OeffneMitStartzeile<ParallelPort>(name, system, fehler, info);
 }
 
 }  // namespace portwahl
