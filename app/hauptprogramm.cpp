@@ -132,8 +132,9 @@ int Hauptprogramm(int argc, char** argv) {
     services::SetzeSoundgeraet(optionen.virtuelleZeit ? &services::SystemSoundStumm()
                                                       : &services::SystemSound());
     services::SignaleAbfangen();
-    int code = optionen.panel ? panel::PanelLauf(wahl.simulator, optionen.dateien)
-                              : interpreter::Programmlauf(optionen.dateien);
+    int code = optionen.panel
+                   ? panel::PanelLauf(wahl.simulator, optionen.dateien, optionen.haltZeilen)
+                   : interpreter::Programmlauf(optionen.dateien);
     // The end finishes the protocol file and the port log while the port is
     // still there: a signal during a wait for them still switches the
     // motors off.

@@ -241,6 +241,11 @@ Optionen ParseOptionen(const std::vector<std::string>& argumente) {
     for (int i = optind; i < argc; ++i) {
         o.dateien.emplace_back(argv[static_cast<std::size_t>(i)]);
     }
+    // Breakpoints hold the panel's run.
+    if (!o.haltZeilen.empty() && !o.panel) {
+        o.fehler = "Option --halt geht nur mit --panel";
+        return o;
+    }
     if (o.streng && !o.pruefen) {
         o.fehler = "Option --streng gilt nur mit --pruefen";
         return o;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "interface/interface.h"
 
@@ -23,5 +24,9 @@ struct Laufstand {
 };
 
 Laufstand Stand();
+
+// Whether the script loop would carry out a line of this text as a command
+// (not an empty line or a comment).
+bool IstBefehlszeile(std::string_view zeile);
 
 }  // namespace taktler::interpreter

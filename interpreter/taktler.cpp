@@ -210,6 +210,10 @@ void SetzeZeilenHaken(ZeilenHaken haken) {
     DerZeilenHaken() = std::move(haken);
 }
 
+void HaltPruefen() {
+    NothaltPruefen(*Zustand().Zeile);
+}
+
 bool VerarbeiteZeile(char* zeile) {
     Kommandozeile& kz = *Zustand().Zeile;
     services::strTrimEnde(zeile);

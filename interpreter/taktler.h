@@ -26,6 +26,12 @@ int Programmlauf(const std::vector<std::string>& dateien);
 using ZeilenHaken = std::function<void(const Kommandozeile& kz, const std::string& zeile)>;
 void SetzeZeilenHaken(ZeilenHaken haken);
 
+// For a hook that holds the run before its line: the checks the loop makes
+// between lines (a signal, the armed emergency stop), on that line. Reads
+// the inputs when the stop is armed; sends nothing to the motors unless the
+// stop ends the run.
+void HaltPruefen();
+
 // One pass of the script loop's body for an already read line: trim, count,
 // parse, dispatch. Gives false when the loop is to be left.
 bool VerarbeiteZeile(char* zeile);

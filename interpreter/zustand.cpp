@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "interpreter/zustand.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <cstring>
 
 #include "interpreter/laufstand.h"
+#include "interpreter/schleifen.h"
 #include "interpreter/zeilenindex.h"
+#include "services/strtools.h"
 
 namespace taktler::interpreter {
 
@@ -24,6 +29,17 @@ Laufstand Stand() {
     s.nothaltSchalter = z.NothaltSchalter + 1;
     s.schnittstelle = z.interfaceDS;
     return s;
+}
+
+bool IstBefehlszeile(std::string_view zeile) {
+    // As the loop sees it: up to the first NUL, trimmed, parsed.
+    std::array<char, kZeilenpuffer> puffer{};
+    const std::size_t n = std::min(zeile.find('\0'), puffer.size() - 1);
+    std::memcpy(puffer.data(), zeile.data(), std::min(n, zeile.size()));
+    services::strTrimEnde(puffer.data());
+    Kommandozeile kz;
+    ParseKommandozeile(puffer.data(), &kz);
+    return GibKommando(&kz) != kKommentar;
 }
 
 void ZustandZuruecksetzen() {

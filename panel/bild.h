@@ -6,10 +6,12 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "panel/ablage.h"
+#include "panel/quelltext.h"
 
 namespace taktler::panel {
 
@@ -24,9 +26,18 @@ struct Momentaufnahme {
     std::array<std::uint64_t, 4> dauerMs{};
     std::array<bool, 8> schalter{};
     std::array<int, 2> analog{};
-    int auswahl = 1;  // the analog input the keys change
-    std::int32_t zeilennummer = 0;
-    std::string zeilentext;  // raw, as read from the command file
+    int auswahl = 1;               // the analog input the keys change
+    std::int32_t editorzeile = 0;  // of the running line, 0 before the first
+    std::string zeilentext;        // raw, as read from the command file
+    // The source view: the file as an editor shows it (null: not readable,
+    // only the running line is shown), the breakpoints and, while the run
+    // is held, the line the source cursor is on.
+    const Quelltext* quelle = nullptr;
+    std::set<std::int32_t> haltepunkte;
+    bool gehalten = false;
+    std::int32_t cursor = 0;
+    int tempoMs = 0;      // the pause after each line
+    std::string hinweis;  // a note of the panel's own, such as a refused breakpoint
     std::int32_t stufe = 0;
     std::int32_t tracelevel = 0;
     bool nothalt = false;
@@ -59,6 +70,15 @@ std::string Motoranzeige(char zustand);
 Bild Zeichne(const Momentaufnahme& m, const Ablage& ablage, int breite, int hoehe);
 
 extern const char* const kHilfezeile;
+extern const char* const kHilfezeileGehalten;
 extern const char* const kHilfezeileEchterPort;
+
+// "0 s", "0.3 s", "1 s".
+std::string Tempotext(int ms);
+
+// Rows of the source view: the window of zeilen lines around the running
+// line (or the cursor, once it leaves that window), each "*" for a breakpoint, the editor line
+// number, ">" on the running line, and the text cut to breite columns.
+std::vector<Bildzeile> Quellansicht(const Momentaufnahme& m, int zeilen, std::size_t breite);
 
 }  // namespace taktler::panel

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panel/panel.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,7 @@
 #include "interpreter/taktler.h"
 #include "panel/ablage.h"
 #include "panel/bedienung.h"
+#include "panel/quelltext.h"
 #include "services/umgebung.h"
 #include "services/unterbrechung.h"
 
@@ -24,6 +27,8 @@ constexpr std::uint64_t kSofortMs = 10;       // after output or a motor change
 constexpr int kWarteMs = 100;                 // key wait while the run waits
 constexpr int kMaxTastenJeBlick = 64;
 constexpr int kLeereAntwortenBisWeg = 20;
+constexpr int kWacheMs = 10;  // the emergency stop's watch while the run is held
+constexpr std::array<int, 5> kTempiMs = {0, 100, 300, 1000, 3000};
 
 std::uint64_t Jetzt() {
     return services::DieUhr().MonotonMs();
@@ -32,13 +37,25 @@ std::uint64_t Jetzt() {
 // The panel as console, message box and view of the run.
 class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
   public:
-    Sitzung(Bildschirm& schirm, interface::Simulator* simulator, std::string kommandodatei)
+    Sitzung(Bildschirm& schirm, interface::Simulator* simulator, std::string kommandodatei,
+            const std::vector<std::int32_t>& haltZeilen)
         : schirm_(schirm),
           sim_(simulator),
           bedienung_(simulator),
           kommandodatei_(std::move(kommandodatei)),
           motoren_(Motoren()) {
         seit_.fill(Jetzt());
+        quelleGeladen_ = quelle_.Laden(kommandodatei_);
+        std::string abgelehnt;
+        for (std::int32_t zeile : haltZeilen) {
+            std::string grund = KeinHaltepunkt(zeile);
+            if (grund.empty()) {
+                haltepunkte_.insert(zeile);
+            } else if (abgelehnt.empty()) {
+                abgelehnt = "--halt: " + grund;
+            }
+        }
+        hinweis_ = abgelehnt;
     }
 
     void Aus(std::string_view text) override {
@@ -95,10 +112,23 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
         }
     }
 
-    void NeueZeile(const interpreter::Kommandozeile& kz, const std::string& text) {
-        zeilennummer_ = kz.Zeilennummer;
+    // Before the line is carried out: the pause after the line before, then
+    // the hold when a breakpoint or a key asks for it.
+    void NeueZeile(const std::string& text) {
+        editorzeile_ = interpreter::Stand().editorzeile;
         zeilentext_ = text;
         Gelegenheit(kBildabstandMs);
+        if (Tempo() > 0) {
+            Wache(true);
+        }
+        if (haltAngefordert_ || haltepunkte_.count(editorzeile_) != 0) {
+            haltAngefordert_ = false;
+            gehalten_ = true;
+            cursor_ = editorzeile_;
+            Zeichnen();
+            Wache(false);
+            Zeichnen();
+        }
     }
 
     void MotorenGelatcht(const interface::Simulator::Motorzustand& motoren) {
@@ -114,6 +144,7 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
             return;
         }
         const bool unterbrochen = services::UnterbrochenesSignal() != 0;
+        gehalten_ = false;
         schluss_ =
             services::Format("Lauf %s (Exit-Code %d)", code == 0 ? "beendet" : "abgebrochen", code);
         if (!unterbrochen) {
@@ -143,6 +174,98 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
         mitschrift_.Anhaengen(Strom::Echo, text);
     }
 
+    int Tempo() const { return kTempiMs[tempo_]; }
+
+    // Why a line can take no breakpoint, or "".
+    std::string KeinHaltepunkt(std::int32_t zeile) const {
+        if (!quelleGeladen_) {
+            return {};  // unread source: the run's own lines decide
+        }
+        if (zeile < 1 || zeile > quelle_.Anzahl()) {
+            return services::Format("Zeile %d gibt es nicht, kein Haltepunkt", zeile);
+        }
+        if (!interpreter::IstBefehlszeile(quelle_.Zeile(zeile))) {
+            return services::Format(
+                "Zeile %d ist kein Befehl (leer oder Kommentar), kein Haltepunkt", zeile);
+        }
+        return {};
+    }
+
+    // The keys of the run's steps, then those of the interface and of the
+    // answer the run waits for.
+    void Bedienen(int t, bool wartet) {
+        if (t == taste::kKeine || t == taste::kGroesse) {
+            return;
+        }
+        hinweis_.clear();
+        switch (t) {
+            case taste::kF6:
+                haltAngefordert_ = !gehalten_;
+                return;
+            case taste::kF10:
+            case taste::kF5:
+                if (gehalten_) {
+                    haltAngefordert_ = t == taste::kF10;
+                    gehalten_ = false;
+                }
+                return;
+            case taste::kF9:
+                if (gehalten_) {
+                    hinweis_ = KeinHaltepunkt(cursor_);
+                    if (hinweis_.empty() && haltepunkte_.erase(cursor_) == 0) {
+                        haltepunkte_.insert(cursor_);
+                    }
+                }
+                return;
+            default:
+                break;
+        }
+        if (!wartet && (t == '+' || t == '-')) {
+            tempo_ = t == '+' ? std::min(tempo_ + 1, kTempiMs.size() - 1)
+                              : (tempo_ == 0 ? 0 : tempo_ - 1);
+            return;
+        }
+        if (gehalten_) {
+            const std::int32_t letzte = quelleGeladen_ ? quelle_.Anzahl() : editorzeile_;
+            if (t == taste::kHoch || t == taste::kRunter) {
+                cursor_ =
+                    std::clamp(cursor_ + (t == taste::kHoch ? -1 : 1), 1, std::max(letzte, 1));
+                return;
+            }
+            t = t == taste::kLinks ? taste::kRunter : t == taste::kRechts ? taste::kHoch : t;
+        }
+        bedienung_.Taste(t, wartet);
+    }
+
+    // The run stands still: held before its line until a key lets it go on,
+    // or (pause) for the pause after each line. The emergency stop and
+    // Ctrl-C are watched as between lines; nothing is sent to the motors. A
+    // terminal that is gone lets the run go on as without the panel.
+    void Wache(bool pause) {
+        const std::uint64_t seit = Jetzt();
+        for (;;) {
+            if (pause ? haltAngefordert_ || Jetzt() - seit >= static_cast<std::uint64_t>(Tempo())
+                      : !gehalten_) {
+                return;
+            }
+            const int t = Taste(kWacheMs);
+            if (terminalWeg_) {
+                gehalten_ = haltAngefordert_ = false;
+                haltepunkte_.clear();
+                tempo_ = 0;
+                return;
+            }
+            if (t != taste::kKeine) {
+                Bedienen(t, false);
+                Zeichnen();
+            }
+            interpreter::HaltPruefen();
+            if (Jetzt() - letzteZeichnung_ >= kBildabstandMs) {
+                Zeichnen();
+            }
+        }
+    }
+
     // Keys and a new picture, at most every abstandMs.
     void Gelegenheit(std::uint64_t abstandMs) {
         if (geschlossen_) {
@@ -157,7 +280,7 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
             if (t == taste::kKeine) {
                 break;
             }
-            bedienung_.Taste(t, false);
+            Bedienen(t, false);
             // One switch change per picture, so that a quick press and
             // release still meet a read of the inputs in between.
             if (t >= '1' && t <= '8') {
@@ -186,7 +309,7 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
         Eingabe& e = bedienung_.eingabe();
         wartet_ = true;
         Zeichnen();
-        bedienung_.Taste(Taste(kWarteMs), true);
+        Bedienen(Taste(kWarteMs), true);
         wartet_ = false;
         if (terminalWeg_) {
             e.ende = true;
@@ -251,8 +374,14 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
         }
         m.echterPort = sim_ == nullptr;
         m.auswahl = bedienung_.Auswahl();
-        m.zeilennummer = zeilennummer_;
+        m.editorzeile = editorzeile_;
         m.zeilentext = zeilentext_;
+        m.quelle = quelleGeladen_ ? &quelle_ : nullptr;
+        m.haltepunkte = haltepunkte_;
+        m.gehalten = gehalten_;
+        m.cursor = cursor_;
+        m.tempoMs = Tempo();
+        m.hinweis = hinweis_;
         m.stufe = stand.stufe;
         m.tracelevel = stand.tracelevel;
         m.nothalt = stand.nothaltAktiv;
@@ -277,8 +406,16 @@ class Sitzung : public services::Konsole, public services::Nachrichtenfenster {
     Mitschrift mitschrift_;
     interface::Simulator::Motorzustand motoren_;
     std::array<std::uint64_t, 4> seit_{};
-    std::int32_t zeilennummer_ = 0;
+    std::int32_t editorzeile_ = 0;
     std::string zeilentext_;
+    Quelltext quelle_;
+    bool quelleGeladen_ = false;
+    std::set<std::int32_t> haltepunkte_;
+    bool haltAngefordert_ = false;  // hold before the next line
+    bool gehalten_ = false;
+    std::int32_t cursor_ = 0;
+    std::size_t tempo_ = 0;  // index into kTempiMs
+    std::string hinweis_;
     std::string vorrat_;  // typed lines PAUSE has not read yet
     std::string schluss_;
     bool wartet_ = false;
@@ -296,7 +433,8 @@ std::string PanelVorbereiten(interface::PortOptionen& port) {
     return PruefeTerminal();
 }
 
-int PanelLauf(interface::Simulator* simulator, const std::vector<std::string>& dateien) {
+int PanelLauf(interface::Simulator* simulator, const std::vector<std::string>& dateien,
+              const std::vector<std::int32_t>& haltZeilen) {
     // A wrong argument count only prints the usage; no panel for that.
     if (dateien.size() < 2 || dateien.size() > 6) {
         return interpreter::Programmlauf(dateien);
@@ -307,13 +445,14 @@ int PanelLauf(interface::Simulator* simulator, const std::vector<std::string>& d
         services::FehlerAusgabe("taktler: %s\n", fehler.c_str());
         return 12;
     }
-    return PanelLauf(*schirm, simulator, dateien);
+    return PanelLauf(*schirm, simulator, dateien, haltZeilen);
 }
 
 int PanelLauf(Bildschirm& schirm, interface::Simulator* simulator,
-              const std::vector<std::string>& dateien) {
+              const std::vector<std::string>& dateien,
+              const std::vector<std::int32_t>& haltZeilen) {
     const services::Umgebung vorher = services::Umwelt();
-    Sitzung sitzung(schirm, simulator, dateien.empty() ? std::string() : dateien[0]);
+    Sitzung sitzung(schirm, simulator, dateien.empty() ? std::string() : dateien[0], haltZeilen);
 
     // Puts everything back also when the run leaves through a test's exit.
     struct Zuruecksetzen {
@@ -338,10 +477,8 @@ int PanelLauf(Bildschirm& schirm, interface::Simulator* simulator,
             vorher.ende(code);
         }
     };
-    interpreter::SetzeZeilenHaken(
-        [&sitzung](const interpreter::Kommandozeile& kz, const std::string& text) {
-            sitzung.NeueZeile(kz, text);
-        });
+    interpreter::SetzeZeilenHaken([&sitzung](const interpreter::Kommandozeile&,
+                                             const std::string& text) { sitzung.NeueZeile(text); });
     if (simulator != nullptr) {
         simulator->SetzeBeobachter([&sitzung](const interface::Simulator::Motorzustand& m) {
             sitzung.MotorenGelatcht(m);

@@ -5,6 +5,7 @@
 // port the view shows what the interface reports.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,15 @@ std::string PanelVorbereiten(interface::PortOptionen& port);
 // terminal. The run, its port traffic, protocol file and exit code are those
 // of a run without the panel; what it printed reaches standard output and
 // standard error once the panel has closed.
-// simulator: the model in use, or null on a real port.
-int PanelLauf(interface::Simulator* simulator, const std::vector<std::string>& dateien);
+// simulator: the model in use, or null on a real port. haltZeilen: the
+// breakpoints to start with (editor lines); a run held before a line can be
+// stepped from the keys.
+int PanelLauf(interface::Simulator* simulator, const std::vector<std::string>& dateien,
+              const std::vector<std::int32_t>& haltZeilen = {});
 
 // The same on a given screen.
 int PanelLauf(Bildschirm& schirm, interface::Simulator* simulator,
-              const std::vector<std::string>& dateien);
+              const std::vector<std::string>& dateien,
+              const std::vector<std::int32_t>& haltZeilen = {});
 
 }  // namespace taktler::panel

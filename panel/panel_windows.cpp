@@ -10,16 +10,19 @@ std::string PanelVorbereiten(interface::PortOptionen& port) {
     return "--panel: das Panel gibt es in der Windows-Version nicht (siehe README, Windows)";
 }
 
-int PanelLauf(interface::Simulator* simulator, const std::vector<std::string>& dateien) {
+int PanelLauf(interface::Simulator* simulator, const std::vector<std::string>& dateien,
+              const std::vector<std::int32_t>& haltZeilen) {
     (void)simulator;
     (void)dateien;
+    (void)haltZeilen;
     return 12;
 }
 
 int PanelLauf(Bildschirm& schirm, interface::Simulator* simulator,
-              const std::vector<std::string>& dateien) {
+              const std::vector<std::string>& dateien,
+              const std::vector<std::int32_t>& haltZeilen) {
     (void)schirm;
-    return PanelLauf(simulator, dateien);
+    return PanelLauf(simulator, dateien, haltZeilen);
 }
 
 }  // namespace taktler::panel

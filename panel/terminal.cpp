@@ -104,9 +104,19 @@ class CursesBildschirm : public Bildschirm {
                 return taste::kEnter;
             case KEY_RESIZE:
                 return taste::kGroesse;
+            case KEY_LEFT:
+                return taste::kLinks;
+            case KEY_RIGHT:
+                return taste::kRechts;
             default:
-                return c >= KEY_MIN ? taste::kKeine : c;
+                break;
         }
+        for (int f : {5, 6, 9, 10}) {
+            if (c == KEY_F(f)) {
+                return taste::kF5 - 5 + f;
+            }
+        }
+        return c >= KEY_MIN ? taste::kKeine : c;
     }
 
     int Breite() const override { return getmaxx(stdscr); }

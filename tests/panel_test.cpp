@@ -25,12 +25,16 @@
 #include "interface/port.h"
 #include "interface/simulator.h"
 #include "interface_testport.h"
+#include "interpreter/laufstand.h"
+#include "interpreter/taktler.h"
 #include "panel/ablage.h"
 #include "panel/bedienung.h"
 #include "panel/bild.h"
+#include "panel/quelltext.h"
 #include "services/unterbrechung.h"
 #include "testdateien.h"
 #include "testumgebung.h"
+#include "tmux_terminal.h"
 
 namespace taktler::test {
 namespace {
@@ -153,7 +157,7 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
     m.dauerMs = {1500, 260, 0, 123456};
     m.schalter[1] = true;
     m.analog = {400, 40};
-    m.zeilennummer = 17;
+    m.editorzeile = 17;
     m.zeilentext = "BIS ANALOG1 > 300";
     m.tracelevel = 3;
     m.nothalt = true;
@@ -179,16 +183,18 @@ TEST(PanelTeile, ScreenShowsMotorsSwitchesAnalogAndTheRunningLine) {
         std::string reihe = bild.zeilen[4 + i].text;
         EXPECT_EQ(reihe.erase(reihe.find_last_not_of(' ') + 1), reihen[i]);
     }
-    // The console pane starts at row 9; a long line wraps instead of being cut.
-    EXPECT_EQ(bild.zeilen[9].text.rfind("TAKTLER 091200 ", 0), 0u) << t;
-    EXPECT_EQ(bild.zeilen[11].text.rfind(std::string(50, 'x') + " ", 0), 0u) << t;
+    // Without the source file the view shows the running line; the console pane starts at
+    // row 15; a long line wraps instead of being cut.
+    EXPECT_EQ(bild.zeilen[9].text.rfind("    17 > BIS ANALOG1 > 300 ", 0), 0u) << t;
+    EXPECT_EQ(bild.zeilen[15].text.rfind("TAKTLER 091200 ", 0), 0u) << t;
+    EXPECT_EQ(bild.zeilen[17].text.rfind(std::string(50, 'x') + " ", 0), 0u) << t;
     EXPECT_EQ(bild.cursorZeile, -1);
     m.wartet = true;
     m.eingabe = "wei";
     ablage.Anhaengen("Weiter: ");
     bild = Zeichne(m, ablage, 80, 24);
-    ASSERT_EQ(bild.cursorZeile, 12);
-    EXPECT_EQ(bild.zeilen[12].text.rfind("Weiter: wei ", 0), 0u) << Text(bild);
+    ASSERT_EQ(bild.cursorZeile, 18);
+    EXPECT_EQ(bild.zeilen[18].text.rfind("Weiter: wei ", 0), 0u) << Text(bild);
     EXPECT_EQ(bild.cursorSpalte, 11);
     EXPECT_NE(Text(bild).find("Der Lauf wartet"), std::string::npos);
     EXPECT_NE(Text(Zeichne(m, ablage, 79, 24)).find("Terminal zu klein"), std::string::npos);
@@ -257,10 +263,11 @@ class PanelLaufTest : public TaktlerTest {
         TaktlerTest::TearDown();
     }
     // Without the simulator the run goes through the installed port.
-    int Lauf(const std::string& kommandos, bool echterPort = false) {
+    int Lauf(const std::string& kommandos, bool echterPort = false,
+             const std::vector<std::int32_t>& halt = {}) {
         SchreibeDatei(dir / "k.txt", kommandos);
         return EndeCode([&] {
-            PanelLauf(schirm, echterPort ? nullptr : &sim, {dir / "k.txt", dir / "p.txt"});
+            PanelLauf(schirm, echterPort ? nullptr : &sim, {dir / "k.txt", dir / "p.txt"}, halt);
         });
     }
     void Tippe(const std::string& wenn, const std::string& text, int nachLeeren = 0) {
@@ -310,6 +317,47 @@ TEST_F(PanelLaufTest, OnARealPortShowsTheInterfaceAndEscStops) {
     EXPECT_NE(konsole.fehler.find("TAKTLER unterbrochen (SIGINT)"), std::string::npos);
 }
 
+// The run's editor line of each line it takes names the source view's line of the same text.
+TEST_F(PanelLaufTest, EditorLinesOfTheRunMatchTheSourceView) {
+    const std::pair<std::string, std::vector<std::int32_t>> faelle[] = {
+        {";A\n\n;B\r\n;C\r;D", {1, 3, 4, 5}},   // bare-LF empty line: no record
+        {"\xEF\xBB\xBF;A\r\r\n;B", {1, 2, 3}},  // CR alone, then CR LF
+        {";A\n\n\n;B\n", {1, 4}},
+    };
+    for (const auto& [bytes, zeilen] : faelle) {
+        ZustandZuruecksetzen();
+        SchreibeDatei(dir / "k.txt", bytes);
+        Quelltext quelle;
+        ASSERT_TRUE(quelle.Laden(dir / "k.txt"));
+        std::vector<std::int32_t> gesehen;
+        interpreter::SetzeZeilenHaken([&](const interpreter::Kommandozeile&, const std::string& t) {
+            gesehen.push_back(interpreter::Stand().editorzeile);
+            ASSERT_LE(gesehen.back(), quelle.Anzahl());
+            EXPECT_EQ(quelle.Zeile(gesehen.back()), t) << ::testing::PrintToString(bytes);
+        });
+        EXPECT_EQ(interpreter::Programmlauf({dir / "k.txt", dir / "p.txt"}), 0);
+        interpreter::SetzeZeilenHaken(nullptr);
+        EXPECT_EQ(gesehen, zeilen) << ::testing::PrintToString(bytes);
+    }
+}
+
+// On a real port a held run reads the armed emergency switch through the interface.
+TEST_F(PanelLaufTest, OnARealPortAHeldRunWatchesTheEmergencyStop) {
+    AufnahmePort port;
+    // Switch 8 closes at the eleventh input read; the first follows the NOTHALT line.
+    port.status = [](int lesung) { return lesung >= 80 && lesung % 8 == 0 ? 0x20 : 0x00; };
+    interface::SetzePort(&port);
+    schirm.tasten.push_back({"Lauf haelt vor Zeile 2", taste::kTab});
+    schirm.tasten.push_back({"Lauf abgebrochen (Exit-Code 12)", 'q'});
+    EXPECT_EQ(Lauf("NOTHALT SCHALTER8\nMELDUNG A\n", true, {2}), 12);
+    EXPECT_TRUE(schirm.tasten.empty()) << schirm.letztes;
+    EXPECT_EQ(port.lesungen, 88);
+    EXPECT_NE(konsole.fehler.find("Funktion: MELDUNG, Programmabbruch: NOTAUS betaetigt!"),
+              std::string::npos)
+        << konsole.fehler;
+    EXPECT_EQ(konsole.aus.find(";A;"), std::string::npos) << konsole.aus;
+}
+
 // A gone terminal is the end of input and the panel closes unasked.
 TEST_F(PanelLaufTest, AGoneTerminalEndsThePauseAndThePanel) {
     schirm.weg = true;
@@ -328,93 +376,6 @@ TEST_F(PanelLaufTest, WarningIsAnsweredInThePanel) {
     EXPECT_EQ(konsole.fehler.find("Kein Pfad angegeben"), std::string::npos) << konsole.fehler;
     EXPECT_EQ(schirm.geschlossen, 1);
 }
-
-// The panel in a real terminal: tmux runs the program, types the keys and reads the screen.
-using namespace std::chrono_literals;
-
-template <typename F>
-bool Warte(F&& pruefe) {
-    for (auto ende = std::chrono::steady_clock::now() + 30s;
-         std::chrono::steady_clock::now() < ende; std::this_thread::sleep_for(20ms)) {
-        if (pruefe()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A tmux server of its own, killed with the program's process group before dir goes.
-class Tmux {
-  public:
-    explicit Tmux(const TempVerzeichnis& dir)
-        : dir_(dir),
-          basis_("tmux -L taktler-test-" + std::to_string(getpid()) + "-" +
-                 std::to_string(++zaehler_)) {
-        SchreibeDatei(dir / "tmux.conf",
-                      "set -g remain-on-exit on\nset -g default-terminal screen\n");
-    }
-    ~Tmux() {
-        const pid_t gruppe = std::atoi(Ausgabe("list-panes -F '#{pane_pid}'").c_str());
-        if (gruppe > 1) {
-            kill(-gruppe, SIGKILL);
-            for (int i = 0; i < 250 && kill(-gruppe, 0) == 0; ++i) {
-                std::this_thread::sleep_for(20ms);
-            }
-        }
-        std::system((basis_ + " kill-server >/dev/null 2>&1").c_str());
-    }
-
-    bool Starte(const std::string& argumente, int breite, int hoehe,
-                const std::string& umgebung = "") {
-        std::string befehl = "cd " + Quote(dir_.pfad()) + " && " + umgebung +
-                             " timeout --foreground -s KILL 120 " + Quote(TAKTLER_BINARY) + " " +
-                             argumente + "; echo $? > code.txt";
-        return std::system((basis_ + " -f " + Quote(dir_ / "tmux.conf") +
-                            " new-session -d -s panel -x " + std::to_string(breite) + " -y " +
-                            std::to_string(hoehe) + " " + Quote(befehl))
-                               .c_str()) == 0;
-    }
-    void Tasten(const std::string& tasten) const {
-        std::system((basis_ + " send-keys -t panel " + tasten).c_str());
-    }
-    std::string Ausgabe(const std::string& befehl) const {
-        std::string text;
-        if (FILE* p = popen((basis_ + " " + befehl).c_str(), "r")) {
-            char puffer[4096];
-            for (std::size_t n; (n = std::fread(puffer, 1, sizeof puffer, p)) > 0;) {
-                text.append(puffer, n);
-            }
-            pclose(p);
-        }
-        return text;
-    }
-    // A failure shows the screen.
-    ::testing::AssertionResult WarteAuf(const std::vector<std::string>& texte,
-                                        bool mitVerlauf = false) {
-        const bool gesehen = Warte([&] {
-            letztes =
-                Ausgabe(std::string("capture-pane -t panel -p") + (mitVerlauf ? " -S -1000" : ""));
-            return std::all_of(texte.begin(), texte.end(),
-                               [&](const auto& t) { return letztes.find(t) != std::string::npos; });
-        });
-        return gesehen ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << letztes;
-    }
-    int Exitcode() const {
-        std::string code;
-        Warte([&] {
-            code = LiesDatei(dir_ / "code.txt");
-            return !code.empty() && code.back() == '\n';
-        });
-        return code.empty() ? -1 : std::atoi(code.c_str());
-    }
-
-    std::string letztes;
-
-  private:
-    static inline int zaehler_ = 0;
-    const TempVerzeichnis& dir_;
-    std::string basis_;
-};
 
 class PanelTmuxTest : public ::testing::Test {
   protected:
@@ -477,6 +438,146 @@ TEST_F(PanelTmuxTest, AsciiTerminalAndEscStopsTheMotors) {
     EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
     EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")).back(), "NNNN");
     EXPECT_TRUE(tmux.WarteAuf({"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"}, true));
+}
+
+// The run held and stepped from the keys. Each step sends its keys, waits for its texts and
+// then finds none of those it must not show: a held run cannot have moved on meanwhile.
+struct Schritt {
+    std::string tasten;
+    std::vector<std::string> sichtbar;
+    std::vector<std::string> fehlt = {};
+};
+struct Haltfall {
+    const char* name;
+    std::string optionen;
+    std::vector<Schritt> schritte;
+    int code;
+    std::vector<std::string> motoren = {};  // latched frames in the port log, when given
+};
+
+const std::string kHaltDatei =
+    "MELDUNG EINS\n\n; Kommentar\nEINSCHALTEN MOTOR2 LINKS\nNOTHALT SCHALTER8\nMELDUNG ZWEI\n"
+    "BIS SCHALTER1 = 1\nENDE_BIS\nMELDUNG DREI\n";
+
+const Haltfall kHaltfaelle[] = {
+    {"F10 carries out one line, F5 runs to the next breakpoint",
+     "--halt=4,6",
+     {{"",
+       {"Lauf haelt vor Zeile 4", "*    4 > EINSCHALTEN MOTOR2 LINKS", ";EINS;", "F10 eine"},
+       {"MOTOR2 <<< LINKS"}},
+      {"F10", {"Lauf haelt vor Zeile 5", "MOTOR2 <<< LINKS (R)"}, {";ZWEI;"}},
+      {"F5", {"Lauf haelt vor Zeile 6", "scharf auf SCHALTER8"}, {";ZWEI;"}},
+      {"F5 1", {";ZWEI;", ";DREI;", "Lauf beendet (Exit-Code 0)"}},
+      {"q", {}}},
+     0},
+    {"F9 sets and clears a breakpoint and refuses a comment",
+     "--halt=1",
+     {{"", {"Lauf haelt vor Zeile 1"}},
+      {"Down Down F9", {"Cursor Zeile 3", "Zeile 3 ist kein Befehl"}, {"*    3"}},
+      {"Down F9", {"*    4   EINSCHALTEN"}},
+      {"F5", {"Lauf haelt vor Zeile 4", ";EINS;"}, {"MOTOR2 <<< LINKS"}},
+      {"F9", {"     4 > EINSCHALTEN"}},
+      {"F5 1", {";DREI;", "Lauf beendet (Exit-Code 0)"}},
+      {"q", {}}},
+     0},
+    {"F6 holds a polling loop; switch and analog keys work while held; Esc ends it",
+     "",
+     {{"", {";ZWEI;", "F6 anhalten"}},
+      {"F6", {"Lauf haelt vor Zeile", "F5 weiter"}},
+      {"1 Tab PPage", {"1 [X] zu", "> ANALOG2  100", "Lauf haelt vor Zeile"}, {";DREI;"}},
+      {"Escape", {}}},
+     128 + SIGINT},
+    {"The armed emergency stop ends a held run",
+     "--halt=6",
+     {{"", {"Lauf haelt vor Zeile 6", "MOTOR2 <<< LINKS (R)"}},
+      {"8", {"NOTAUS beta", "Lauf abgebrochen (Exit-Code 12)", "MOTOR2      aus"}, {";ZWEI;"}},
+      {"q", {}}},
+     12,
+     // Held, nothing reached the motors: the start, MOTOR2, then the emergency stop's four.
+     {"NNNN", "NNNN", "NNNN", "NNNN", "NRNN", "NRNN", "NNNN", "NNNN", "NNNN"}},
+    {"+ slows the run down, - speeds it up",
+     "--halt=1",
+     {{"", {"Lauf haelt vor Zeile 1"}},
+      {"+ + + + +", {"+/- Tempo 3 s"}},
+      {"F5", {";EINS;", "Zeitlupe 3 s", "Zeile 3: ; Kommentar"}, {"MOTOR2 <<< LINKS"}},
+      {"- - - -", {"Tempo 0 s", ";ZWEI;"}},
+      {"1", {"Lauf beendet (Exit-Code 0)"}},
+      {"q", {}}},
+     0},
+};
+
+class PanelHaltTest : public PanelTmuxTest, public ::testing::WithParamInterface<Haltfall> {};
+
+TEST_P(PanelHaltTest, HeldAndStepped) {
+    const Haltfall& fall = GetParam();
+    SchreibeDatei(dir / "k.txt", kHaltDatei);
+    ASSERT_TRUE(tmux.Starte(
+        "--panel --port=sim --port-log=panel.log " + fall.optionen + " k.txt p.txt", 80, 24));
+    for (const Schritt& schritt : fall.schritte) {
+        if (!schritt.tasten.empty()) {
+            tmux.Tasten(schritt.tasten);
+        }
+        ASSERT_TRUE(tmux.WarteAuf(schritt.sichtbar)) << schritt.tasten;
+        for (const std::string& nicht : schritt.fehlt) {
+            EXPECT_EQ(tmux.letztes.find(nicht), std::string::npos) << nicht << "\n" << tmux.letztes;
+        }
+    }
+    EXPECT_EQ(tmux.Exitcode(), fall.code);
+    if (!fall.motoren.empty()) {
+        EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")), fall.motoren);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faelle, PanelHaltTest, ::testing::ValuesIn(kHaltfaelle),
+                         [](const auto& info) { return "Fall" + std::to_string(info.index); });
+
+// The lines around the running one fill the rows a terminal offers, with editor line numbers
+// (an empty line before is no record of the run) and long lines cut. Without a breakpoint or a
+// key the port log is that of the run without the panel.
+TEST_F(PanelTmuxTest, SourceViewFillsTheTerminal) {
+    std::string datei;
+    for (int n = 1; n <= 30; ++n) {
+        const std::string meldung = "MELDUNG L" + std::to_string(n);
+        datei += n == 5 ? "\n"
+                        : meldung + (n == 16 || n == 25 ? " " + std::string(200, 'X') : "") + "\n";
+    }
+    datei += "EINSCHALTEN MOTOR1 LINKS\nNOTHALT SCHALTER8\nAUSSCHALTEN MOTOR1\n";
+    SchreibeDatei(dir / "k.txt", datei);
+    const std::tuple<int, int, std::string, int, std::vector<std::string>, std::vector<std::string>>
+        faelle[] = {
+            {80,
+             24,
+             "--halt=15",
+             16,
+             {"Zeile 15: MELDUNG L15", "   13   MELDUNG L13", "   17   MELDUNG L17"},
+             {"   12   ", "   18   "}},
+            {120,
+             40,
+             "",
+             25,
+             {"Lauf beendet", "   21   MELDUNG L21", "   33 > AUSSCHALTEN MOTOR1"},
+             {"   20   "}},
+        };
+    for (const auto& [breite, hoehe, halt, lang, sichtbar, fehlt] : faelle) {
+        std::filesystem::remove(dir / "code.txt");
+        Tmux tmux(dir);
+        ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log " + halt + " k.txt p.txt",
+                                breite, hoehe));
+        ASSERT_TRUE(tmux.WarteAuf(sichtbar));
+        for (const std::string& nicht : fehlt) {
+            EXPECT_EQ(tmux.letztes.find(nicht), std::string::npos) << nicht << "\n" << tmux.letztes;
+        }
+        // The long line ends at the terminal's edge; the next row is the next line.
+        const std::string reihe = services::Format("%5d   MELDUNG L%d ", lang, lang) +
+                                  std::string(static_cast<std::size_t>(breite - 21), 'X') + "\n";
+        EXPECT_NE(tmux.letztes.find(reihe), std::string::npos) << tmux.letztes;
+        tmux.Tasten(halt.empty() ? "q" : "F5 q");
+        ASSERT_EQ(tmux.Exitcode(), 0);
+    }
+    Aufruf ohne =
+        StarteTaktler({"--port=sim", "--port-log=ohne.log", "k.txt", "p2.txt"}, dir.pfad());
+    ASSERT_EQ(ohne.code, 0) << ohne.fehler;
+    EXPECT_EQ(LiesDatei(dir / "panel.log"), LiesDatei(dir / "ohne.log"));
 }
 
 TEST_F(PanelTmuxTest, TooSmallATerminalEndsBeforeAnythingIsSent) {

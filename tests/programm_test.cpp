@@ -141,7 +141,9 @@ INSTANTIATE_TEST_SUITE_P(
              "=TAKTLER 091200\n101 k.txt:1 0 + EINSCHALTEN MOTOR1 LINKS\n130 k.txt:2 0 + ELSE\n"
              "135 k.txt:3 0 + MELDUNG A\n",
              false, -1, "", "a.info"},
-        Fall{"--port=sim --halt 2,5 k.txt p.txt", 0, "=TAKTLER 091200\n", false, -1},
+        // Breakpoints hold the panel's run only.
+        Fall{"--port=sim --halt 2,5 k.txt p.txt", 12,
+             OPTIONSFEHLER("Option --halt geht nur mit --panel")},
         Fall{"--port=sim --halt=2,,5 k.txt p.txt", 12,
              OPTIONSFEHLER("Option --halt nimmt ZEILE[,ZEILE...] mit ganzen Zahlen ab 1: 2,,5")},
         Fall{"--halt=0", 12,
