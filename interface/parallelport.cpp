@@ -486,7 +486,7 @@ void ParallelPort::Einrichten() {
 }
 
 ParallelPort::~ParallelPort() {
-    notiz_ = nullptr;
+    notizen_.SetzeZiel(nullptr);
     if (gesperrt_) {
         Freigeben();
     }
@@ -538,15 +538,7 @@ std::string ParallelPort::Stoerung() {
             stoerung_ = "vom System abgemeldet (" + kernelEintrag_ + ": " + std::strerror(z) + ")";
         }
     }
-    if (stoerung_.empty()) {
-        return {};
-    }
-    const std::string text = "Parallelport \"" + eintrag_.name + "\": " + stoerung_;
-    if (!stoerungGemeldet_) {
-        stoerungGemeldet_ = true;
-        Notiz("# Portfehler: " + text);
-    }
-    return text;
+    return notizen_.Stoerung(eintrag_.name, stoerung_);
 }
 
 void ParallelPort::Sperren() {
@@ -581,19 +573,11 @@ void ParallelPort::Freigeben() {
         system_.SetzeScheduler(altePolitik_, alterParameter_);
         prioritaetGeaendert_ = false;
     }
-    // The analog value counts reads: this is its scale on this machine.
-    Notiz(services::Format("# Messfenster: %d Lesungen in %llu us", fensterLesungen_,
-                           static_cast<unsigned long long>(dauerUs)));
+    notizen_.Messfenster(fensterLesungen_, dauerUs);
 }
 
 void ParallelPort::SetzeNotizZiel(std::function<void(const std::string&)> ziel) {
-    notiz_ = std::move(ziel);
-}
-
-void ParallelPort::Notiz(const std::string& text) {
-    if (notiz_) {
-        notiz_(text);
-    }
+    notizen_.SetzeZiel(std::move(ziel));
 }
 
 }  // namespace taktler::interface

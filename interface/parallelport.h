@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "interface/port.h"
+#include "interface/portnotizen.h"
 
 namespace taktler::interface {
 
@@ -115,7 +116,6 @@ class ParallelPort : public Port {
   private:
     ParallelPort(PortSystem& system, parport_list liste, parport* port, PortEintrag eintrag);
     void Einrichten();
-    void Notiz(const std::string& text);
 
     PortSystem& system_;
     parport_list liste_;
@@ -124,7 +124,6 @@ class ParallelPort : public Port {
     std::string zugriff_;
     std::string kernelEintrag_;  // checked on every exchange; "" when absent at open
     std::string stoerung_;       // the first fault, once there is one
-    bool stoerungGemeldet_ = false;
     bool echtzeit_ = false;
     bool speicherGesperrt_ = false;
     bool gesperrt_ = false;
@@ -133,7 +132,7 @@ class ParallelPort : public Port {
     sched_param alterParameter_{};
     std::uint64_t fensterStartUs_ = 0;
     int fensterLesungen_ = 0;
-    std::function<void(const std::string&)> notiz_;
+    PortNotizen notizen_;
 };
 
 }  // namespace taktler::interface

@@ -229,7 +229,7 @@ ParallelPort::ParallelPort(PortSystem& system, PortEintrag eintrag)
     : system_(system), eintrag_(std::move(eintrag)) {}
 
 ParallelPort::~ParallelPort() {
-    notiz_ = nullptr;
+    notizen_.SetzeZiel(nullptr);
     if (gesperrt_) {
         Freigeben();
     }
@@ -266,15 +266,7 @@ std::string ParallelPort::Stoerung() {
             stoerung_ = "antwortet nicht mehr (Steuerregister liest 0xFF)";
         }
     }
-    if (stoerung_.empty()) {
-        return {};
-    }
-    const std::string text = "Parallelport \"" + eintrag_.name + "\": " + stoerung_;
-    if (!stoerungGemeldet_) {
-        stoerungGemeldet_ = true;
-        Notiz("# Portfehler: " + text);
-    }
-    return text;
+    return notizen_.Stoerung(eintrag_.name, stoerung_);
 }
 
 void ParallelPort::Sperren() {
@@ -298,18 +290,11 @@ void ParallelPort::Freigeben() {
     if (echtzeit_) {
         system_.Echtzeit(false);
     }
-    Notiz(services::Format("# Messfenster: %d Lesungen in %llu us", fensterLesungen_,
-                           static_cast<unsigned long long>(dauerUs)));
+    notizen_.Messfenster(fensterLesungen_, dauerUs);
 }
 
 void ParallelPort::SetzeNotizZiel(std::function<void(const std::string&)> ziel) {
-    notiz_ = std::move(ziel);
-}
-
-void ParallelPort::Notiz(const std::string& text) {
-    if (notiz_) {
-        notiz_(text);
-    }
+    notizen_.SetzeZiel(std::move(ziel));
 }
 
 }  // namespace taktler::interface

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "interface/port.h"
+#include "interface/portnotizen.h"
 
 namespace taktler::interface {
 
@@ -65,17 +66,15 @@ class ParallelPort : public Port {
 
   private:
     ParallelPort(PortSystem& system, PortEintrag eintrag);
-    void Notiz(const std::string& text);
 
     PortSystem& system_;
     PortEintrag eintrag_;
     std::string stoerung_;
-    bool stoerungGemeldet_ = false;
     bool echtzeit_ = false;
     bool gesperrt_ = false;
     std::uint64_t fensterStartUs_ = 0;
     int fensterLesungen_ = 0;
-    std::function<void(const std::string&)> notiz_;
+    PortNotizen notizen_;
 };
 
 }  // namespace taktler::interface

@@ -66,16 +66,6 @@ extern "C" void SignalEmpfangen(int signal, siginfo_t* info, void*) {
     Aufzeichnen(signal);
 }
 
-struct Aktion {
-    std::function<void(int)> tun;
-    bool gelaufen = false;
-};
-
-Aktion& DieAktion() {
-    static Aktion aktion;
-    return aktion;
-}
-
 }  // namespace
 
 int UnterbrochenesSignal() {
@@ -152,31 +142,6 @@ void StoppsAbweisen() {
     }
 }
 
-void SetzeUnterbrechungsaktion(std::function<void(int)> aktion) {
-    DieAktion() = Aktion{std::move(aktion), false};
-}
-
-void UnterbrechungPruefen() {
-    const int signal = UnterbrochenesSignal();
-    if (signal == 0) {
-        return;
-    }
-    Aktion& aktion = DieAktion();
-    if (aktion.tun && !aktion.gelaufen) {
-        aktion.gelaufen = true;
-        SignaleGesperrt gesperrt;
-        aktion.tun(signal);
-    }
-    ProgrammBeendenDurchSignal(signal);
-}
-
-bool Nachgeben() {
-    if (EndeLaeuft()) {
-        return AbbruchAnzahl() != AbbruchBeimEnde();
-    }
-    return UnterbrochenesSignal() != 0;
-}
-
 bool WarteBereit(int fd, short ereignisse) {
     SignaleGesperrt gesperrt;
     while (!Nachgeben()) {
@@ -189,11 +154,6 @@ bool WarteBereit(int fd, short ereignisse) {
         }
     }
     return false;
-}
-
-void UnterbrechungZuruecksetzen() {
-    signalNummer = 0;
-    DieAktion() = Aktion{};
 }
 
 SignaleGesperrt::SignaleGesperrt() {

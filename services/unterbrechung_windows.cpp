@@ -53,16 +53,6 @@ BOOL WINAPI Steuerereignis(DWORD ereignis) {
     }
 }
 
-struct Aktion {
-    std::function<void(int)> tun;
-    bool gelaufen = false;
-};
-
-Aktion& DieAktion() {
-    static Aktion aktion;
-    return aktion;
-}
-
 }  // namespace
 
 int UnterbrochenesSignal() {
@@ -120,31 +110,6 @@ const char* SignalName(int signal) {
     }
 }
 
-void SetzeUnterbrechungsaktion(std::function<void(int)> aktion) {
-    DieAktion() = Aktion{std::move(aktion), false};
-}
-
-void UnterbrechungPruefen() {
-    const int signal = UnterbrochenesSignal();
-    if (signal == 0) {
-        return;
-    }
-    Aktion& aktion = DieAktion();
-    if (aktion.tun && !aktion.gelaufen) {
-        aktion.gelaufen = true;
-        SignaleGesperrt gesperrt;
-        aktion.tun(signal);
-    }
-    ProgrammBeendenDurchSignal(signal);
-}
-
-bool Nachgeben() {
-    if (EndeLaeuft()) {
-        return AbbruchAnzahl() != AbbruchBeimEnde();
-    }
-    return UnterbrochenesSignal() != 0;
-}
-
 // A console or a pipe is watched in short steps, so that a control event
 // that arrives meanwhile is acted on; anything else is always ready.
 bool WarteBereit(int fd, short ereignisse) {
@@ -167,11 +132,6 @@ bool WarteBereit(int fd, short ereignisse) {
         }
     }
     return false;
-}
-
-void UnterbrechungZuruecksetzen() {
-    signalNummer = 0;
-    DieAktion() = Aktion{};
 }
 
 // Control events cannot be held off; they are only recorded, and nothing
