@@ -523,6 +523,7 @@ TEST_P(PruefAufrufTest, PrintsEachFileAndTheSum) {
     dir.Datei("gut.txt", "MELDUNG A\n");
     dir.Datei("warnt.txt", kWarnt);
     dir.Datei("falsch.txt", "FOO\n");
+    dir.Datei("geraet.txt", "INFO /DEV/ZERO\n");
     std::vector<std::string> dateien;
     for (const std::string& d : GetParam().dateien) {
         dateien.push_back(Ersetze(d, "@", dir.pfad()));
@@ -552,6 +553,8 @@ INSTANTIATE_TEST_SUITE_P(
                12,
                "/dev/zero:1: fehler: Zeile zu lang: mehr als 1000000 Zeichen (hoechstens 498)\n"
                "/dev/zero: 1 Fehler, 0 Warnung(en)\n"},
+        // INFO lists only a regular file: a device is never read by the check.
+        Aufruf{"InfoGeraet", {"@/geraet.txt"}, false, 0, "@/geraet.txt: 0 Fehler, 0 Warnung(en)\n"},
         Aufruf{"Mehrere",
                {"@/gut.txt", "@/warnt.txt", "@/falsch.txt"},
                false,
