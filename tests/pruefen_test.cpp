@@ -516,6 +516,16 @@ const std::string kWarnt = "BIS SCHALTER1 = 1\nNOTHALT SCHALTER8\nENDE\nNOTHALT 
 const std::string kWarnung =
     "unbekannter Schalter SCHALTERX - Abbruch, wenn noch kein NOTHALT scharf ist\n";
 
+// Eleven lines that each end every run: the check stops after ten errors.
+std::string ZehnVonElfFehlern() {
+    std::string aus = "@/elf.txt:1: fehler: unbekanntes Kommando FOO\n";
+    for (int n = 2; n <= 10; ++n) {
+        aus += "@/elf.txt:" + std::to_string(n) + ": fehler (nach Zeile " + std::to_string(n - 1) +
+               "): unbekanntes Kommando FOO\n";
+    }
+    return aus + "@/elf.txt: 10 Fehler, 0 Warnung(en)\n";
+}
+
 class PruefAufrufTest : public TaktlerTest, public ::testing::WithParamInterface<Aufruf> {};
 
 TEST_P(PruefAufrufTest, PrintsEachFileAndTheSum) {
@@ -524,6 +534,11 @@ TEST_P(PruefAufrufTest, PrintsEachFileAndTheSum) {
     dir.Datei("warnt.txt", kWarnt);
     dir.Datei("falsch.txt", "FOO\n");
     dir.Datei("geraet.txt", "INFO /DEV/ZERO\n");
+    std::string elf;
+    for (int n = 0; n < 11; ++n) {
+        elf += "FOO\n";
+    }
+    dir.Datei("elf.txt", elf);
     std::vector<std::string> dateien;
     for (const std::string& d : GetParam().dateien) {
         dateien.push_back(Ersetze(d, "@", dir.pfad()));
@@ -555,6 +570,7 @@ INSTANTIATE_TEST_SUITE_P(
                "/dev/zero: 1 Fehler, 0 Warnung(en)\n"},
         // INFO lists only a regular file: a device is never read by the check.
         Aufruf{"InfoGeraet", {"@/geraet.txt"}, false, 0, "@/geraet.txt: 0 Fehler, 0 Warnung(en)\n"},
+        Aufruf{"ZehnFehler", {"@/elf.txt"}, false, 12, ZehnVonElfFehlern()},
         Aufruf{"Mehrere",
                {"@/gut.txt", "@/warnt.txt", "@/falsch.txt"},
                false,
