@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows program: installs what is missing, cross-builds it with
 # MinGW-w64, runs it under Wine (the examples in virtual time against the
-# Linux build's outputs, the port through a stand-in inpoutx64.dll) and
-# writes taktler-VERSION-win64.zip and taktler-VERSION-win64-setup.exe.
+# Linux build's outputs, the port through a stand-in inpoutx64.dll),
+# writes taktler-VERSION-win64.zip and taktler-VERSION-win64-setup.exe and
+# installs and uninstalls the latter in a Wine prefix of its own.
 # Usage: tools/windows.sh [BUILD_DIR]   (default build-win)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,7 +37,10 @@ cmake -S . -B "$bau" -DCMAKE_TOOLCHAIN_FILE="$quellen/cmake/mingw-w64.cmake" \
 cmake --build "$bau" -j"$jobs"
 # The in-process tests that run on Windows (see README, Windows).
 (cd "$bau" && ctest --output-on-failure)
-(cd "$bau" && cpack -C Release)
+# The commit time as the stripped programs' time stamp: the zip's and the
+# installer's taktler.exe are the same bytes, build after build.
+stempel=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+(cd "$bau" && SOURCE_DATE_EPOCH=$stempel cpack -C Release)
 version=$(sed -n 's/^project(taktler VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip=$bau/taktler-$version-win64.zip
 setup=$bau/taktler-$version-win64-setup.exe
@@ -52,7 +56,10 @@ if [ ! -x "$linux" ]; then
 fi
 
 lauf=$(mktemp -d)
-trap 'rm -rf "$lauf"' EXIT
+# The installer's test prefix: its server ends before the folder goes.
+praefix=$lauf/wineprefix
+wineserver=$(dirname "$wine")/wineserver
+trap '[ ! -d "$praefix" ] || WINEPREFIX=$praefix timeout 30 "$wineserver" -k 2>/dev/null; rm -rf "$lauf"' EXIT
 cmake -E make_directory "$lauf/zip"
 (cd "$lauf/zip" && cmake -E tar xf "$zip")
 exe=$lauf/zip/taktler.exe
@@ -103,6 +110,92 @@ for k in "$lauf"/zip/examples/*.txt; do
   [ "$gleich" -eq 0 ] ||
     echo "$name: Windows wie Linux (Ausgabe, Port-Protokoll, Protokolldatei, Zeitdiagramm, Spur, Abdeckung)"
 done
+
+# The installer in a Wine prefix of its own: silent install into a chosen
+# folder, the installed files and program, silent uninstall that leaves
+# nothing of ours behind.
+pe_maschine() { # the machine field of a PE file's header: 6486 is x86-64
+  local kopf
+  kopf=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  od -An -tx1 -j$((kopf + 4)) -N2 "$1" | tr -d ' \n'
+}
+fehler_davor=$fehler
+fehler=0
+[ "$(pe_maschine "$setup")" = 6486 ] || falsch "$setup: kein 64-Bit-Installer"
+# Its own home too, and no menu entries: nothing reaches the user's desktop.
+inst() {
+  HOME=$praefix/heim WINEPREFIX=$praefix WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d" \
+    timeout 120 "$@"
+}
+reg_wert() { # key value: the value's data, empty without it
+  inst "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+laufwerk=$praefix/drive_c
+mkdir -p "$praefix/heim"
+inst "$wine" wineboot -i >/dev/null 2>&1
+inst "$wineserver" -w
+mkdir "$laufwerk/Kurs" # the school's folder, which stays
+(cd "$laufwerk" && find . | LC_ALL=C sort) >"$lauf/vorher"
+inst "$wine" "$setup" /S '/D=C:\Kurs\TAKTLER' || falsch "Installer: Exit-Code $?"
+ziel=$laufwerk/Kurs/TAKTLER
+# The zip's files, the program in bin\ (the folder of the PATH option), and
+# the uninstaller: no driver DLL.
+erwartet=$( (cd "$lauf/zip" && find . -type f && echo ./Uninstall.exe) |
+  sed 's|^\./taktler\.exe$|./bin/taktler.exe|' | LC_ALL=C sort)
+[ "$(cd "$ziel" 2>/dev/null && find . -type f | LC_ALL=C sort)" = "$erwartet" ] ||
+  falsch "Installer: unerwarteter Inhalt: $(cd "$ziel" 2>/dev/null && find . -type f | tr '\n' ' ')"
+for f in $(cd "$lauf/zip" && find . -type f); do
+  cmp -s "$lauf/zip/$f" "$ziel/${f/#.\/taktler.exe/bin/taktler.exe}" || falsch "Installer: $f anders als im Zip"
+done
+[ -f "$ziel/Uninstall.exe" ] && [ "$(pe_maschine "$ziel/Uninstall.exe")" = 6486 ] ||
+  falsch "Installer: kein 64-Bit-Deinstallationsprogramm"
+# Registered for "Apps & Features" in the 64-bit view of the registry.
+schluessel='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TAKTLER'
+[ "$(reg_wert "$schluessel" UninstallString)" = '"C:\Kurs\TAKTLER\Uninstall.exe"' ] ||
+  falsch "Installer: UninstallString ist \"$(reg_wert "$schluessel" UninstallString)\""
+menue=$laufwerk/ProgramData/Microsoft/Windows/Start\ Menu/Programs/TAKTLER
+[ -f "$menue/README.lnk" ] && [ -f "$menue/Uninstall.lnk" ] || falsch "Installer: Startmenue fehlt"
+# A silent install keeps the default of the PATH page: PATH unchanged.
+for p in "$(reg_wert 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' PATH)" \
+  "$(reg_wert 'HKCU\Environment' PATH)"; do
+  case $p in *TAKTLER*) falsch "Installer: PATH geaendert: $p" ;; esac
+done
+# The installed program on an installed example, as the zip's program.
+for seite in installiert zip; do
+  d=$lauf/setup/$seite
+  mkdir -p "$d"
+  programm='C:\Kurs\TAKTLER\bin\taktler.exe'
+  [ "$seite" = installiert ] || programm=$exe
+  code=0
+  (cd "$d" && SOURCE_DATE_EPOCH=1767225600 TZ=UTC0 inst "$wine" "$programm" --port=sim --zeit=virtuell \
+    '--sim=C:\Kurs\TAKTLER\examples\foerderband.szenario' --port-log=port.log \
+    'C:\Kurs\TAKTLER\examples\foerderband.txt' protokoll.txt </dev/null >ausgabe.txt 2>fehler.txt) ||
+    code=$?
+  echo "$code" >"$d/code"
+done
+for f in code ausgabe.txt fehler.txt protokoll.txt port.log; do
+  cmp -s "$lauf/setup/installiert/$f" "$lauf/setup/zip/$f" ||
+    falsch "Installer: $f des installierten Programms anders als beim Zip"
+done
+[ "$(cat "$lauf/setup/zip/code")" = 0 ] && [ -s "$lauf/setup/zip/port.log" ] ||
+  falsch "Installer: foerderband lief nicht: $(cat "$lauf/setup/zip/fehler.txt")"
+inst "$wine" 'C:\Kurs\TAKTLER\Uninstall.exe' /S || falsch "Deinstallation: Exit-Code $?"
+# The uninstaller runs on as its copy in TEMP, which it leaves to be deleted
+# at the next restart; the server's end writes the registry files.
+inst "$wineserver" -w
+inst "$wine" wineboot -r
+inst "$wineserver" -w
+# Left behind may be only the empty folder of that copy: Wine's restart
+# takes the folder before the file in it.
+(cd "$laufwerk" && find . | LC_ALL=C sort) | grep -v '^\./users/[^/]*/Temp/~nsu[^/]*\.tmp$' |
+  diff "$lauf/vorher" - >"$lauf/rest" || falsch "Deinstallation laesst zurueck: $(tr '\n' ' ' <"$lauf/rest")"
+if grep -il taktler "$praefix"/*.reg >/dev/null; then
+  falsch "Deinstallation laesst Registry-Eintraege zurueck"
+fi
+[ "$fehler" -ne 0 ] ||
+  echo "Installer unter Wine: 64 Bit, still installiert, Dateien, Programm, Startmenue, still deinstalliert"
+fehler=$((fehler | fehler_davor))
 
 # The port through the stand-in driver. Row: what it checks | environment |
 # options | exit code | text on standard error | lines the driver log begins with.
