@@ -59,7 +59,8 @@ lauf=$(mktemp -d)
 # The installer's test prefix: its server ends before the folder goes.
 praefix=$lauf/wineprefix
 wineserver=$(dirname "$wine")/wineserver
-trap '[ ! -d "$praefix" ] || WINEPREFIX=$praefix timeout 30 "$wineserver" -k 2>/dev/null; rm -rf "$lauf"' EXIT
+trap '[ ! -d "$praefix" ] || WINEPREFIX=$praefix timeout 30 "$wineserver" -k 2>/dev/null || true
+  rm -rf "$lauf"' EXIT
 cmake -E make_directory "$lauf/zip"
 (cd "$lauf/zip" && cmake -E tar xf "$zip")
 exe=$lauf/zip/taktler.exe
