@@ -26,7 +26,7 @@ set(CPACK_NSIS_DISPLAY_NAME "TAKTLER ${PROJECT_VERSION}")
 # 64-bit program: into "Program Files", not "Program Files (x86)".
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_MODIFY_PATH ON)
-# A 64-bit installer (and uninstaller): the 32-bit stub needs a 32-bit Windows layer.
+# A 64-bit installer and uninstaller: the default 32-bit stub needs WoW64.
 set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_MENU_LINKS "README.md" "README")
 # CPack's uninstaller removes the product's key but leaves the vendor's
