@@ -157,7 +157,10 @@ schluessel='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TAKTLER'
   falsch "Installer: UninstallString ist \"$(reg_wert "$schluessel" UninstallString)\""
 menue=$laufwerk/ProgramData/Microsoft/Windows/Start\ Menu/Programs/TAKTLER
 [ -f "$menue/README.lnk" ] && [ -f "$menue/Uninstall.lnk" ] || falsch "Installer: Startmenue fehlt"
-# A silent install keeps the default of the PATH page: PATH unchanged.
+# The PATH page of CPack's script adds INSTDIR\bin; a silent install keeps
+# its default: PATH unchanged.
+grep -qF 'Push $INSTDIR\bin' "$bau"/_CPack_Packages/*/NSIS/project.nsi ||
+  falsch "Installer: die PATH-Seite nimmt nicht den Ordner bin"
 for p in "$(reg_wert 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' PATH)" \
   "$(reg_wert 'HKCU\Environment' PATH)"; do
   case $p in *TAKTLER*) falsch "Installer: PATH geaendert: $p" ;; esac
