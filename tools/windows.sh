@@ -169,10 +169,10 @@ done
 for seite in installiert zip; do
   d=$lauf/setup/$seite
   mkdir -p "$d"
-  programm='C:\Kurs\TAKTLER\bin\taktler.exe'
-  [ "$seite" = installiert ] || programm=$exe
+  taktler_exe='C:\Kurs\TAKTLER\bin\taktler.exe'
+  [ "$seite" = installiert ] || taktler_exe=$exe
   code=0
-  (cd "$d" && SOURCE_DATE_EPOCH=1767225600 TZ=UTC0 inst "$wine" "$programm" --port=sim --zeit=virtuell \
+  (cd "$d" && SOURCE_DATE_EPOCH=1767225600 TZ=UTC0 inst "$wine" "$taktler_exe" --port=sim --zeit=virtuell \
     '--sim=C:\Kurs\TAKTLER\examples\foerderband.szenario' --port-log=port.log \
     'C:\Kurs\TAKTLER\examples\foerderband.txt' protokoll.txt </dev/null >ausgabe.txt 2>fehler.txt) ||
     code=$?
