@@ -473,20 +473,21 @@ struct Schritt {
     std::vector<std::string> fehlt = {};
 };
 using Liste = std::vector<std::string>;
+const std::string kHaltDatei =
+    "MELDUNG EINS\n\n; Kommentar\nEINSCHALTEN MOTOR2 LINKS\nNOTHALT SCHALTER8\nMELDUNG ZWEI\n"
+    "BIS SCHALTER1 = 1\nENDE_BIS\nMELDUNG DREI\n";
 struct Terminalfall {
     const char* name;
-    std::string datei;     // k.txt
-    std::string optionen;  // after --panel --port-log=panel.log
-    int breite;
-    int hoehe;
+    std::string aufruf;  // the terminal's size, then what follows --panel --port-log=panel.log
     std::vector<Schritt> schritte;
     int code;
     std::optional<Liste> motoren = std::nullopt;  // latched frames; {}: no port log at all
     Liste verlauf = {};                           // in the terminal's history after the end
+    std::string datei = kHaltDatei;               // k.txt
     const char* umgebung = "";
     std::string protokoll = "";
-    // The option of a run without the panel (PAUSE answered from standard input) whose port
-    // log is panel.log's, byte for byte (ganz) or in its motor states.
+    // An option of a run without the panel (PAUSE answered from standard input) whose port log
+    // is panel.log's, byte for byte (ganz) or in its motor states.
     std::string ohne = "";
     bool ganz = false;
 };
@@ -494,9 +495,6 @@ void PrintTo(const Terminalfall& f, std::ostream* os) {
     *os << f.name;
 }
 
-const std::string kHaltDatei =
-    "MELDUNG EINS\n\n; Kommentar\nEINSCHALTEN MOTOR2 LINKS\nNOTHALT SCHALTER8\nMELDUNG ZWEI\n"
-    "BIS SCHALTER1 = 1\nENDE_BIS\nMELDUNG DREI\n";
 const std::string kDemo = std::string(TAKTLER_QUELLEN) + "/examples/panel_demo";
 // Editor line 5 is empty (no record of the run), lines 16 and 25 are longer than a row.
 const std::string kQuelle = [] {
@@ -512,10 +510,7 @@ const std::string kQuelle = [] {
 const Terminalfall kTerminalfaelle[] = {
     // F10 carries out one line, F5 runs to the next breakpoint.
     {"Fall0",
-     kHaltDatei,
-     "--port=sim --halt=4,6 k.txt p.txt",
-     80,
-     24,
+     "80x24 --port=sim --halt=4,6 k.txt p.txt",
      {{"",
        {"Lauf haelt vor Zeile 4", "*    4 > EINSCHALTEN MOTOR2 LINKS", ";EINS;", "F10 eine"},
        {"MOTOR2 <<< LINKS"}},
@@ -526,10 +521,7 @@ const Terminalfall kTerminalfaelle[] = {
      0},
     // F9 sets and clears a breakpoint and refuses a comment.
     {"Fall1",
-     kHaltDatei,
-     "--port=sim --halt=1 k.txt p.txt",
-     80,
-     24,
+     "80x24 --port=sim --halt=1 k.txt p.txt",
      {{"", {"Lauf haelt vor Zeile 1"}},
       {"Down Down F9", {"Cursor Zeile 3", "Zeile 3 ist kein Befehl"}, {"*    3"}},
       {"Down F9", {"*    4   EINSCHALTEN"}},
@@ -540,10 +532,7 @@ const Terminalfall kTerminalfaelle[] = {
      0},
     // F6 holds a polling loop; switch and analog keys work while held; Esc ends it.
     {"Fall2",
-     kHaltDatei,
-     "--port=sim k.txt p.txt",
-     80,
-     24,
+     "80x24 --port=sim k.txt p.txt",
      {{"", {";ZWEI;", "F6 anhalten"}},
       {"F6", {"Lauf haelt vor Zeile", "F5 weiter"}},
       {"1 Tab PPage", {"1 [X] zu", "> ANALOG2  100", "Lauf haelt vor Zeile"}, {";DREI;"}},
@@ -552,10 +541,7 @@ const Terminalfall kTerminalfaelle[] = {
     // The armed emergency stop ends a held run: nothing reached the motors while it was held,
     // the start, MOTOR2, then the emergency stop's four frames.
     {"Fall3",
-     kHaltDatei,
-     "--port=sim --halt=6 k.txt p.txt",
-     80,
-     24,
+     "80x24 --port=sim --halt=6 k.txt p.txt",
      {{"", {"Lauf haelt vor Zeile 6", "MOTOR2 <<< LINKS (R)"}},
       {"8", {"NOTAUS beta", "Lauf abgebrochen (Exit-Code 12)", "MOTOR2      aus"}, {";ZWEI;"}},
       {"q", {}}},
@@ -563,10 +549,7 @@ const Terminalfall kTerminalfaelle[] = {
      Liste{"NNNN", "NNNN", "NNNN", "NNNN", "NRNN", "NRNN", "NNNN", "NNNN", "NNNN"}},
     // + slows the run down, - speeds it up.
     {"Fall4",
-     kHaltDatei,
-     "--port=sim --halt=1 k.txt p.txt",
-     80,
-     24,
+     "80x24 --port=sim --halt=1 k.txt p.txt",
      {{"", {"Lauf haelt vor Zeile 1"}},
       {"+ + + + +", {"+/- Tempo 3 s"}},
       {"F5", {";EINS;", "Zeitlupe 3 s", "Zeile 3: ; Kommentar"}, {"MOTOR2 <<< LINKS"}},
@@ -576,10 +559,7 @@ const Terminalfall kTerminalfaelle[] = {
      0},
     // Real key codes drive the demo to the motor states its scenario gives.
     {"KeysDriveTheDemoAsItsScenarioDoes",
-     LiesDatei(kDemo + ".txt"),
-     "--sim=start.sim k.txt p.txt",
-     100,
-     35,
+     "100x35 --sim=start.sim k.txt p.txt",
      {{"", {"druecken...", "scharf auf SCHALTER8", "> ANALOG1  100"}},
       {"-l weiter", {"druecken...weiter", "Der Lauf wartet"}},
       {"Enter", {"---> 0 gesetzt", "MOTOR1 RECHTS (L) >>>"}},
@@ -594,39 +574,35 @@ const Terminalfall kTerminalfaelle[] = {
      0,
      std::nullopt,
      {},
+     LiesDatei(kDemo + ".txt"),
      "",
      "ELSE\r\n",
      "--sim=" + kDemo + ".szenario"},
     // Without a UTF-8 locale the terminal gets '?' for non-ASCII; Esc stops as Ctrl-C; six files.
     {"AsciiTerminalAndEscStopsTheMotors",
-     "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDFTE\nBIS SCHALTER1 = 1\nENDE_BIS\n",
-     "--port=sim k.txt p.txt a b c d",
-     80,
-     24,
+     "80x24 --port=sim k.txt p.txt a b c d",
      {{"", {";GR??TE;", "MOTOR1 <<< LINKS (R)", "1 [ ] offen", "Esc Stopp"}}, {"Escape", {}}},
      128 + SIGINT,
      Liste{"NNNN", "NNNN", "NNNN", "NNNN", "RNNN", "NNNN", "NNNN", "NNNN", "NNNN"},
      {"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"},
+     "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDFTE\nBIS SCHALTER1 = 1\nENDE_BIS\n",
      "LC_ALL=C"},
     // The lines around the running one fill the rows a terminal offers, with editor line
     // numbers, long lines cut at the edge and the next row the next line. Without a breakpoint
     // or a key the port log is that of the run without the panel.
     {"SourceViewFillsTheTerminal80x24",
-     kQuelle,
-     "--port=sim --halt=15 k.txt p.txt",
-     80,
-     24,
+     "80x24 --port=sim --halt=15 k.txt p.txt",
      {{"",
        {"Zeile 15: MELDUNG L15", "   13   MELDUNG L13", "   17   MELDUNG L17",
         "   16   MELDUNG L16 " + std::string(59, 'X') + "\n    17   "},
        {"   12   ", "   18   "}},
       {"F5 q", {}}},
-     0},
+     0,
+     std::nullopt,
+     {},
+     kQuelle},
     {"SourceViewFillsTheTerminal120x40",
-     kQuelle,
-     "--port=sim k.txt p.txt",
-     120,
-     40,
+     "120x40 --port=sim k.txt p.txt",
      {{"",
        {"Lauf beendet", "   21   MELDUNG L21", "   33 > AUSSCHALTEN MOTOR1",
         "   25   MELDUNG L25 " + std::string(99, 'X') + "\n    26   "},
@@ -635,19 +611,18 @@ const Terminalfall kTerminalfaelle[] = {
      0,
      std::nullopt,
      {},
+     kQuelle,
      "",
      "",
      "--port=sim",
      true},
     {"TooSmallATerminalEndsBeforeAnythingIsSent",
-     "MELDUNG A\n",
-     "--port=sim k.txt p.txt",
-     79,
-     30,
+     "79x30 --port=sim k.txt p.txt",
      {},
      12,
      Liste{},
-     {"mindestens 80x24 Zeichen", "79x30"}},
+     {"mindestens 80x24 Zeichen", "79x30"},
+     "MELDUNG A\n"},
 };
 
 class PanelHaltTest : public ::testing::TestWithParam<Terminalfall> {
@@ -666,8 +641,11 @@ TEST_P(PanelHaltTest, HeldAndStepped) {
     const Terminalfall& fall = GetParam();
     SchreibeDatei(dir / "k.txt", fall.datei);
     SchreibeDatei(dir / "start.sim", "start analog 1 100\nstart analog 2 40\n");
-    ASSERT_TRUE(tmux.Starte("--panel --port-log=panel.log " + fall.optionen, fall.breite,
-                            fall.hoehe, fall.umgebung));
+    int breite = 0, hoehe = 0;
+    ASSERT_EQ(std::sscanf(fall.aufruf.c_str(), "%dx%d", &breite, &hoehe), 2);
+    ASSERT_TRUE(
+        tmux.Starte("--panel --port-log=panel.log " + fall.aufruf.substr(fall.aufruf.find(' ')),
+                    breite, hoehe, fall.umgebung));
     for (const Schritt& schritt : fall.schritte) {
         if (!schritt.tasten.empty()) {
             tmux.Tasten(schritt.tasten);
