@@ -401,15 +401,19 @@ class Tmux {
         SchreibeDatei(dir / "tmux.conf",
                       "set -g remain-on-exit on\nset -g default-terminal screen\n");
     }
-    // A program still running is killed with its process group before dir goes; a pane that
-    // ended holds only the shell's zombie, which tmux keeps for remain-on-exit.
+    // A program still running is killed with its process group before dir goes; tmux keeps the
+    // shell of a pane that ended as a zombie (remain-on-exit), which holds nothing.
     ~Tmux() {
-        std::istringstream pane(Ausgabe("list-panes -F '#{pane_pid} #{pane_dead}'"));
-        pid_t gruppe = 0;
-        int tot = 1;
-        if (pane >> gruppe >> tot && gruppe > 1 && tot == 0) {
+        const auto pane = [&] {
+            std::istringstream s(Ausgabe("list-panes -F '#{pane_pid} #{pane_dead}'"));
+            pid_t pid = 0;
+            int tot = 1;
+            s >> pid >> tot;
+            return std::make_pair(pid, tot == 1);
+        };
+        if (const auto [gruppe, tot] = pane(); gruppe > 1 && !tot) {
             kill(-gruppe, SIGKILL);
-            Warte([&] { return kill(-gruppe, 0) != 0; });
+            Warte([&] { return kill(-gruppe, 0) != 0 || pane().second; });
         }
         std::system((basis_ + " kill-server >/dev/null 2>&1").c_str());
     }
