@@ -997,7 +997,8 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     const std::string schluss = unterbrochen + "k.txt:" + ort[1].str() +
                                 ": Lauf endet hier: " + dateizeilen[nummer - 1] + "\n" + f.bericht;
     // A job's stop may interrupt a write, which reports that first.
-    EXPECT_EQ(f.job != nullptr ? fehler.substr(fehler.find(unterbrochen)) : fehler,
+    EXPECT_EQ(f.job != nullptr ? fehler.substr(std::min(fehler.find(unterbrochen), fehler.size()))
+                               : fehler,
               f.job != nullptr ? schluss
                                : "TAKTLER 091200\n" +
                                      std::string(warnung ? "[WARNUNG] Modul: DATEI 151100, "
