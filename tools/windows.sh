@@ -36,6 +36,10 @@ cmake -S . -B "$bau" -DCMAKE_TOOLCHAIN_FILE="$quellen/cmake/mingw-w64.cmake" \
 cmake --build "$bau" -j"$jobs"
 # The in-process tests that run on Windows (see README, Windows).
 (cd "$bau" && ctest --output-on-failure)
+# The console question needs a console: Wine gives one only to a program on a terminal.
+timeout 120 script -qec "$wine $bau/taktler_tests.exe --gtest_filter=*Warnungsfrage* --gtest_color=no" \
+  /dev/null < <(sleep 120) >"$bau/konsolenfrage.log" ||
+  { echo "FEHLER: Konsolenfrage unter Wine, siehe $bau/konsolenfrage.log" >&2; exit 1; }
 (cd "$bau" && cpack -C Release)
 version=$(sed -n 's/^project(taktler VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip=$bau/taktler-$version-win64.zip
