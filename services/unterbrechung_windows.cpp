@@ -115,6 +115,8 @@ const char* SignalName(int signal) {
     }
 }
 
+namespace {
+
 // Events that type nothing (a key let go, the mouse, the focus) signal a
 // console's input without a byte to read: they are taken away, or the read
 // would wait for a line while a control event waits to be acted on.
@@ -135,6 +137,8 @@ bool ZeichenGetippt(HANDLE h) {
         ReadConsoleInputA(h, &r, 1, &n);
     }
 }
+
+}  // namespace
 
 // A console or a pipe is watched in short steps, so that a control event
 // that arrives meanwhile is acted on; anything else is always ready.
