@@ -63,7 +63,9 @@ void Unterbrochen(int signal) {
 }
 
 // Whether the dispatch carries a line out or reads it in a skipped block:
-// the closing words go by the enclosing level, the rest by their own.
+// the closing words go by the enclosing level, the rest by their own. At
+// level 0 a closing word counts as carried out: it ends the run there (or,
+// the toggle, writes its line).
 bool WirdAusgefuehrt(std::int32_t code, const Kommandozeile& kz) {
     switch (Regel(code).wirkung) {
         case Wirkung::Schliesst:
@@ -136,28 +138,30 @@ Handler HandlerVon(std::int32_t code) {
     }
 }
 
-// Carries out one parsed line by the level rules of its command. Gives
-// false when the loop is to be left.
-bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
+// Carries out one parsed line by the level rules of its command; ausgefuehrt
+// is WirdAusgefuehrt before the line moves the level. Gives false when the
+// loop is to be left.
+bool Verteile(std::int32_t code, bool ausgefuehrt, char* zeile, Kommandozeile& kz) {
     const Handler handler = HandlerVon(code);
     switch (Regel(code).wirkung) {
         case Wirkung::Befehl:
-            if (Ausfuehrend(kz) && handler != nullptr) {
+            if (ausgefuehrt && handler != nullptr) {
                 handler(kz);
             }
             break;
         case Wirkung::Beendet:
-            return !Ausfuehrend(kz);
+            return !ausgefuehrt;
         case Wirkung::Oeffnet:
             StufeErhoehen(kz);
-            if (UmgebendAusfuehrend(kz)) {
+            if (ausgefuehrt) {
                 handler(kz);
             } else {
                 kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)] = 0;
             }
             break;
         case Wirkung::Schliesst:
-            if (UmgebendAusfuehrend(kz)) {
+            // Level 0 has no block to close: StufeSenken ends the run.
+            if (ausgefuehrt && kz.Stufe > 0) {
                 handler(kz);
             }
             StufeSenken(kz);
@@ -166,7 +170,7 @@ bool Verteile(std::int32_t code, char* zeile, Kommandozeile& kz) {
             StufeSenken(kz);
             break;
         case Wirkung::Kehrt:
-            if (UmgebendAusfuehrend(kz)) {
+            if (ausgefuehrt && kz.Stufe > 0) {
                 auto& flag = kz.Ausfuehren[static_cast<std::size_t>(kz.Stufe)];
                 flag = flag == 1 ? 0 : 1;
             }
@@ -227,10 +231,11 @@ bool VerarbeiteZeile(char* zeile) {
     }
     std::int32_t code = GibKommando(&kz);
     NothaltPruefen(kz);
+    const bool ausgefuehrt = WirdAusgefuehrt(code, kz);
     if (code != kKommentar) {
-        ZeileGenommen(WirdAusgefuehrt(code, kz), StufeDanach(code, kz));
+        ZeileGenommen(ausgefuehrt, StufeDanach(code, kz));
     }
-    if (!Verteile(code, zeile, kz)) {
+    if (!Verteile(code, ausgefuehrt, zeile, kz)) {
         return false;
     }
     NothaltPruefen(kz);
