@@ -105,7 +105,11 @@ int AusgabenAbschliessen(int code) {
 void StandardausgabeVerloren(int fehler) {
     std::clearerr(stdout);
     Abschlusszustand& z = Abschluss();
-    if ((fehler == EPIPE && UnterbrochenesSignal() == SIGPIPE) || z.standardausgabeGemeldet) {
+    // A write that a signal's ending interrupted (a background job's write under tostop) is
+    // told by that ending's report.
+    const int signal = UnterbrochenesSignal();
+    if ((fehler == EPIPE && signal == SIGPIPE) || (fehler == EINTR && signal != 0) ||
+        z.standardausgabeGemeldet) {
         return;
     }
     z.standardausgabeGemeldet = true;

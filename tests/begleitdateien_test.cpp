@@ -87,26 +87,12 @@ INSTANTIATE_TEST_SUITE_P(Dateien, SchluesselwortTest,
                          ::testing::Values("vim/syntax/taktler.vim", "nano/taktler.nanorc",
                                            "textmate/taktler.tmLanguage.json"));
 
-// Vim in Ex mode with the project's runtime files: the file type of a file and the syntax
+// Vim in Ex mode with the project's runtime files, on a file: its file type and the syntax
 // group at a place, or what a Vim expression gives.
-std::string FrageVim(const std::string& verzeichnis, const std::string& datei,
-                     const std::string& ausdruck) {
-    SchreibeDatei(verzeichnis + "/frage.vim",
-                  "try\n  call writefile([" + ausdruck +
-                      "], 'antwort')\ncatch\n  call writefile(['Fehler: ' . v:exception], "
-                      "'antwort')\nendtry\nqa!\n");
-    const int status = StarteBegrenzt(
-        "cd " + Quote(verzeichnis) + " && vim -Nu NONE -i NONE -es --cmd " +
-        Quote("set rtp^=" + kQuellen + "/editoren/vim") +
-        " --cmd 'filetype on' --cmd 'syntax on' -S frage.vim " + Quote(datei) + " </dev/null");
-    return status == 0 ? LiesDatei(verzeichnis + "/antwort")
-                       : "vim endet mit " + std::to_string(status);
-}
-
 struct VimFall {
     const char* datei;
     const char* inhalt;
-    const char* ausdruck;
+    std::string ausdruck;
     const char* antwort;
 };
 void PrintTo(const VimFall& f, std::ostream* os) {
@@ -123,7 +109,16 @@ TEST_P(VimTest, RecognisesAndHighlights) {
     const VimFall& f = GetParam();
     TempVerzeichnis dir;
     SchreibeDatei(dir / f.datei, f.inhalt);
-    EXPECT_EQ(FrageVim(dir.pfad(), f.datei, f.ausdruck), std::string(f.antwort) + "\n");
+    SchreibeDatei(dir / "frage.vim",
+                  "try\n  call writefile([" + f.ausdruck +
+                      "], 'antwort')\ncatch\n  call writefile(['Fehler: ' . v:exception], "
+                      "'antwort')\nendtry\nqa!\n");
+    EXPECT_EQ(StarteBegrenzt("cd " + Quote(dir.pfad()) + " && vim -Nu NONE -i NONE -es --cmd " +
+                             Quote("set rtp^=" + kQuellen + "/editoren/vim") +
+                             " --cmd 'filetype on' --cmd 'syntax on' -S frage.vim " +
+                             Quote(f.datei) + " </dev/null"),
+              0);
+    EXPECT_EQ(LiesDatei(dir / "antwort"), std::string(f.antwort) + "\n");
 }
 
 constexpr const char* kBand =
@@ -147,20 +142,14 @@ INSTANTIATE_TEST_SUITE_P(
                               "string(map(getqflist({'lines': ['band.txt:3: fehler: x', "
                               "'band.txt:4: warnung: y', 'band.txt: 1 Fehler, 1 Warnung(en)'], "
                               "'efm': &efm}).items, '[v:val.lnum, v:val.type, v:val.text]'))",
-                              "taktler --pruefen %:S [[3, 'E', 'x'], [4, 'W', 'y']]"}));
-
-// The TextMate grammar is JSON that an editor reads (Vim's decoder is strict).
-TEST(TextMateTest, GrammarIsValidJson) {
-    if (std::system("command -v vim >/dev/null") != 0) {
-        GTEST_SKIP() << "vim fehlt (tools/install-deps.sh installiert vim-nox)";
-    }
-    TempVerzeichnis dir;
-    SchreibeDatei(dir / "leer.tkt", "");
-    EXPECT_EQ(FrageVim(dir.pfad(), "leer.tkt",
-                       "json_decode(join(readfile('" + kQuellen +
-                           "/editoren/textmate/taktler.tmLanguage.json'), \"\\n\")).scopeName"),
-              "source.taktler\n");
-}
+                              "taktler --pruefen %:S [[3, 'E', 'x'], [4, 'W', 'y']]"},
+                      // The TextMate grammar is JSON that an editor reads (Vim's decoder is
+                      // strict).
+                      VimFall{
+                          "leer.tkt", "",
+                          "json_decode(join(readfile('" + kQuellen +
+                              "/editoren/textmate/taktler.tmLanguage.json'), \"\\n\")).scopeName",
+                          "source.taktler"}));
 
 }  // namespace
 }  // namespace taktler::test

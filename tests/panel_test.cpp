@@ -15,6 +15,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -34,7 +35,6 @@
 #include "services/unterbrechung.h"
 #include "testdateien.h"
 #include "testumgebung.h"
-#include "tmux_terminal.h"
 
 namespace taktler::test {
 namespace {
@@ -377,7 +377,259 @@ TEST_F(PanelLaufTest, WarningIsAnsweredInThePanel) {
     EXPECT_EQ(schirm.geschlossen, 1);
 }
 
-class PanelTmuxTest : public ::testing::Test {
+// The panel in a real terminal: a tmux server of its own runs the built program, types the keys
+// and reads the screen.
+using namespace std::chrono_literals;
+
+template <typename F>
+bool Warte(F&& pruefe) {
+    for (auto ende = std::chrono::steady_clock::now() + 30s;
+         std::chrono::steady_clock::now() < ende; std::this_thread::sleep_for(20ms)) {
+        if (pruefe()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class Tmux {
+  public:
+    explicit Tmux(const TempVerzeichnis& dir)
+        : dir_(dir),
+          basis_("tmux -L taktler-test-" + std::to_string(getpid()) + "-" +
+                 std::to_string(++zaehler_)) {
+        SchreibeDatei(dir / "tmux.conf",
+                      "set -g remain-on-exit on\nset -g default-terminal screen\n");
+    }
+    // A program still running is killed with its process group before dir goes; tmux keeps the
+    // shell of a pane that ended as a zombie (remain-on-exit), which holds nothing.
+    ~Tmux() {
+        const auto pane = [&] {
+            std::istringstream s(Ausgabe("list-panes -F '#{pane_pid} #{pane_dead}'"));
+            pid_t pid = 0;
+            int tot = 1;
+            s >> pid >> tot;
+            return std::make_pair(pid, tot == 1);
+        };
+        if (const auto [gruppe, tot] = pane(); gruppe > 1 && !tot) {
+            kill(-gruppe, SIGKILL);
+            Warte([&] { return kill(-gruppe, 0) != 0 || pane().second; });
+        }
+        std::system((basis_ + " kill-server >/dev/null 2>&1").c_str());
+    }
+
+    bool Starte(const std::string& argumente, int breite, int hoehe, const std::string& umgebung) {
+        std::string befehl = "cd " + Quote(dir_.pfad()) + " && " + umgebung +
+                             " timeout --foreground -s KILL 120 " + Quote(TAKTLER_BINARY) + " " +
+                             argumente + "; echo $? > code.txt";
+        return std::system((basis_ + " -f " + Quote(dir_ / "tmux.conf") +
+                            " new-session -d -s panel -x " + std::to_string(breite) + " -y " +
+                            std::to_string(hoehe) + " " + Quote(befehl))
+                               .c_str()) == 0;
+    }
+    void Tasten(const std::string& tasten) const {
+        std::system((basis_ + " send-keys -t panel " + tasten).c_str());
+    }
+    std::string Ausgabe(const std::string& befehl) const {
+        std::string text;
+        if (FILE* p = popen((basis_ + " " + befehl + " 2>/dev/null").c_str(), "r")) {
+            char puffer[4096];
+            for (std::size_t n; (n = std::fread(puffer, 1, sizeof puffer, p)) > 0;) {
+                text.append(puffer, n);
+            }
+            pclose(p);
+        }
+        return text;
+    }
+    // A failure shows the screen.
+    ::testing::AssertionResult WarteAuf(const std::vector<std::string>& texte,
+                                        bool mitVerlauf = false) {
+        const bool gesehen = Warte([&] {
+            letztes =
+                Ausgabe(std::string("capture-pane -t panel -p") + (mitVerlauf ? " -S -1000" : ""));
+            return std::all_of(texte.begin(), texte.end(),
+                               [&](const auto& t) { return letztes.find(t) != std::string::npos; });
+        });
+        return gesehen ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << letztes;
+    }
+    int Exitcode() const {
+        std::string code;
+        Warte([&] {
+            code = LiesDatei(dir_ / "code.txt");
+            return !code.empty() && code.back() == '\n';
+        });
+        return code.empty() ? -1 : std::atoi(code.c_str());
+    }
+
+    std::string letztes;
+
+  private:
+    static inline int zaehler_ = 0;
+    const TempVerzeichnis& dir_;
+    std::string basis_;
+};
+
+// Each step sends its keys, waits for its texts and then finds none of those it must not show:
+// a held run cannot have moved on meanwhile.
+struct Schritt {
+    std::string tasten;
+    std::vector<std::string> sichtbar;
+    std::vector<std::string> fehlt = {};
+};
+using Liste = std::vector<std::string>;
+const std::string kHaltDatei =
+    "MELDUNG EINS\n\n; Kommentar\nEINSCHALTEN MOTOR2 LINKS\nNOTHALT SCHALTER8\nMELDUNG ZWEI\n"
+    "BIS SCHALTER1 = 1\nENDE_BIS\nMELDUNG DREI\n";
+struct Terminalfall {
+    const char* name;
+    std::string aufruf;  // the terminal's size, then what follows --panel --port-log=panel.log
+    std::vector<Schritt> schritte;
+    int code;
+    std::optional<Liste> motoren = std::nullopt;  // latched frames; {}: no port log at all
+    Liste verlauf = {};                           // in the terminal's history after the end
+    std::string datei = kHaltDatei;               // k.txt
+    const char* umgebung = "";
+    std::string protokoll = "";
+    // An option of a run without the panel (PAUSE answered from standard input) whose port log
+    // is panel.log's, byte for byte (ganz) or in its motor states.
+    std::string ohne = "";
+    bool ganz = false;
+};
+void PrintTo(const Terminalfall& f, std::ostream* os) {
+    *os << f.name;
+}
+
+const std::string kDemo = std::string(TAKTLER_QUELLEN) + "/examples/panel_demo";
+// Editor line 5 is empty (no record of the run), lines 16 and 25 are longer than a row.
+const std::string kQuelle = [] {
+    std::string datei;
+    for (int n = 1; n <= 30; ++n) {
+        const std::string meldung = "MELDUNG L" + std::to_string(n);
+        datei += n == 5 ? "\n"
+                        : meldung + (n == 16 || n == 25 ? " " + std::string(200, 'X') : "") + "\n";
+    }
+    return datei + "EINSCHALTEN MOTOR1 LINKS\nNOTHALT SCHALTER8\nAUSSCHALTEN MOTOR1\n";
+}();
+
+const Terminalfall kTerminalfaelle[] = {
+    // F10 carries out one line, F5 runs to the next breakpoint.
+    {"Fall0",
+     "80x24 --port=sim --halt=4,6 k.txt p.txt",
+     {{"",
+       {"Lauf haelt vor Zeile 4", "*    4 > EINSCHALTEN MOTOR2 LINKS", ";EINS;", "F10 eine"},
+       {"MOTOR2 <<< LINKS"}},
+      {"F10", {"Lauf haelt vor Zeile 5", "MOTOR2 <<< LINKS (R)"}, {";ZWEI;"}},
+      {"F5", {"Lauf haelt vor Zeile 6", "scharf auf SCHALTER8"}, {";ZWEI;"}},
+      {"F5 1", {";ZWEI;", ";DREI;", "Lauf beendet (Exit-Code 0)"}},
+      {"q", {}}},
+     0},
+    // F9 sets and clears a breakpoint and refuses a comment.
+    {"Fall1",
+     "80x24 --port=sim --halt=1 k.txt p.txt",
+     {{"", {"Lauf haelt vor Zeile 1"}},
+      {"Down Down F9", {"Cursor Zeile 3", "Zeile 3 ist kein Befehl"}, {"*    3"}},
+      {"Down F9", {"*    4   EINSCHALTEN"}},
+      {"F5", {"Lauf haelt vor Zeile 4", ";EINS;"}, {"MOTOR2 <<< LINKS"}},
+      {"F9", {"     4 > EINSCHALTEN"}},
+      {"F5 1", {";DREI;", "Lauf beendet (Exit-Code 0)"}},
+      {"q", {}}},
+     0},
+    // F6 holds a polling loop; switch and analog keys work while held; Esc ends it.
+    {"Fall2",
+     "80x24 --port=sim k.txt p.txt",
+     {{"", {";ZWEI;", "F6 anhalten"}},
+      {"F6", {"Lauf haelt vor Zeile", "F5 weiter"}},
+      {"1 Tab PPage", {"1 [X] zu", "> ANALOG2  100", "Lauf haelt vor Zeile"}, {";DREI;"}},
+      {"Escape", {}}},
+     128 + SIGINT},
+    // The armed emergency stop ends a held run: nothing reached the motors while it was held,
+    // the start, MOTOR2, then the emergency stop's four frames.
+    {"Fall3",
+     "80x24 --port=sim --halt=6 k.txt p.txt",
+     {{"", {"Lauf haelt vor Zeile 6", "MOTOR2 <<< LINKS (R)"}},
+      {"8", {"NOTAUS beta", "Lauf abgebrochen (Exit-Code 12)", "MOTOR2      aus"}, {";ZWEI;"}},
+      {"q", {}}},
+     12,
+     Liste{"NNNN", "NNNN", "NNNN", "NNNN", "NRNN", "NRNN", "NNNN", "NNNN", "NNNN"}},
+    // + slows the run down, - speeds it up.
+    {"Fall4",
+     "80x24 --port=sim --halt=1 k.txt p.txt",
+     {{"", {"Lauf haelt vor Zeile 1"}},
+      {"+ + + + +", {"+/- Tempo 3 s"}},
+      {"F5", {";EINS;", "Zeitlupe 3 s", "Zeile 3: ; Kommentar"}, {"MOTOR2 <<< LINKS"}},
+      {"- - - -", {"Tempo 0 s", ";ZWEI;"}},
+      {"1", {"Lauf beendet (Exit-Code 0)"}},
+      {"q", {}}},
+     0},
+    // Real key codes drive the demo to the motor states its scenario gives.
+    {"KeysDriveTheDemoAsItsScenarioDoes",
+     "100x35 --sim=start.sim k.txt p.txt",
+     {{"", {"druecken...", "scharf auf SCHALTER8", "> ANALOG1  100"}},
+      {"-l weiter", {"druecken...weiter", "Der Lauf wartet"}},
+      {"Enter", {"---> 0 gesetzt", "MOTOR1 RECHTS (L) >>>"}},
+      {"1", {"1 Klicks!"}},
+      {"1", {"losgelassen"}},
+      {"1", {"Klicks erreicht"}},
+      {"1", {"PRESSEN", "MOTOR1      aus", "MOTOR2 <<< LINKS (R)", "1 [ ] offen"}},
+      {"PPage PPage Up Up PPage Down", {"> ANALOG1  410", "DRUCK_HOCH", "MOTOR3 <<< LINKS (R)"}},
+      {"2", {"2 [X] zu"}},
+      {"2", {"Lauf beendet (Exit-Code 0)", "FERTIG", "MOTOR3      aus"}},
+      {"q", {}}},
+     0,
+     std::nullopt,
+     {},
+     LiesDatei(kDemo + ".txt"),
+     "",
+     "ELSE\r\n",
+     "--sim=" + kDemo + ".szenario"},
+    // Without a UTF-8 locale the terminal gets '?' for non-ASCII; Esc stops as Ctrl-C; six files.
+    {"AsciiTerminalAndEscStopsTheMotors",
+     "80x24 --port=sim k.txt p.txt a b c d",
+     {{"", {";GR??TE;", "MOTOR1 <<< LINKS (R)", "1 [ ] offen", "Esc Stopp"}}, {"Escape", {}}},
+     128 + SIGINT,
+     Liste{"NNNN", "NNNN", "NNNN", "NNNN", "RNNN", "NNNN", "NNNN", "NNNN", "NNNN"},
+     {"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"},
+     "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDFTE\nBIS SCHALTER1 = 1\nENDE_BIS\n",
+     "LC_ALL=C"},
+    // The lines around the running one fill the rows a terminal offers, with editor line
+    // numbers, long lines cut at the edge and the next row the next line. Without a breakpoint
+    // or a key the port log is that of the run without the panel.
+    {"SourceViewFillsTheTerminal80x24",
+     "80x24 --port=sim --halt=15 k.txt p.txt",
+     {{"",
+       {"Zeile 15: MELDUNG L15", "   13   MELDUNG L13", "   17   MELDUNG L17",
+        "   16   MELDUNG L16 " + std::string(59, 'X') + "\n    17   "},
+       {"   12   ", "   18   "}},
+      {"F5 q", {}}},
+     0,
+     std::nullopt,
+     {},
+     kQuelle},
+    {"SourceViewFillsTheTerminal120x40",
+     "120x40 --port=sim k.txt p.txt",
+     {{"",
+       {"Lauf beendet", "   21   MELDUNG L21", "   33 > AUSSCHALTEN MOTOR1",
+        "   25   MELDUNG L25 " + std::string(99, 'X') + "\n    26   "},
+       {"   20   "}},
+      {"q", {}}},
+     0,
+     std::nullopt,
+     {},
+     kQuelle,
+     "",
+     "",
+     "--port=sim",
+     true},
+    {"TooSmallATerminalEndsBeforeAnythingIsSent",
+     "79x30 --port=sim k.txt p.txt",
+     {},
+     12,
+     Liste{},
+     {"mindestens 80x24 Zeichen", "79x30"},
+     "MELDUNG A\n"},
+};
+
+class PanelHaltTest : public ::testing::TestWithParam<Terminalfall> {
   protected:
     void SetUp() override {
         if (std::system("command -v tmux >/dev/null 2>&1") != 0) {
@@ -389,130 +641,15 @@ class PanelTmuxTest : public ::testing::Test {
     Tmux tmux{dir};
 };
 
-// Real key codes drive the demo to the motor states its scenario gives.
-TEST_F(PanelTmuxTest, KeysDriveTheDemoAsItsScenarioDoes) {
-    const std::string demo = std::string(TAKTLER_QUELLEN) + "/examples/panel_demo";
-    SchreibeDatei(dir / "start.sim", "start analog 1 100\nstart analog 2 40\n");
-    ASSERT_TRUE(tmux.Starte(
-        "--panel --sim=start.sim --port-log=panel.log " + Quote(demo + ".txt") + " p.txt", 100,
-        35));
-    ASSERT_TRUE(tmux.WarteAuf({"druecken...", "scharf auf SCHALTER8", "> ANALOG1  100"}));
-    tmux.Tasten("-l weiter");
-    ASSERT_TRUE(tmux.WarteAuf({"druecken...weiter", "Der Lauf wartet"}));
-    tmux.Tasten("Enter");
-    ASSERT_TRUE(tmux.WarteAuf({"---> 0 gesetzt", "MOTOR1 RECHTS (L) >>>"}));
-    for (const char* gesehen : {"1 Klicks!", "losgelassen", "Klicks erreicht"}) {
-        tmux.Tasten("1");
-        ASSERT_TRUE(tmux.WarteAuf({gesehen}));
-    }
-    tmux.Tasten("1");
-    ASSERT_TRUE(
-        tmux.WarteAuf({"PRESSEN", "MOTOR1      aus", "MOTOR2 <<< LINKS (R)", "1 [ ] offen"}));
-    tmux.Tasten("PPage PPage Up Up PPage Down");
-    ASSERT_TRUE(tmux.WarteAuf({"> ANALOG1  410", "DRUCK_HOCH", "MOTOR3 <<< LINKS (R)"}));
-    tmux.Tasten("2");
-    ASSERT_TRUE(tmux.WarteAuf({"2 [X] zu"}));
-    tmux.Tasten("2");
-    ASSERT_TRUE(tmux.WarteAuf({"Lauf beendet (Exit-Code 0)", "FERTIG", "MOTOR3      aus"}));
-    tmux.Tasten("q");
-    ASSERT_EQ(tmux.Exitcode(), 0);
-    EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
-    Aufruf beispiel = StarteTaktler(
-        {"--sim=" + demo + ".szenario", "--port-log=beispiel.log", demo + ".txt", "p-b.txt"},
-        dir.pfad(), "weiter\n");
-    EXPECT_EQ(beispiel.code, 0) << beispiel.fehler;
-    EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")),
-              Motorzustaende(LiesDatei(dir / "beispiel.log")));
-    EXPECT_EQ(LiesDatei(dir / "p.txt"), "ELSE\r\n");
-}
-
-// Without a UTF-8 locale the terminal gets '?' for non-ASCII; Esc stops as Ctrl-C; six files.
-TEST_F(PanelTmuxTest, AsciiTerminalAndEscStopsTheMotors) {
-    SchreibeDatei(dir / "k.txt",
-                  "EINSCHALTEN MOTOR1 LINKS\nMELDUNG GR\xD6\xDFTE\nBIS SCHALTER1 = 1\nENDE_BIS\n");
-    ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt a b c d", 80, 24,
-                            "LC_ALL=C"));
-    ASSERT_TRUE(tmux.WarteAuf({";GR??TE;", "MOTOR1 <<< LINKS (R)", "1 [ ] offen", "Esc Stopp"}));
-    tmux.Tasten("Escape");
-    EXPECT_EQ(tmux.Exitcode(), 128 + 2);
-    EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
-    EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")).back(), "NNNN");
-    EXPECT_TRUE(tmux.WarteAuf({"TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet"}, true));
-}
-
-// The run held and stepped from the keys. Each step sends its keys, waits for its texts and
-// then finds none of those it must not show: a held run cannot have moved on meanwhile.
-struct Schritt {
-    std::string tasten;
-    std::vector<std::string> sichtbar;
-    std::vector<std::string> fehlt = {};
-};
-struct Haltfall {
-    const char* name;
-    std::string optionen;
-    std::vector<Schritt> schritte;
-    int code;
-    std::vector<std::string> motoren = {};  // latched frames in the port log, when given
-};
-
-const std::string kHaltDatei =
-    "MELDUNG EINS\n\n; Kommentar\nEINSCHALTEN MOTOR2 LINKS\nNOTHALT SCHALTER8\nMELDUNG ZWEI\n"
-    "BIS SCHALTER1 = 1\nENDE_BIS\nMELDUNG DREI\n";
-
-const Haltfall kHaltfaelle[] = {
-    {"F10 carries out one line, F5 runs to the next breakpoint",
-     "--halt=4,6",
-     {{"",
-       {"Lauf haelt vor Zeile 4", "*    4 > EINSCHALTEN MOTOR2 LINKS", ";EINS;", "F10 eine"},
-       {"MOTOR2 <<< LINKS"}},
-      {"F10", {"Lauf haelt vor Zeile 5", "MOTOR2 <<< LINKS (R)"}, {";ZWEI;"}},
-      {"F5", {"Lauf haelt vor Zeile 6", "scharf auf SCHALTER8"}, {";ZWEI;"}},
-      {"F5 1", {";ZWEI;", ";DREI;", "Lauf beendet (Exit-Code 0)"}},
-      {"q", {}}},
-     0},
-    {"F9 sets and clears a breakpoint and refuses a comment",
-     "--halt=1",
-     {{"", {"Lauf haelt vor Zeile 1"}},
-      {"Down Down F9", {"Cursor Zeile 3", "Zeile 3 ist kein Befehl"}, {"*    3"}},
-      {"Down F9", {"*    4   EINSCHALTEN"}},
-      {"F5", {"Lauf haelt vor Zeile 4", ";EINS;"}, {"MOTOR2 <<< LINKS"}},
-      {"F9", {"     4 > EINSCHALTEN"}},
-      {"F5 1", {";DREI;", "Lauf beendet (Exit-Code 0)"}},
-      {"q", {}}},
-     0},
-    {"F6 holds a polling loop; switch and analog keys work while held; Esc ends it",
-     "",
-     {{"", {";ZWEI;", "F6 anhalten"}},
-      {"F6", {"Lauf haelt vor Zeile", "F5 weiter"}},
-      {"1 Tab PPage", {"1 [X] zu", "> ANALOG2  100", "Lauf haelt vor Zeile"}, {";DREI;"}},
-      {"Escape", {}}},
-     128 + SIGINT},
-    {"The armed emergency stop ends a held run",
-     "--halt=6",
-     {{"", {"Lauf haelt vor Zeile 6", "MOTOR2 <<< LINKS (R)"}},
-      {"8", {"NOTAUS beta", "Lauf abgebrochen (Exit-Code 12)", "MOTOR2      aus"}, {";ZWEI;"}},
-      {"q", {}}},
-     12,
-     // Held, nothing reached the motors: the start, MOTOR2, then the emergency stop's four.
-     {"NNNN", "NNNN", "NNNN", "NNNN", "NRNN", "NRNN", "NNNN", "NNNN", "NNNN"}},
-    {"+ slows the run down, - speeds it up",
-     "--halt=1",
-     {{"", {"Lauf haelt vor Zeile 1"}},
-      {"+ + + + +", {"+/- Tempo 3 s"}},
-      {"F5", {";EINS;", "Zeitlupe 3 s", "Zeile 3: ; Kommentar"}, {"MOTOR2 <<< LINKS"}},
-      {"- - - -", {"Tempo 0 s", ";ZWEI;"}},
-      {"1", {"Lauf beendet (Exit-Code 0)"}},
-      {"q", {}}},
-     0},
-};
-
-class PanelHaltTest : public PanelTmuxTest, public ::testing::WithParamInterface<Haltfall> {};
-
 TEST_P(PanelHaltTest, HeldAndStepped) {
-    const Haltfall& fall = GetParam();
-    SchreibeDatei(dir / "k.txt", kHaltDatei);
-    ASSERT_TRUE(tmux.Starte(
-        "--panel --port=sim --port-log=panel.log " + fall.optionen + " k.txt p.txt", 80, 24));
+    const Terminalfall& fall = GetParam();
+    SchreibeDatei(dir / "k.txt", fall.datei);
+    SchreibeDatei(dir / "start.sim", "start analog 1 100\nstart analog 2 40\n");
+    int breite = 0, hoehe = 0;
+    ASSERT_EQ(std::sscanf(fall.aufruf.c_str(), "%dx%d", &breite, &hoehe), 2);
+    ASSERT_TRUE(
+        tmux.Starte("--panel --port-log=panel.log " + fall.aufruf.substr(fall.aufruf.find(' ')),
+                    breite, hoehe, fall.umgebung));
     for (const Schritt& schritt : fall.schritte) {
         if (!schritt.tasten.empty()) {
             tmux.Tasten(schritt.tasten);
@@ -523,70 +660,26 @@ TEST_P(PanelHaltTest, HeldAndStepped) {
         }
     }
     EXPECT_EQ(tmux.Exitcode(), fall.code);
-    if (!fall.motoren.empty()) {
-        EXPECT_EQ(Motorzustaende(LiesDatei(dir / "panel.log")), fall.motoren);
+    // The terminal's own screen is back, its history holds what the run reported.
+    EXPECT_EQ(tmux.Ausgabe("display -t panel -p '#{alternate_on}'"), "0\n");
+    EXPECT_TRUE(tmux.WarteAuf(fall.verlauf, true));
+    EXPECT_EQ(LiesDatei(dir / "p.txt"), fall.protokoll);
+    const std::string log = LiesDatei(dir / "panel.log");
+    if (fall.motoren) {
+        EXPECT_EQ(std::filesystem::exists(dir / "panel.log"), !fall.motoren->empty());
+        EXPECT_EQ(Motorzustaende(log), *fall.motoren);
+    }
+    if (!fall.ohne.empty()) {
+        const Aufruf ohne = StarteTaktler({fall.ohne, "--port-log=ohne.log", "k.txt", "p2.txt"},
+                                          dir.pfad(), "weiter\n");
+        ASSERT_EQ(ohne.code, 0) << ohne.fehler;
+        const std::string ohneLog = LiesDatei(dir / "ohne.log");
+        EXPECT_TRUE(fall.ganz ? log == ohneLog : Motorzustaende(log) == Motorzustaende(ohneLog));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faelle, PanelHaltTest, ::testing::ValuesIn(kHaltfaelle),
-                         [](const auto& info) { return "Fall" + std::to_string(info.index); });
-
-// The lines around the running one fill the rows a terminal offers, with editor line numbers
-// (an empty line before is no record of the run) and long lines cut. Without a breakpoint or a
-// key the port log is that of the run without the panel.
-TEST_F(PanelTmuxTest, SourceViewFillsTheTerminal) {
-    std::string datei;
-    for (int n = 1; n <= 30; ++n) {
-        const std::string meldung = "MELDUNG L" + std::to_string(n);
-        datei += n == 5 ? "\n"
-                        : meldung + (n == 16 || n == 25 ? " " + std::string(200, 'X') : "") + "\n";
-    }
-    datei += "EINSCHALTEN MOTOR1 LINKS\nNOTHALT SCHALTER8\nAUSSCHALTEN MOTOR1\n";
-    SchreibeDatei(dir / "k.txt", datei);
-    const std::tuple<int, int, std::string, int, std::vector<std::string>, std::vector<std::string>>
-        faelle[] = {
-            {80,
-             24,
-             "--halt=15",
-             16,
-             {"Zeile 15: MELDUNG L15", "   13   MELDUNG L13", "   17   MELDUNG L17"},
-             {"   12   ", "   18   "}},
-            {120,
-             40,
-             "",
-             25,
-             {"Lauf beendet", "   21   MELDUNG L21", "   33 > AUSSCHALTEN MOTOR1"},
-             {"   20   "}},
-        };
-    for (const auto& [breite, hoehe, halt, lang, sichtbar, fehlt] : faelle) {
-        std::filesystem::remove(dir / "code.txt");
-        Tmux tmux(dir);
-        ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log " + halt + " k.txt p.txt",
-                                breite, hoehe));
-        ASSERT_TRUE(tmux.WarteAuf(sichtbar));
-        for (const std::string& nicht : fehlt) {
-            EXPECT_EQ(tmux.letztes.find(nicht), std::string::npos) << nicht << "\n" << tmux.letztes;
-        }
-        // The long line ends at the terminal's edge; the next row is the next line.
-        const std::string reihe = services::Format("%5d   MELDUNG L%d ", lang, lang) +
-                                  std::string(static_cast<std::size_t>(breite - 21), 'X') + "\n";
-        EXPECT_NE(tmux.letztes.find(reihe), std::string::npos) << tmux.letztes;
-        tmux.Tasten(halt.empty() ? "q" : "F5 q");
-        ASSERT_EQ(tmux.Exitcode(), 0);
-    }
-    Aufruf ohne =
-        StarteTaktler({"--port=sim", "--port-log=ohne.log", "k.txt", "p2.txt"}, dir.pfad());
-    ASSERT_EQ(ohne.code, 0) << ohne.fehler;
-    EXPECT_EQ(LiesDatei(dir / "panel.log"), LiesDatei(dir / "ohne.log"));
-}
-
-TEST_F(PanelTmuxTest, TooSmallATerminalEndsBeforeAnythingIsSent) {
-    SchreibeDatei(dir / "k.txt", "MELDUNG A\n");
-    ASSERT_TRUE(tmux.Starte("--panel --port=sim --port-log=panel.log k.txt p.txt", 79, 30));
-    EXPECT_EQ(tmux.Exitcode(), 12);
-    EXPECT_TRUE(tmux.WarteAuf({"mindestens 80x24 Zeichen", "79x30"}, true));
-    EXPECT_FALSE(std::filesystem::exists(dir / "panel.log"));
-}
+INSTANTIATE_TEST_SUITE_P(Faelle, PanelHaltTest, ::testing::ValuesIn(kTerminalfaelle),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace taktler::test

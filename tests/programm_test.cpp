@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -29,6 +30,11 @@ namespace taktler::test {
 namespace {
 
 using Liste = std::vector<std::string>;
+// A table's row prints as its name.
+template <typename Zeile>
+auto operator<<(std::ostream& os, const Zeile& z) -> decltype(z.name, os) {
+    return os << z.name;
+}
 const std::string kBeispiele = std::string(TAKTLER_QUELLEN) + "/examples/";
 const Liste kReproduzierbar = {"SOURCE_DATE_EPOCH=1767225600", "TZ=UTC0"};
 
@@ -224,9 +230,6 @@ struct AbbruchFall {
     const char* nach = "";
     bool vorElse = false;  // the run ends before it reaches ELSE
 };
-void PrintTo(const AbbruchFall& f, std::ostream* os) {
-    *os << f.name;
-}
 class AbbruchTest : public ProgrammTest, public ::testing::WithParamInterface<AbbruchFall> {};
 
 TEST_P(AbbruchTest, KeepsProtocolPortLogDiagramAndMotors) {
@@ -391,9 +394,6 @@ struct BetrachterFall {
     int code;
     const char* motoren;  // after the last frame
 };
-void PrintTo(const BetrachterFall& f, std::ostream* os) {
-    *os << f.name;
-}
 class BetrachterTest : public ProgrammTest, public ::testing::WithParamInterface<BetrachterFall> {};
 
 const Liste kBitDraehte = {"motor1_LINKS_R", "motor1_RECHTS_L", "motor2_LINKS_R", "motor2_RECHTS_L",
@@ -663,9 +663,6 @@ struct SkriptFall {
     const char* gespeichert = "";  // exitcode.txt in the reference afterwards; "": none written
     bool abdeckung = false;        // --abdeckung: the run's tracefile written beside
 };
-void PrintTo(const SkriptFall& f, std::ostream* os) {
-    *os << f.name;
-}
 class PruefskriptTest : public ::testing::TestWithParam<SkriptFall> {};
 
 TEST_P(PruefskriptTest, ComparesAndStoresOnlyRunsThatRan) {
@@ -924,6 +921,10 @@ struct SignalFall {
     const char* bericht = "";
     bool zweimal = false;  // a second signal right after the first
     const char* vcd = "z.vcd";
+    // A background job on a terminal, started after this shell command, that reads from it
+    // once there is input (typed when the run waits in wartet; 0: none) or writes to it under
+    // tostop: the terminal's own stop, not one sent, ends it.
+    const char* job = nullptr;
 };
 void PrintTo(const SignalFall& f, std::ostream* os) {
     *os << services::SignalName(f.signal) << " " << f.zeilen << " " << f.log << " " << f.protokoll
@@ -947,13 +948,19 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     const int fifo = f.leser > 0 ? ::open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK) : -1;
     Starte(
         std::string("--port=sim --port-log=") + f.log + " --vcd=" + f.vcd + " k.txt " + f.protokoll,
-        terminal);
-    ASSERT_TRUE(*f.datei != '\0' ? WarteBis([&] {
-        return LiesDatei(dir / f.datei).find(f.zeichen) != std::string::npos;
-    })
-                                 : WarteImAufruf(f.wartet))
-        << LiesDatei(dir / "fehler");
-    kill(Pid(), f.signal);
+        terminal, f.job != nullptr, f.job != nullptr ? f.job : "");
+    if (*f.datei != '\0' || f.wartet != 0) {
+        ASSERT_TRUE(*f.datei != '\0' ? WarteBis([&] {
+            return LiesDatei(dir / f.datei).find(f.zeichen) != std::string::npos;
+        })
+                                     : WarteImAufruf(f.wartet))
+            << LiesDatei(dir / "fehler");
+    }
+    if (f.job != nullptr) {
+        ASSERT_TRUE(f.wartet == 0 || ::write(ein, "o\n", 2) == 2);
+    } else {
+        kill(Pid(), f.signal);
+    }
     if (f.zweimal) {
         kill(Pid(), f.signal);
     }
@@ -979,26 +986,23 @@ TEST_P(UnterbrechungTest, MotorsGoOffAndTheRunEndsByTheSignal) {
     EXPECT_EQ(Code(), std::to_string(128 + f.signal) + "\n");
     ::close(fifo);
     // The signal's report names the line the run was at, as it stands in the file.
-    std::string fehler = LiesDatei(dir / "fehler");
-    const std::size_t ort = fehler.find(unterbrochen) + unterbrochen.size();
-    const std::size_t ortEnde = fehler.find('\n', ort);
-    ASSERT_TRUE(ort > unterbrochen.size() && ortEnde != std::string::npos) << fehler;
-    const std::string ortszeile = fehler.substr(ort, ortEnde - ort);
-    const std::size_t doppelpunkt = ortszeile.find(": Lauf endet hier: ");
-    ASSERT_EQ(ortszeile.rfind("k.txt:", 0), 0u) << ortszeile;
-    ASSERT_NE(doppelpunkt, std::string::npos) << ortszeile;
+    const std::string fehler = LiesDatei(dir / "fehler");
     const Liste dateizeilen = Zeilen(kommandos + "MELDUNG NIE\n");
-    const auto nummer = static_cast<std::size_t>(std::stoi(ortszeile.substr(6)));
-    ASSERT_TRUE(nummer >= 1 && nummer <= dateizeilen.size()) << ortszeile;
-    EXPECT_EQ(ortszeile.substr(doppelpunkt + 19), dateizeilen[nummer - 1]);
-    fehler.erase(ort, ortEnde + 1 - ort);
-    EXPECT_EQ(fehler,
-              "TAKTLER 091200\n" +
-                  std::string(terminal ? "[WARNUNG] Modul: DATEI 151100, Funktion: Oeffnen, "
-                                         "Warnung: Eingabedatei GIBTSNICHT.TXT: No such file or "
-                                         "directory\n"
-                                       : "") +
-                  unterbrochen + f.bericht);
+    std::smatch ort;
+    ASSERT_TRUE(std::regex_search(fehler, ort, std::regex("ausgeschaltet\nk\\.txt:([0-9]+):")))
+        << fehler;
+    const std::size_t nummer = std::stoul(ort[1]);
+    ASSERT_TRUE(nummer >= 1 && nummer <= dateizeilen.size()) << fehler;
+    const bool warnung = kommandos.find("INFO GIBTSNICHT") != std::string::npos;
+    const std::string schluss = unterbrochen + "k.txt:" + ort[1].str() +
+                                ": Lauf endet hier: " + dateizeilen[nummer - 1] + "\n" + f.bericht;
+    EXPECT_EQ(fehler, "TAKTLER 091200\n" +
+                          std::string(warnung ? "[WARNUNG] Modul: DATEI 151100, "
+                                                "Funktion: Oeffnen, Warnung: "
+                                                "Eingabedatei GIBTSNICHT.TXT: No such "
+                                                "file or directory\n"
+                                              : "") +
+                          schluss);
     EXPECT_EQ(LiesDatei(dir / "aus").find(" ENDE : "), std::string::npos);
     const std::string protokoll = kommandos.find("ELSE") == std::string::npos ? ""
                                   : *f.zeilen == '*'                          ? ""
@@ -1029,6 +1033,11 @@ SignalFall Fall(int signal, const char* zeilen, const char* log, const char* pro
     f.vcd = vcd;
     return f;
 }
+SignalFall Job(int signal, const char* zeilen, const char* vorher = "", long wartet = SYS_ppoll) {
+    SignalFall f{signal, zeilen, "port.log", "p.txt", "", "", wartet};
+    f.job = vorher;
+    return f;
+}
 INSTANTIATE_TEST_SUITE_P(
     Wartestellen, UnterbrechungTest,
     ::testing::Values(
@@ -1054,48 +1063,11 @@ INSTANTIATE_TEST_SUITE_P(
         InSchleife(SIGQUIT), InSchleife(SIGUSR1), InSchleife(SIGUSR2), InSchleife(SIGALRM),
         InSchleife(SIGXCPU), InSchleife(SIGXFSZ), InSchleife(SIGRTMIN + 1),
         // A stop of job control would hold the run with the motors on: it ends it instead.
-        InSchleife(SIGTSTP), InSchleife(SIGTTIN), InSchleife(SIGTTOU)));
-
-// A background job on a terminal that reads from it once there is input (PAUSE, the WARNUNG
-// question) or writes to it under tostop gets the terminal's own stop: the run ends with the
-// motors off.
-struct JobFall {
-    const char* name;
-    const char* zeilen;
-    int signal;
-    const char* vorher = "";
-    bool eingabe = true;  // input typed at the terminal once the run waits for it
-};
-void PrintTo(const JobFall& f, std::ostream* os) {
-    *os << f.name;
-}
-class JobkontrolleTest : public LaufTest, public ::testing::WithParamInterface<JobFall> {};
-
-TEST_P(JobkontrolleTest, ATerminalStopEndsTheRunWithTheMotorsOff) {
-    const JobFall& f = GetParam();
-    SchreibeDatei(dir / "k.txt",
-                  std::string("EINSCHALTEN MOTOR1 LINKS\nEINSCHALTEN MOTOR3 RECHTS\n") + f.zeilen +
-                      "MELDUNG NIE\n");
-    Starte("--port=sim --port-log=port.log --vcd=z.vcd k.txt p.txt", false, true, f.vorher);
-    if (f.eingabe) {
-        ASSERT_TRUE(WarteImAufruf(SYS_ppoll)) << LiesDatei(dir / "fehler");
-        ASSERT_EQ(::write(ein, "o\n", 2), 2);
-    }
-    EXPECT_EQ(Code(), std::to_string(128 + f.signal) + "\n");
-    EXPECT_NE(LiesDatei(dir / "fehler")
-                  .find(std::string("TAKTLER unterbrochen (") + services::SignalName(f.signal) +
-                        "): alle Motoren ausgeschaltet\n"),
-              std::string::npos)
-        << LiesDatei(dir / "fehler");
-    PruefeAusgeschaltet(LiesDatei(dir / "port.log"), LiesDatei(dir / "z.vcd"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Faelle, JobkontrolleTest,
-                         ::testing::Values(JobFall{"Pause", "PAUSE WARTEN\n", SIGTTIN},
-                                           JobFall{"Warnung", "INFO GIBTSNICHT.TXT\n", SIGTTIN},
-                                           JobFall{"Tostop", "AUSSCHALTEN MOTOR2\nMELDUNG A\n",
-                                                   SIGTTOU, "stty tostop; ", false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+        InSchleife(SIGTSTP), InSchleife(SIGTTIN), InSchleife(SIGTTOU),
+        // A background job that reads from its terminal once there is input (PAUSE, the
+        // WARNUNG question) or writes to it under tostop ends with the motors off.
+        Job(SIGTTIN, "PAUSE WARTEN\n"), Job(SIGTTIN, "INFO GIBTSNICHT.TXT\n"),
+        Job(SIGTTOU, "AUSSCHALTEN MOTOR2\nMELDUNG A\n", "stty tostop; ", 0)));
 
 // A command file saved in place while the run waits at PAUSE, past what the run has read:
 // the run never splices the versions and never ends normally with lines unrun.
@@ -1103,9 +1075,6 @@ struct AenderungsFall {
     const char* name;
     std::function<void(const std::string& datei)> aendern;
 };
-void PrintTo(const AenderungsFall& f, std::ostream* os) {
-    *os << f.name;
-}
 class GeaenderteKommandodateiTest : public LaufTest,
                                     public ::testing::WithParamInterface<AenderungsFall> {};
 

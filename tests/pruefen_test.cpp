@@ -13,6 +13,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -502,8 +503,7 @@ TEST(PruefGrenze, PlainFilesAreCheckedAndTheRefusalNamesTheLines) {
 // The command line of the check: files it cannot check, several files, --streng.
 struct Aufruf {
     const char* name;
-    std::vector<std::string> dateien;  // "@" stands for the test's directory
-    bool streng;
+    std::string dateien;  // separated by blanks, "@" the test's directory; --streng among them
     int code;
     std::string aus;
 };
@@ -534,16 +534,18 @@ TEST_P(PruefAufrufTest, PrintsEachFileAndTheSum) {
     dir.Datei("warnt.txt", kWarnt);
     dir.Datei("falsch.txt", "FOO\n");
     dir.Datei("geraet.txt", "INFO /DEV/ZERO\n");
-    std::string elf;
-    for (int n = 0; n < 11; ++n) {
-        elf += "FOO\n";
-    }
-    dir.Datei("elf.txt", elf);
+    dir.Datei("elf.txt", Ersetze(std::string(11, '.'), ".", "FOO\n"));
     std::vector<std::string> dateien;
-    for (const std::string& d : GetParam().dateien) {
-        dateien.push_back(Ersetze(d, "@", dir.pfad()));
+    std::istringstream woerter(Ersetze(GetParam().dateien, "@", dir.pfad()));
+    for (std::string d; woerter >> d;) {
+        dateien.push_back(d);
     }
-    EXPECT_EQ(pruefen::Pruefen(dateien, GetParam().streng), GetParam().code);
+    const auto streng = std::find(dateien.begin(), dateien.end(), "--streng");
+    const bool mitStreng = streng != dateien.end();
+    if (mitStreng) {
+        dateien.erase(streng);
+    }
+    EXPECT_EQ(pruefen::Pruefen(dateien, mitStreng), GetParam().code);
     EXPECT_EQ(Ersetze(konsole.aus, dir.pfad(), "@"), GetParam().aus);
 }
 
@@ -551,43 +553,25 @@ INSTANTIATE_TEST_SUITE_P(
     Aufrufe, PruefAufrufTest,
     ::testing::Values(
         Aufruf{
-            "Fehlt",
-            {"@/fehlt.txt"},
-            false,
-            12,
+            "Fehlt", "@/fehlt.txt", 12,
             "@/fehlt.txt: fehler: Datei nicht vorhanden\n@/fehlt.txt: 1 Fehler, 0 Warnung(en)\n"},
-        Aufruf{"Verzeichnis",
-               {"@"},
-               false,
-               12,
+        Aufruf{"Verzeichnis", "@", 12,
                "@: fehler: ist ein Verzeichnis, keine Kommandodatei\n@: 1 Fehler, 0 Warnung(en)\n"},
         // The run's reader aborts on the first 499 bytes of it.
-        Aufruf{"OhneZeilenende",
-               {"/dev/zero"},
-               false,
-               12,
+        Aufruf{"OhneZeilenende", "/dev/zero", 12,
                "/dev/zero:1: fehler: Zeile zu lang: mehr als 1000000 Zeichen (hoechstens 498)\n"
                "/dev/zero: 1 Fehler, 0 Warnung(en)\n"},
         // INFO lists only a regular file: a device is never read by the check.
-        Aufruf{"InfoGeraet", {"@/geraet.txt"}, false, 0, "@/geraet.txt: 0 Fehler, 0 Warnung(en)\n"},
-        Aufruf{"ZehnFehler", {"@/elf.txt"}, false, 12, ZehnVonElfFehlern()},
-        Aufruf{"Mehrere",
-               {"@/gut.txt", "@/warnt.txt", "@/falsch.txt"},
-               false,
-               12,
+        Aufruf{"InfoGeraet", "@/geraet.txt", 0, "@/geraet.txt: 0 Fehler, 0 Warnung(en)\n"},
+        Aufruf{"ZehnFehler", "@/elf.txt", 12, ZehnVonElfFehlern()},
+        Aufruf{"Mehrere", "@/gut.txt @/warnt.txt @/falsch.txt", 12,
                "@/gut.txt: 0 Fehler, 0 Warnung(en)\n@/warnt.txt:4: warnung: " + kWarnung +
                    "@/warnt.txt: 0 Fehler, 1 Warnung(en)\n@/falsch.txt:1: fehler: unbekanntes "
                    "Kommando FOO\n@/falsch.txt: 1 Fehler, 0 Warnung(en)\n"
                    "3 Dateien: 1 mit Fehlern, 1 mit Warnungen, 1 ohne Befund\n"},
-        Aufruf{"Warnung",
-               {"@/warnt.txt"},
-               false,
-               0,
+        Aufruf{"Warnung", "@/warnt.txt", 0,
                "@/warnt.txt:4: warnung: " + kWarnung + "@/warnt.txt: 0 Fehler, 1 Warnung(en)\n"},
-        Aufruf{"Streng",
-               {"@/warnt.txt", "@/gut.txt"},
-               true,
-               12,
+        Aufruf{"Streng", "--streng @/warnt.txt @/gut.txt", 12,
                "@/warnt.txt:4: fehler: " + kWarnung +
                    "@/warnt.txt: 1 Fehler, 0 Warnung(en)\n@/gut.txt: 0 Fehler, 0 Warnung(en)\n"
                    "2 Dateien: 1 mit Fehlern, 0 mit Warnungen, 1 ohne Befund\n"}),
