@@ -238,10 +238,15 @@ std::uint8_t OeffnenUeber(DateiADO* datei, const char* modus, bool kanal) {
         } while (datei->FilePtr == nullptr && fehler == EINTR &&
                  services::UnterbrochenesSignal() == 0);
     }
-    // A directory opens for reading and then reads as an empty file.
-    const auto info = services::plattform::Status(datei->FilePtr);
+    // A directory opens for reading and then reads as an empty file; on
+    // Windows it does not open (EACCES).
+    const auto info = datei->FilePtr != nullptr ? services::plattform::Status(datei->FilePtr)
+                      : fehler == EACCES        ? services::plattform::Status(datei->Pfad.data())
+                                                : std::nullopt;
     if (info && info->art == services::plattform::Dateistatus::Art::Verzeichnis) {
-        std::fclose(datei->FilePtr);
+        if (datei->FilePtr != nullptr) {
+            std::fclose(datei->FilePtr);
+        }
         datei->FilePtr = nullptr;
         fehler = EISDIR;
     }

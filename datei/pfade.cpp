@@ -7,7 +7,9 @@
 // root, kept as "/": "/tmp/a/b.txt" gives "/", "tmp", "a", "b.txt". Any other
 // path is completed from the working directory, with "." and ".." resolved
 // lexically, and so always begins with "/" (MitLaufwerk 0). Directories are
-// built under "/": a drive component stands for the root.
+// built under "/": a drive component stands for the root. On Windows the
+// drive is the drive: a working directory and the directories built begin
+// with it, and "\daten" is complete (the current drive's root).
 #include "datei/pfade.h"
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "datei/intern.h"
+#include "plattform_typen.h"
 
 namespace taktler::datei {
 
@@ -32,6 +35,11 @@ constexpr std::int32_t kLetzteStufe = 18;            // at most 19 components
 
 bool IstTrenner(char c) {
     return c == '/' || c == '\\';
+}
+
+// A drive letter, where the platform has them: the first component of a complete path.
+bool IstLaufwerk(const std::string& teil) {
+    return services::plattform::kLaufwerke && teil.size() == 2 && teil[1] == ':';
 }
 
 // The working directory within the module's 300-character limit.
@@ -57,7 +65,7 @@ std::string Vervollstaendige(const char* pfad) {
         std::string teil;
         auto ablegen = [&] {
             if (teil == "..") {
-                if (!teile.empty()) {
+                if (!teile.empty() && !(teile.size() == 1 && IstLaufwerk(teile[0]))) {
                     teile.pop_back();
                 }
             } else if (!teil.empty() && teil != ".") {
@@ -78,8 +86,11 @@ std::string Vervollstaendige(const char* pfad) {
     std::string relativ = pfad;
     zerlege(relativ);
     std::string voll;
-    for (const auto& teil : teile) {
-        voll.append("/").append(teil);
+    for (std::size_t i = 0; i < teile.size(); ++i) {
+        if (i > 0 || !IstLaufwerk(teile[0])) {
+            voll += '/';
+        }
+        voll += teile[i];
     }
     if (voll.empty() || IstTrenner(relativ.back())) {
         voll += '/';
@@ -96,7 +107,8 @@ std::uint8_t ParsePfad(DateiADO* datei) {
     if (pfad[0] == '\0') {
         return 0;
     }
-    bool vollstaendig = std::strchr(pfad, ':') != nullptr || pfad[0] == '/';
+    const bool wurzel = pfad[0] == '/' || (services::plattform::kLaufwerke && pfad[0] == '\\');
+    bool vollstaendig = std::strchr(pfad, ':') != nullptr || wurzel;
     std::string voll = vollstaendig ? std::string(pfad) : Vervollstaendige(pfad);
     if (voll.size() >= kPfadLaenge) {
         Abbruch("ParsePfad", "Vollstaendiger Pfad zu lang");
@@ -114,7 +126,7 @@ std::uint8_t ParsePfad(DateiADO* datei) {
     std::size_t laenge = 0;
     bool zuLang = false;
     std::size_t i = 0;
-    if (voll[0] == '/') {
+    if (voll[0] == '/' || (services::plattform::kLaufwerke && voll[0] == '\\')) {
         z.Verzeichnisstufen[0] = {'/', '\0'};
         stufe = 1;
         i = 1;
@@ -164,7 +176,9 @@ std::uint8_t BauePfadAuf(DateiADO* datei) {
     std::string pfad;
     for (std::int32_t i = 0; i + 1 < z.AnzahlStufen; ++i) {
         if (i == 0) {
-            pfad = "/";  // the root, or a drive that stands for it
+            // The root, or a drive: on Windows its own root, elsewhere the root.
+            const std::string erste = z.Verzeichnisstufen[0].data();
+            pfad = IstLaufwerk(erste) ? erste + "/" : "/";
         } else {
             if (i >= 2) {
                 pfad += '/';

@@ -99,11 +99,18 @@ inline Seams& Installiere() {
     return *seams;
 }
 
-// A directory of this process below the temporary directory, made once; files in
-// it are overwritten by every input. tools/fuzz.sh points TMPDIR at a
-// scratch directory that it removes afterwards.
+// A directory of this process below the temporary directory, made once and removed at the exit;
+// files in it are overwritten by every input. tools/fuzz.sh points TMPDIR at a scratch directory
+// that it removes afterwards.
 inline const std::string& Arbeitsverzeichnis() {
-    static const std::string pfad = [] {
+    struct Verzeichnis {
+        std::string pfad;
+        ~Verzeichnis() {
+            std::error_code fehler;
+            std::filesystem::remove_all(pfad, fehler);
+        }
+    };
+    static const Verzeichnis verzeichnis{[] {
         // $TMPDIR or /tmp, or the user's temporary folder on Windows.
         const std::string basis = std::filesystem::temp_directory_path().string();
         // A new directory of a random name, as mkdtemp makes one.
@@ -117,8 +124,8 @@ inline const std::string& Arbeitsverzeichnis() {
         }
         std::perror("create_directory");
         std::abort();
-    }();
-    return pfad;
+    }()};
+    return verzeichnis.pfad;
 }
 
 inline void SchreibeDatei(const std::string& pfad, const std::uint8_t* daten, std::size_t n) {

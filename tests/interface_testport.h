@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A port recording every access, status reads answered by read index; a fixture installing it.
+// A port recording every access, status reads answered by read index; a fixture installing it, and
+// one that logs to a file.
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "interface/port.h"
+#include "interface/portlog.h"
+#include "testdateien.h"
 #include "testumgebung.h"
 
 namespace taktler::test {
@@ -49,6 +54,21 @@ class PortTest : public TaktlerTest {
         interface::SetzePort(nullptr);
         TaktlerTest::TearDown();
     }
+};
+
+class PortLogTest : public PortTest {
+  protected:
+    std::unique_ptr<interface::PortLog> Oeffne(std::unique_ptr<interface::Port> innen,
+                                               const char* ziel = nullptr) {
+        std::string fehler;
+        auto log =
+            interface::PortLog::Oeffne(std::move(innen), ziel != nullptr ? ziel : pfad, fehler);
+        EXPECT_TRUE(log) << fehler;
+        return log;
+    }
+    std::vector<std::string> LogZeilen() const { return Zeilen(LiesDatei(pfad)); }
+    TempVerzeichnis dir;
+    std::string pfad = dir / "p.log";
 };
 
 }  // namespace taktler::test

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The interpreter in-process: what a run prints, reports and protocols, how it jumps and calls;
-// the command-line parse; the motor, emergency-stop and sensing commands.
+// the command-line parse; the motor, emergency-stop and sensing commands (a protocol on a full
+// device and a command file from a FIFO: interpreter_posix_test.cpp).
+#include "interpreter_test.h"
+
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <climits>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "interface/port.h"
@@ -23,55 +22,12 @@
 #include "interpreter/taktler.h"
 #include "interpreter/zustand.h"
 #include "testdateien.h"
-#include "testumgebung.h"
 
 namespace taktler::test {
 namespace {
 
-const std::string kEndzeile = "TAKTLER 091200 ENDE : am 09.12.2000 um 14.03.07\n";
 const char* const kZuLang =
     "Modul: DATEI 151100, Funktion: LiesSatz, Programmabbruch: max. Zeilenlaenge zu gross";
-
-// The default port (switches open, analog 0), the clock at 9.12.2000 14:03:07 moving 10 ms a
-// reading.
-class SkriptTest : public TaktlerTest {
-  protected:
-    void SetUp() override {
-        TaktlerTest::SetUp();
-        uhr.lokal.tm_year = 100, uhr.lokal.tm_mon = 11, uhr.lokal.tm_mday = 9;
-        uhr.lokal.tm_hour = 14, uhr.lokal.tm_min = 3, uhr.lokal.tm_sec = 7;
-        uhr.schritt = 10;
-        interpreter::Zustand().Tracelevel = 1;
-    }
-    void TearDown() override {
-        interpreter::SetzeZeilenHaken(nullptr);
-        interface::SetzePort(nullptr);
-        TaktlerTest::TearDown();
-    }
-    int Lauf(const std::string& kommandos, const std::string& protokollPfad = "") {
-        SchreibeDatei(kommandodatei, kommandos);
-        return EndeCode([&] {
-            interpreter::Programmlauf(
-                {kommandodatei, protokollPfad.empty() ? protokoll : protokollPfad});
-        });
-    }
-    TempVerzeichnis dir;
-    std::string kommandodatei = dir / "k.txt";
-    std::string protokoll = dir / "p.txt";
-};
-
-std::size_t Anzahl(const std::string& text, const std::string& teil, std::size_t ab = 0) {
-    const auto pos = text.find(teil, ab);
-    return pos == std::string::npos ? 0 : 1 + Anzahl(text, teil, pos + 1);
-}
-
-std::string Wiederholt(const std::string& zeile, int anzahl) {
-    std::string s;
-    for (int i = 0; i < anzahl; ++i) {
-        s += zeile;
-    }
-    return s;
-}
 
 std::string Lang(int n) {
     return ";" + std::string(static_cast<std::size_t>(n - 1), 'x') + "|";
@@ -164,24 +120,6 @@ INSTANTIATE_TEST_SUITE_P(
         Skript{"Zeile499", Lang(499) + "MELDUNG A|", 12, "", kZuLang}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// An abort that writes the banner closes the protocol before its report; others leave it to the
-// end.
-TEST_F(SkriptTest, ProtocolOnAFullDeviceIsReportedInItsOrder) {
-    const std::string voll =
-        "Modul: DATEI 151100, Funktion: Schliessen, Programmabbruch: Ausgabedatei /dev/full: No "
-        "space left on device";
-    for (const bool banner : {true, false}) {
-        SetUp();
-        EXPECT_EQ(Lauf(banner ? "ELSE\nREBOOT\n" : "ELSE\nEINSCHALTEN MOTOR9\n", "/dev/full"), 12);
-        ASSERT_EQ(fenster.berichte.size(), 2u);
-        EXPECT_EQ(fenster.berichte[banner ? 0 : 1].zeile, voll);
-        EXPECT_NE(fenster.berichte[banner ? 1 : 0].zeile.find(banner ? "REBOOT" : "Motor n."),
-                  std::string::npos);
-        fenster.berichte.clear();
-        TearDown();
-    }
-}
-
 // Before its first line, the panel's view shows level 0.
 TEST_F(SkriptTest, FirstEvaluationOfALoopResetsItsClicks) {
     EXPECT_EQ(interpreter::Stand().stufe, 0);
@@ -208,63 +146,6 @@ TEST_F(SkriptTest, LoopCountStopsAtItsMaximumAndKeepsTheClicks) {
         EXPECT_EQ(z.Klickzaehler[1][0], 3);
         EXPECT_EQ(kz.Ausfuehren[1], 1);
     }
-}
-
-class ZeilenUhr : public TestUhr {
-  public:
-    void ZeilenGelesen(std::int32_t anzahl) override { zeilen += anzahl; }
-    std::int64_t zeilen = 0;
-};
-
-// The skipped RUFE of the last pass opens a level that ENDE_BIS closes. The clock pays each line
-// got and, before a line j not following the last, the j - 1 lines a reread would cost.
-TEST_F(SkriptTest, PipedCallInsideALoopReturnsToTheLoopsLevelAndTheClockPaysTheReading) {
-    ZeilenUhr zeilenUhr;
-    zeilenUhr.schritt = 10;
-    services::Umwelt().uhr = &zeilenUhr;
-    struct Gelesen {
-        int zeile;
-        int stufe;
-        std::string text;
-    };
-    std::vector<Gelesen> gelesen;
-    interpreter::SetzeZeilenHaken([&](const interpreter::Kommandozeile& kz, const std::string& t) {
-        gelesen.push_back({kz.Zeilennummer, kz.Stufe, t});
-    });
-    // From a pipe: nothing is read twice from the file; its byte-order mark is skipped too.
-    const std::string fifo = dir / "fifo";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::thread schreiber([&] {
-        std::ofstream(fifo, std::ios::binary)
-            << "\xEF\xBB\xBF"
-               "BIS ZEIT = 50\nRUFE UP\nMELDUNG ZURUECK\nENDE_BIS\nMELDUNG DANACH\nEXIT\n" +
-                   Wiederholt("; fuellzeile\n", 30) +
-                   "UNTERPROGRAMM UP\nMELDUNG IM_UP\nENDE_UNTERPROGRAMM\n";
-    });
-    const int code = EndeCode([&] { interpreter::Programmlauf({fifo, protokoll}); });
-    schreiber.join();
-    EXPECT_EQ(code, -1) << LetzterBericht();
-    std::vector<int> stufen;
-    std::int64_t kosten = 0;
-    int vorige = 0;
-    for (const auto& g : gelesen) {
-        kosten += g.zeile != vorige + 1 ? g.zeile : 1;
-        vorige = g.zeile;
-        if (g.text == "MELDUNG ZURUECK") {
-            stufen.push_back(g.stufe);
-        }
-        if (g.text == "MELDUNG IM_UP") {
-            EXPECT_TRUE(g.zeile == 38 && g.stufe == 2) << g.zeile << " " << g.stufe;
-        }
-    }
-    EXPECT_EQ(zeilenUhr.zeilen, kosten);
-    ASSERT_GE(stufen.size(), 3u);
-    EXPECT_EQ(stufen.back(), 2);
-    stufen.pop_back();
-    EXPECT_EQ(stufen, std::vector<int>(stufen.size(), 1));
-    EXPECT_EQ(Anzahl(konsole.aus, ";IM_UP;"), stufen.size());
-    EXPECT_EQ(Anzahl(konsole.aus, ";DANACH;"), 0u);
-    EXPECT_EQ(interpreter::Zustand().Zeile->Stufe, 1);
 }
 
 using KommandozeileTest = TaktlerTest;

@@ -1,54 +1,62 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "testdateien.h"
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
-#include <climits>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 namespace taktler::test {
 
 namespace fs = std::filesystem;
 
 TempVerzeichnis::TempVerzeichnis() {
-    std::string muster = "/tmp/tkXXXXXX";
-    if (mkdtemp(muster.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp");
+    // A new directory of a random name, as mkdtemp makes one.
+    const fs::path basis = fs::temp_directory_path();
+    std::random_device zufall;
+    std::uniform_int_distribution<int> zeichen(0, 35);
+    for (int versuch = 0; versuch < 100 && pfad_.empty(); ++versuch) {
+        std::string name = "tk";
+        for (int i = 0; i < 6; ++i) {
+            const int z = zeichen(zufall);
+            name += static_cast<char>(z < 10 ? '0' + z : 'a' + z - 10);
+        }
+        std::error_code fehler;
+        if (fs::create_directory(basis / name, fehler)) {
+            pfad_ = fs::canonical(basis / name).make_preferred().string();
+        }
     }
-    char echt[PATH_MAX];
-    pfad_ = realpath(muster.c_str(), echt) != nullptr ? echt : muster;
+    if (pfad_.empty()) {
+        throw std::runtime_error("create_directory below " + basis.string());
+    }
+}
+
+std::string TempVerzeichnis::operator/(const std::string& name) const {
+    return (fs::path(pfad_) / name).make_preferred().string();
 }
 
 std::string TempVerzeichnis::Datei(const std::string& name, const std::string& inhalt) const {
-    fs::path ziel = fs::path(pfad_) / name;
+    fs::path ziel = *this / name;
     fs::create_directories(ziel.parent_path());
     SchreibeDatei(ziel.string(), inhalt);
     return ziel.string();
 }
 
 std::string SinusWav(double sekunden) {
+    constexpr double kPi = 3.14159265358979323846;
     const auto frames = static_cast<std::uint32_t>(8000 * sekunden);
     const std::uint32_t kopf[] = {0x46464952, 36 + frames * 2, 0x45564157, 0x20746d66,
                                   16,         0x00010001,      8000,       16000,
                                   0x00100002, 0x61746164,      frames * 2};
     std::string d(reinterpret_cast<const char*>(kopf), sizeof kopf);
     for (std::uint32_t i = 0; i < frames; ++i) {
-        auto wert = static_cast<std::int16_t>(12000 * std::sin(2 * M_PI * 440 * i / 8000));
+        auto wert = static_cast<std::int16_t>(12000 * std::sin(2 * kPi * 440 * i / 8000));
         d.append(reinterpret_cast<const char*>(&wert), 2);
     }
     return d;
@@ -153,72 +161,6 @@ std::string Quote(const std::string& s) {
         q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
     return q + "'";
-}
-
-int StarteBegrenzt(const std::string& befehl) {
-    const pid_t kind = fork();
-    if (kind < 0) {
-        return -1;
-    }
-    if (kind == 0) {
-        // No controlling terminal (a WARNUNG is never asked), a group killed as a whole; a file
-        // past 256 MiB ends it (SIGXFSZ).
-        setsid();
-        const rlimit grenze{rlim_t{256} << 20, rlim_t{256} << 20};
-        setrlimit(RLIMIT_FSIZE, &grenze);
-        execl("/bin/sh", "sh", "-c", befehl.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    const std::chrono::seconds frist(std::getenv("TAKTLER_TEST_VOR") != nullptr ? 900 : 120);
-    const auto ende = std::chrono::steady_clock::now() + frist;
-    auto pause = std::chrono::milliseconds(1);
-    bool beendet = false;
-    while (!beendet && std::chrono::steady_clock::now() < ende) {
-        siginfo_t info{};
-        // WNOWAIT: a zombie keeps its group id from reuse until the group is killed.
-        beendet = waitid(P_PID, static_cast<id_t>(kind), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-                  info.si_pid == kind;
-        if (!beendet) {
-            std::this_thread::sleep_for(pause);
-            pause = std::min(pause * 2, std::chrono::milliseconds(20));
-        }
-    }
-    kill(-kind, SIGKILL);
-    int status = 0;
-    waitpid(kind, &status, 0);
-    if (!beendet) {
-        std::fprintf(stderr, "killed after %lld s: %s\n", static_cast<long long>(frist.count()),
-                     befehl.c_str());
-        return -1;
-    }
-    return status;
-}
-
-Aufruf StarteTaktler(const std::vector<std::string>& argumente, const std::string& verzeichnis,
-                     const std::string& eingabe, const std::vector<std::string>& umgebung,
-                     const std::string& ausgabeZiel) {
-    SchreibeDatei(verzeichnis + "/.stdin", eingabe);
-    // TAKTLER_TEST_VOR runs the program under a tool (tools/valgrind.sh).
-    const char* vor = std::getenv("TAKTLER_TEST_VOR");
-    std::string befehl = "cd " + Quote(verzeichnis) + " && exec env";
-    for (const auto& u : umgebung) {
-        befehl += " " + Quote(u);
-    }
-    befehl += " " + std::string(vor != nullptr ? vor : "") + " " + Quote(TAKTLER_BINARY);
-    for (const auto& a : argumente) {
-        befehl += " " + Quote(a);
-    }
-    const int status =
-        StarteBegrenzt(befehl + " <.stdin >" +
-                       Quote(ausgabeZiel.empty() ? ".stdout" : ausgabeZiel) + " 2>.stderr");
-    Aufruf a;
-    a.code = status == -1          ? -1
-             : WIFEXITED(status)   ? WEXITSTATUS(status)
-             : WIFSIGNALED(status) ? 128 + WTERMSIG(status)
-                                   : -1;
-    a.aus = ausgabeZiel.empty() ? LiesDatei(verzeichnis + "/.stdout") : "";
-    a.fehler = LiesDatei(verzeichnis + "/.stderr");
-    return a;
 }
 
 }  // namespace taktler::test

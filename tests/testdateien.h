@@ -9,8 +9,8 @@
 
 namespace taktler::test {
 
-// A fresh directory below /tmp, removed at the end; its name is short and resolved (it fits the
-// file module's slots, equals getcwd).
+// A fresh directory below the temporary directory, removed at the end; its name is short and
+// resolved (it fits the file module's slots, equals getcwd), its separators native.
 class TempVerzeichnis {
   public:
     TempVerzeichnis();
@@ -18,7 +18,7 @@ class TempVerzeichnis {
     TempVerzeichnis(const TempVerzeichnis&) = delete;
     TempVerzeichnis& operator=(const TempVerzeichnis&) = delete;
     const std::string& pfad() const { return pfad_; }
-    std::string operator/(const std::string& name) const { return pfad_ + "/" + name; }
+    std::string operator/(const std::string& name) const;
     std::string Datei(const std::string& name, const std::string& inhalt = "x") const;
 
   private:
@@ -66,8 +66,9 @@ struct Aufruf {
     std::string fehler;
 };
 
-// Runs a shell command in a session of its own with a time limit and a 256 MiB file-size limit,
-// then kills what is left of its process group. The wait status, or -1 when it was killed.
+// POSIX only (testdateien_posix.cpp). Runs a shell command in a session of its own with a time
+// limit and a 256 MiB file-size limit, then kills what is left of its process group. The wait
+// status, or -1 when it was killed.
 int StarteBegrenzt(const std::string& befehl);
 
 // Runs the built taktler in the directory, stdin from eingabe, with NAME=WERT settings.

@@ -13,5 +13,7 @@ namespace taktler::services::plattform {
 using Signalmaske = sigset_t;
 constexpr short kLesbar = POLLIN;
 constexpr short kSchreibbar = POLLOUT;
+// Paths have no drive letters: "C:" in a command file stands for the root.
+constexpr bool kLaufwerke = false;
 
 }  // namespace taktler::services::plattform

@@ -22,5 +22,7 @@ namespace taktler::services::plattform {
 using Signalmaske = std::uint64_t;
 constexpr short kLesbar = 1;
 constexpr short kSchreibbar = 4;
+// Paths begin with a drive letter ("C:\Kurs"), or with "\" for the root of the current drive.
+constexpr bool kLaufwerke = true;
 
 }  // namespace taktler::services::plattform
