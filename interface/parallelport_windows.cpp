@@ -30,6 +30,25 @@ std::string Hex(unsigned long wert) {
     return services::Format("0x%lx", wert);
 }
 
+// The first I/O range of the device's allocated resources.
+unsigned long Basisadresse(std::uint32_t geraet) {
+    LOG_CONF konfiguration = 0;
+    if (CM_Get_First_Log_Conf(&konfiguration, geraet, ALLOC_LOG_CONF) != CR_SUCCESS) {
+        return 0;
+    }
+    unsigned long basis = 0;
+    RES_DES beschreibung = 0;
+    if (CM_Get_Next_Res_Des(&beschreibung, konfiguration, ResType_IO, nullptr, 0) == CR_SUCCESS) {
+        IO_DES io{};
+        if (CM_Get_Res_Des_Data(beschreibung, &io, sizeof(io), 0) == CR_SUCCESS) {
+            basis = static_cast<unsigned long>(io.IOD_Alloc_Base);
+        }
+        CM_Free_Res_Des_Handle(beschreibung);
+    }
+    CM_Free_Log_Conf_Handle(konfiguration);
+    return basis;
+}
+
 class WindowsPortSystem : public PortSystem {
   public:
     std::string LadeTreiber() override {
@@ -87,7 +106,7 @@ class WindowsPortSystem : public PortSystem {
             if (eintrag.name.rfind("LPT", 0) != 0) {
                 continue;
             }
-            eintrag.basis = Basisadresse(info.DevInst);
+            eintrag.basis = BasisadresseNaht()(info.DevInst);
             eintrag.registriert = true;
             if (eintrag.basis != 0) {
                 ports.push_back(eintrag);
@@ -136,26 +155,6 @@ class WindowsPortSystem : public PortSystem {
         return ok ? std::string(name) : std::string();
     }
 
-    // The first I/O range of the device's allocated resources.
-    static unsigned long Basisadresse(DEVINST geraet) {
-        LOG_CONF konfiguration = 0;
-        if (CM_Get_First_Log_Conf(&konfiguration, geraet, ALLOC_LOG_CONF) != CR_SUCCESS) {
-            return 0;
-        }
-        unsigned long basis = 0;
-        RES_DES beschreibung = 0;
-        if (CM_Get_Next_Res_Des(&beschreibung, konfiguration, ResType_IO, nullptr, 0) ==
-            CR_SUCCESS) {
-            IO_DES io{};
-            if (CM_Get_Res_Des_Data(beschreibung, &io, sizeof(io), 0) == CR_SUCCESS) {
-                basis = static_cast<unsigned long>(io.IOD_Alloc_Base);
-            }
-            CM_Free_Res_Des_Handle(beschreibung);
-        }
-        CM_Free_Log_Conf_Handle(konfiguration);
-        return basis;
-    }
-
     Inp32Fn inp_ = nullptr;
     Out32Fn out_ = nullptr;
     DWORD alteKlasse_ = NORMAL_PRIORITY_CLASS;
@@ -181,6 +180,11 @@ bool IstAdresse(const std::string& name, unsigned long& basis) {
 PortSystem& EchtesPortSystem() {
     static WindowsPortSystem system;
     return system;
+}
+
+BasisadresseAbfrage& BasisadresseNaht() {
+    static BasisadresseAbfrage abfrage = Basisadresse;
+    return abfrage;
 }
 
 std::unique_ptr<ParallelPort> ParallelPort::Oeffne(const std::string& name, std::string& fehler,

@@ -42,6 +42,12 @@ class PortSystem {
 
 PortSystem& EchtesPortSystem();
 
+// The base address Windows allocated to a registered port's device (its
+// first I/O range; 0 when it has none), by the device's instance handle.
+// Tests put their own in: Wine has no resource queries.
+using BasisadresseAbfrage = unsigned long (*)(std::uint32_t geraet);
+BasisadresseAbfrage& BasisadresseNaht();
+
 class ParallelPort : public Port {
   public:
     // Loads the driver, finds the port (LPTn as registered, or an address

@@ -290,7 +290,7 @@ int Programmlauf(const std::vector<std::string>& dateien) {
     const std::string hindernis = datei::WarumNichtAnhaengbar(dateien[1].c_str());
     if (!hindernis.empty()) {
         z.Protokolldatei = datei::Dispose(z.Protokolldatei);
-        services::Fehlerabbruch(kModul, "Protokolldatei kann nicht angelegt werden: ",
+        services::Fehlerabbruch(kModul, "Protokolldatei kann nicht angelegt werden:",
                                 dateien[1] + " (" + hindernis + ")");
     }
 

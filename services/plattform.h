@@ -79,8 +79,18 @@ bool Geschlossen(int fd);
 int OeffneNullgeraet();
 
 // The terminal that controls the process, for a question that must not
-// read standard input; -1 when there is none.
-int OeffneTerminal();
+// read standard input: /dev/tty on POSIX (one descriptor for both), the
+// console's CONIN$ and CONOUT$ on Windows, which stay reachable when
+// standard input and output are redirected. Both -1 when there is none.
+struct Terminal {
+    int lesen = -1;
+    int schreiben = -1;
+};
+Terminal OeffneTerminal();
+// One byte typed there: 1, 0 at the end of input, or -1 with errno (EINTR
+// when a signal or control event broke the read).
+long long LiesTerminal(const Terminal& terminal, char& zeichen);
+void SchliesseTerminal(Terminal& terminal);
 
 // Sets the console up for the program's Latin-1 texts (before any output).
 void KonsoleEinrichten();

@@ -126,8 +126,20 @@ int OeffneNullgeraet() {
     return ::open("/dev/null", O_RDWR);
 }
 
-int OeffneTerminal() {
-    return ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+Terminal OeffneTerminal() {
+    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    return Terminal{fd, fd};
+}
+
+long long LiesTerminal(const Terminal& terminal, char& zeichen) {
+    return ::read(terminal.lesen, &zeichen, 1);
+}
+
+void SchliesseTerminal(Terminal& terminal) {
+    if (terminal.lesen >= 0) {
+        ::close(terminal.lesen);
+    }
+    terminal = Terminal{};
 }
 
 void KonsoleEinrichten() {}

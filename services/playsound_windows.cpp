@@ -6,15 +6,25 @@
 #include <mmsystem.h>
 
 #include "services/systemsound.h"
+#include "windows_naehte.h"
 
 namespace taktler::services {
+
+namespace windows {
+
+PlaySoundAufruf& PlaySoundNaht() {
+    static PlaySoundAufruf aufruf = PlaySoundA;
+    return aufruf;
+}
+
+}  // namespace windows
 
 namespace {
 
 class PlaySoundGeraet : public Soundgeraet {
   public:
     void Spiele(const std::string& pfad) override {
-        PlaySoundA(pfad.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
+        windows::PlaySoundNaht()(pfad.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
     }
 };
 

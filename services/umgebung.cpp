@@ -267,21 +267,21 @@ Antwort KonsolenFenster::Zeige(std::string_view titel, std::string_view zeile, b
         return *festeAntwort;
     }
     // Ask on the terminal, not on standard input: that belongs to PAUSE.
-    int fd = plattform::OeffneTerminal();
-    if (fd < 0) {
+    plattform::Terminal terminal = plattform::OeffneTerminal();
+    if (terminal.lesen < 0) {
         return Antwort::Abbrechen;
     }
-    SchreibeAlles(fd, "OK oder Abbrechen? [o/a] ");
+    SchreibeAlles(terminal.schreiben, "OK oder Abbrechen? [o/a] ");
     std::string eingabe;
     char c = 0;
     for (;;) {
         // Ctrl-C at the question is no answer: the run takes the interrupt path.
-        if (!WarteBereit(fd, plattform::kLesbar)) {
-            ::close(fd);
+        if (!WarteBereit(terminal.lesen, plattform::kLesbar)) {
+            plattform::SchliesseTerminal(terminal);
             UnterbrechungPruefen();
             return Antwort::Abbrechen;
         }
-        ssize_t n = ::read(fd, &c, 1);
+        const long long n = plattform::LiesTerminal(terminal, c);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -290,7 +290,7 @@ Antwort KonsolenFenster::Zeige(std::string_view titel, std::string_view zeile, b
         }
         eingabe.push_back(c);
     }
-    ::close(fd);
+    plattform::SchliesseTerminal(terminal);
     std::size_t anfang = eingabe.find_first_not_of(" \t\r");
     if (anfang != std::string::npos && (eingabe[anfang] == 'o' || eingabe[anfang] == 'O')) {
         return Antwort::OK;

@@ -14,6 +14,7 @@
 #include "services/abschluss.h"
 #include "services/umgebung.h"
 #include "services/unterbrechung.h"
+#include "windows_naehte.h"
 
 namespace taktler::services {
 
@@ -32,6 +33,10 @@ void SignalEmpfangen(int signal) {
         ++abbruchAnzahl;
     }
 }
+
+}  // namespace
+
+namespace windows {
 
 BOOL WINAPI Steuerereignis(DWORD ereignis) {
     switch (ereignis) {
@@ -53,7 +58,7 @@ BOOL WINAPI Steuerereignis(DWORD ereignis) {
     }
 }
 
-}  // namespace
+}  // namespace windows
 
 int UnterbrochenesSignal() {
     return signalNummer;
@@ -84,7 +89,7 @@ bool IstStoppsignal(int signal) {
 void StoppsAbweisen() {}
 
 void SignaleAbfangen() {
-    SetConsoleCtrlHandler(Steuerereignis, TRUE);
+    SetConsoleCtrlHandler(windows::Steuerereignis, TRUE);
 }
 
 plattform::Signalmaske UnterbrechungsSignale() {
@@ -110,6 +115,31 @@ const char* SignalName(int signal) {
     }
 }
 
+namespace {
+
+// Events that type nothing (a key let go, the mouse, the focus) signal a
+// console's input without a byte to read: they are taken away, or the read
+// would wait for a line while a control event waits to be acted on.
+bool ZeichenGetippt(HANDLE h) {
+    for (;;) {
+        INPUT_RECORD r{};
+        DWORD n = 0;
+        if (PeekConsoleInputA(h, &r, 1, &n) == 0) {
+            return true;  // no console: the read tells
+        }
+        if (n == 0) {
+            return false;
+        }
+        if (r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown != 0 &&
+            r.Event.KeyEvent.uChar.AsciiChar != 0) {
+            return true;
+        }
+        ReadConsoleInputA(h, &r, 1, &n);
+    }
+}
+
+}  // namespace
+
 // A console or a pipe is watched in short steps, so that a control event
 // that arrives meanwhile is acted on; anything else is always ready.
 bool WarteBereit(int fd, short ereignisse) {
@@ -117,7 +147,10 @@ bool WarteBereit(int fd, short ereignisse) {
     const DWORD art = h != INVALID_HANDLE_VALUE ? GetFileType(h) : FILE_TYPE_UNKNOWN;
     while (!Nachgeben()) {
         if (art == FILE_TYPE_CHAR && (ereignisse & plattform::kLesbar) != 0) {
-            if (WaitForSingleObject(h, 50) != WAIT_TIMEOUT) {
+            if (windows::TerminalGepuffert()) {
+                return true;
+            }
+            if (WaitForSingleObject(h, 50) != WAIT_TIMEOUT && ZeichenGetippt(h)) {
                 return true;
             }
         } else if (art == FILE_TYPE_PIPE && (ereignisse & plattform::kLesbar) != 0) {
@@ -127,6 +160,11 @@ bool WarteBereit(int fd, short ereignisse) {
                 return true;
             }
             Sleep(20);
+        } else if (art == FILE_TYPE_PIPE && (ereignisse & plattform::kSchreibbar) != 0) {
+            // A pipe tells no writer that its reader made room: the write
+            // is tried again after a short step.
+            Sleep(10);
+            return !Nachgeben();
         } else {
             return true;
         }

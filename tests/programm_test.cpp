@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
         Fall{"--streng k.txt p.txt", 12, "taktler: Option --streng gilt nur mit --pruefen\n"},
         // A protocol file the run could not create is refused before any motor moves.
         Fall{"--port=sim --port-log=port.log k.txt fehlt/p.txt", 12,
-             "Protokolldatei kann nicht angelegt werden: , Programmabbruch: fehlt/p.txt "
+             "Protokolldatei kann nicht angelegt werden:, Programmabbruch: fehlt/p.txt "
              "(Verzeichnis fehlt: ",
              true, 4},
         Fall{"--panel --port=parport7 --port-log=port.log k.txt p.txt a b c d", 12,

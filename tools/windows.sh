@@ -145,5 +145,30 @@ for zeile in "${zeilen[@]}"; do
   echo "Port unter Windows: $was"
 done
 
+# The console under Wine, which gives one only to a program on a terminal (script): the
+# question's tests, and Ctrl-C typed there or sent as SIGINT (Wine hands it on as the
+# console's Ctrl-C), once the run has begun, ending it as on Linux.
+timeout 120 script -qec "$wine $bau/taktler_tests.exe --gtest_filter=*Warnungsfrage* --gtest_color=no" \
+  /dev/null < <(sleep 120) >"$lauf/frage.txt" || falsch "Konsolenfrage: $(tr -d '\r' <"$lauf/frage.txt" | tail -5)"
+k=$lauf/strg
+mkdir -p "$k"
+printf 'EINSCHALTEN MOTOR1 RECHTS\nBIS SCHALTER3 = 1\nENDE_BIS\n' >"$k/k.txt"
+strg="$wine $exe --zeit=virtuell --port=sim --port-log=port.log k.txt p.txt"
+laeuft() { for _ in $(seq 600); do grep -q '^# Motoren L' "$k/port.log" 2>/dev/null && return; sleep 0.1; done; }
+for weg in Konsole SIGINT; do
+  rm -f "$k/port.log"
+  code=0
+  if [ "$weg" = Konsole ]; then
+    (cd "$k" && (laeuft; printf '\003'; sleep 10) | timeout 90 script -qec "$strg 2>fehler.txt" /dev/null >/dev/null) || code=$?
+  else
+    (cd "$k" && { timeout 90 $strg </dev/null 2>fehler.txt >/dev/null & p=$!; laeuft; kill -INT $p; wait $p; }) || code=$?
+  fi
+  [ "$code" = 130 ] || falsch "Ctrl-C ($weg): Exit-Code $code statt 130"
+  grep -q "TAKTLER unterbrochen (SIGINT): alle Motoren ausgeschaltet" "$k/fehler.txt" ||
+    falsch "Ctrl-C ($weg): $(cat "$k/fehler.txt")"
+  [ "$(tail -n 1 "$k/port.log")" = "# Motoren NNNN" ] || falsch "Ctrl-C ($weg): Port-Protokoll endet anders"
+  echo "Ctrl-C unter Windows ($weg): Motoren aus, Exit-Code $code"
+done
+
 [ "$fehler" -eq 0 ] || exit 1
 ls -l "$zip" "$setup"
