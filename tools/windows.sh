@@ -36,7 +36,7 @@ cmake -S . -B "$bau" -DCMAKE_TOOLCHAIN_FILE="$quellen/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DTAKTLER_TESTS=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$wine"
 cmake --build "$bau" -j"$jobs"
 # The in-process tests that run on Windows (see README, Windows).
-(cd "$bau" && ctest --output-on-failure)
+(cd "$bau" && ctest --output-on-failure -j"$jobs")
 # The commit time as the stripped programs' time stamp: the zip's and the
 # installer's taktler.exe are the same bytes, build after build.
 stempel=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
