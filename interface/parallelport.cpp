@@ -487,9 +487,7 @@ void ParallelPort::Einrichten() {
 
 ParallelPort::~ParallelPort() {
     notizen_.SetzeZiel(nullptr);
-    if (gesperrt_) {
-        Freigeben();
-    }
+    Freigeben();
     system_.GibFrei(port_);
     system_.Schliesse(port_);
     system_.GibPortsFrei(&liste_);
@@ -515,9 +513,7 @@ void ParallelPort::SchreibeWort(std::uint16_t wert) {
 std::uint8_t ParallelPort::LiesStatus() {
     errno = 0;
     const int status = system_.LiesStatus(port_);
-    if (gesperrt_) {
-        ++fensterLesungen_;
-    }
+    notizen_.Gelesen();
     if (status < 0) {
         // Never a value: the caller asks Stoerung() before it uses the read.
         if (stoerung_.empty()) {
@@ -542,10 +538,9 @@ std::string ParallelPort::Stoerung() {
 }
 
 void ParallelPort::Sperren() {
-    if (gesperrt_) {
+    if (notizen_.FensterOffen()) {
         return;
     }
-    gesperrt_ = true;
     if (echtzeit_) {
         int politik = 0;
         sched_param alt{};
@@ -559,21 +554,19 @@ void ParallelPort::Sperren() {
             }
         }
     }
-    fensterLesungen_ = 0;
-    fensterStartUs_ = system_.MonotonUs();
+    notizen_.FensterOeffnen(system_.MonotonUs());
 }
 
 void ParallelPort::Freigeben() {
-    if (!gesperrt_) {
+    if (!notizen_.FensterOffen()) {
         return;
     }
-    const std::uint64_t dauerUs = system_.MonotonUs() - fensterStartUs_;
-    gesperrt_ = false;
+    const std::uint64_t endeUs = system_.MonotonUs();
     if (prioritaetGeaendert_) {
         system_.SetzeScheduler(altePolitik_, alterParameter_);
         prioritaetGeaendert_ = false;
     }
-    notizen_.Messfenster(fensterLesungen_, dauerUs);
+    notizen_.FensterSchliessen(endeUs);
 }
 
 void ParallelPort::SetzeNotizZiel(std::function<void(const std::string&)> ziel) {

@@ -126,12 +126,9 @@ class ParallelPort : public Port {
     std::string stoerung_;       // the first fault, once there is one
     bool echtzeit_ = false;
     bool speicherGesperrt_ = false;
-    bool gesperrt_ = false;
     bool prioritaetGeaendert_ = false;
     int altePolitik_ = SCHED_OTHER;
     sched_param alterParameter_{};
-    std::uint64_t fensterStartUs_ = 0;
-    int fensterLesungen_ = 0;
     PortNotizen notizen_;
 };
 

@@ -234,9 +234,7 @@ ParallelPort::ParallelPort(PortSystem& system, PortEintrag eintrag)
 
 ParallelPort::~ParallelPort() {
     notizen_.SetzeZiel(nullptr);
-    if (gesperrt_) {
-        Freigeben();
-    }
+    Freigeben();
 }
 
 std::string ParallelPort::Startzeile() const {
@@ -255,9 +253,7 @@ void ParallelPort::SchreibeWort(std::uint16_t wert) {
 }
 
 std::uint8_t ParallelPort::LiesStatus() {
-    if (gesperrt_) {
-        ++fensterLesungen_;
-    }
+    notizen_.Gelesen();
     return system_.Lies(static_cast<std::uint16_t>(eintrag_.basis + 1));
 }
 
@@ -274,27 +270,24 @@ std::string ParallelPort::Stoerung() {
 }
 
 void ParallelPort::Sperren() {
-    if (gesperrt_) {
+    if (notizen_.FensterOffen()) {
         return;
     }
-    gesperrt_ = true;
     if (echtzeit_) {
         system_.Echtzeit(true);
     }
-    fensterLesungen_ = 0;
-    fensterStartUs_ = system_.MonotonUs();
+    notizen_.FensterOeffnen(system_.MonotonUs());
 }
 
 void ParallelPort::Freigeben() {
-    if (!gesperrt_) {
+    if (!notizen_.FensterOffen()) {
         return;
     }
-    const std::uint64_t dauerUs = system_.MonotonUs() - fensterStartUs_;
-    gesperrt_ = false;
+    const std::uint64_t endeUs = system_.MonotonUs();
     if (echtzeit_) {
         system_.Echtzeit(false);
     }
-    notizen_.Messfenster(fensterLesungen_, dauerUs);
+    notizen_.FensterSchliessen(endeUs);
 }
 
 void ParallelPort::SetzeNotizZiel(std::function<void(const std::string&)> ziel) {

@@ -77,9 +77,6 @@ class ParallelPort : public Port {
     PortEintrag eintrag_;
     std::string stoerung_;
     bool echtzeit_ = false;
-    bool gesperrt_ = false;
-    std::uint64_t fensterStartUs_ = 0;
-    int fensterLesungen_ = 0;
     PortNotizen notizen_;
 };
 

@@ -23,9 +23,22 @@ std::string PortNotizen::Stoerung(const std::string& name, const std::string& st
     return text;
 }
 
-void PortNotizen::Messfenster(int lesungen, std::uint64_t dauerUs) const {
-    Notiz(services::Format("# Messfenster: %d Lesungen in %llu us", lesungen,
-                           static_cast<unsigned long long>(dauerUs)));
+void PortNotizen::FensterOeffnen(std::uint64_t jetztUs) {
+    fensterOffen_ = true;
+    fensterLesungen_ = 0;
+    fensterStartUs_ = jetztUs;
+}
+
+void PortNotizen::Gelesen() {
+    if (fensterOffen_) {
+        ++fensterLesungen_;
+    }
+}
+
+void PortNotizen::FensterSchliessen(std::uint64_t endeUs) {
+    fensterOffen_ = false;
+    Notiz(services::Format("# Messfenster: %d Lesungen in %llu us", fensterLesungen_,
+                           static_cast<unsigned long long>(endeUs - fensterStartUs_)));
 }
 
 }  // namespace taktler::interface

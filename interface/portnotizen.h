@@ -16,12 +16,21 @@ class PortNotizen {
     // The fault of the named port as the caller reports it, noted the first
     // time; empty when stoerung is.
     std::string Stoerung(const std::string& name, const std::string& stoerung);
-    // The analog value counts reads: this is its scale on this machine.
-    void Messfenster(int lesungen, std::uint64_t dauerUs) const;
+    // The measurement window from Sperren to Freigeben. The analog value
+    // counts reads: the note of each window is its scale on this machine.
+    bool FensterOffen() const { return fensterOffen_; }
+    void FensterOeffnen(std::uint64_t jetztUs);
+    // A status read, counted while the window is open.
+    void Gelesen();
+    // Closes the window as of endeUs and notes its reads and length.
+    void FensterSchliessen(std::uint64_t endeUs);
 
   private:
     std::function<void(const std::string&)> ziel_;
     bool stoerungGemeldet_ = false;
+    bool fensterOffen_ = false;
+    std::uint64_t fensterStartUs_ = 0;
+    int fensterLesungen_ = 0;
 };
 
 }  // namespace taktler::interface
